@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tarnak needs to build and test, only when
+# something is missing, so repeated `make` calls stay quick.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libqscintilla2-qt6-dev
+  libfreetype-dev libfontconfig-dev
+  libgtest-dev libgmock-dev googletest
+  libbenchmark-dev
+  clang libclang-rt-dev
+  fonts-ipafont-gothic
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,35 @@
+#include "cli_ui.h"
+
+#include <string>
+
+namespace tarnak::cli {
+
+MsgResult CliUserInterface::Message(const std::string& text, const std::string& caption,
+                                    MsgButtons buttons, MsgIcon icon) {
+  if (icon == MsgIcon::Warning || icon == MsgIcon::Error) ++problems_;
+  // One message per line: the reader's "\r\n" before the line number
+  // becomes a blank.
+  std::string flat;
+  flat.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r') continue;
+    flat += (c == '\n') ? ' ' : c;
+  }
+  err_ << (caption.empty() ? std::string() : caption + ": ") << flat << '\n';
+  switch (buttons) {
+    case MsgButtons::Ok:
+      return MsgResult::Ok;
+    case MsgButtons::OkCancel:
+      return answer_ == MsgResult::Cancel ? MsgResult::Cancel : MsgResult::Ok;
+    case MsgButtons::YesNo:
+      return answer_ == MsgResult::No || answer_ == MsgResult::Cancel ? MsgResult::No
+                                                                     : MsgResult::Yes;
+    case MsgButtons::YesNoCancel:
+      if (answer_ == MsgResult::Ok) return MsgResult::Yes;
+      return answer_;
+  }
+  return answer_;
+}
+
+}  // namespace tarnak::cli

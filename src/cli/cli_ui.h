@@ -1,0 +1,31 @@
+// The command line's user interface: messages go to the error stream and
+// questions get the answer the caller chose beforehand.
+#pragma once
+
+#include <ostream>
+
+#include "shell/user_interface.h"
+
+namespace tarnak::cli {
+
+class CliUserInterface : public UserInterface {
+ public:
+  CliUserInterface(std::ostream& err, MsgResult answer) : err_(err), answer_(answer) {}
+
+  MsgResult Message(const std::string& text, const std::string& caption, MsgButtons buttons,
+                    MsgIcon icon) override;
+  void SetStatus(const std::string& text) override { status_ = text; }
+  void SetStatus2(const std::string&) override {}
+
+  const std::string& Status() const { return status_; }
+  // Messages shown with a warning or error icon (reader problems).
+  int Problems() const { return problems_; }
+
+ private:
+  std::ostream& err_;
+  MsgResult answer_;
+  std::string status_;
+  int problems_ = 0;
+};
+
+}  // namespace tarnak::cli

@@ -1,0 +1,66 @@
+#include "json_writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace tarnak::cli {
+
+std::string JsonNumber(double v) {
+  if (!std::isfinite(v)) return "null";
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
+}
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonElement(const TTNEntity& e) {
+  return "{\"x\": " + JsonNumber(e.X) + ", \"y\": " + JsonNumber(e.Y) +
+         ", \"radius\": " + JsonNumber(e.Radius) + ", \"x2\": " + JsonNumber(e.X2) +
+         ", \"y2\": " + JsonNumber(e.Y2) + "}";
+}
+
+std::string RegionsJson(const Document& doc, const std::string& status) {
+  const DrawingExtentsRec& x = doc.DrawingExtents;
+  std::string out = "{\"status\": " + JsonString(status) + ", \"extents\": [" + JsonNumber(x.MinX) +
+                    ", " + JsonNumber(x.MaxX) + ", " + JsonNumber(x.MinY) + ", " +
+                    JsonNumber(x.MaxY) + "], \"regions\": [";
+  for (size_t i = 1; i < doc.Regions.size(); ++i) {
+    const TTNRegion& r = doc.Regions[i];
+    if (i > 1) out += ", ";
+    out += "\n  {\"index\": " + std::to_string(i) + ", \"open\": " + std::to_string(r.Open) +
+           ", \"direction\": " + std::to_string(r.Direction) + ", \"depth\": " + JsonNumber(r.Depth) +
+           ", \"box\": [" + JsonNumber(r.MinX) + ", " + JsonNumber(r.MinY) + ", " +
+           JsonNumber(r.MaxY) + ", " + JsonNumber(r.MaxX) + "], \"elements\": [";
+    for (size_t k = 0; k < r.Elements.size(); ++k) {
+      if (k) out += ", ";
+      out += JsonElement(r.Elements[k]);
+    }
+    out += "]}";
+  }
+  out += "\n]}\n";
+  return out;
+}
+
+}  // namespace tarnak::cli

@@ -1,0 +1,20 @@
+// Small JSON helpers for the command line's dumps.
+#pragma once
+
+#include <string>
+
+#include "geometry/geometry.h"
+#include "shell/document.h"
+
+namespace tarnak::cli {
+
+// Shortest text that reads back as the same double; null for NaN and inf,
+// which JSON cannot hold.
+std::string JsonNumber(double v);
+std::string JsonString(const std::string& s);
+// {"x":..,"y":..,"radius":..,"x2":..,"y2":..}
+std::string JsonElement(const TTNEntity& e);
+// The document's Regions with status and extents.
+std::string RegionsJson(const Document& doc, const std::string& status);
+
+}  // namespace tarnak::cli

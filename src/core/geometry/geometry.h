@@ -1,0 +1,86 @@
+// Element and Region records: the 2D geometry every other module works on.
+//
+// An Element is one line or circular arc, a plain record copied by value.
+// A Region is an ordered chain of Elements, open or closed, carrying its
+// selection and machining attributes. Lists of Regions keep slot 0 empty in
+// the document (see Document), so loops over drawing Regions start at 1.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tarnak {
+
+struct Point2 {
+  double X = 0.0;
+  double Y = 0.0;
+};
+
+// Axis-aligned box in the field order the records use: MinX, MinY, MaxY, MaxX.
+struct Box {
+  double MinX = 0.0;
+  double MinY = 0.0;
+  double MaxY = 0.0;
+  double MaxX = 0.0;
+};
+
+// One line or arc.
+//  Radius == 0: a line from (X, Y) to (X2, Y2).
+//  Radius  > 0: a counter-clockwise arc about (X, Y) from StartAngle to EndAngle.
+//  Radius  < 0: a clockwise arc from StartAngle to EndAngle.
+//  StartAngle == EndAngle (exactly): a full circle.
+// X2/StartAngle and Y2/EndAngle share storage, as the two readings of the
+// same field; both members have the same type, so either name may be used.
+struct TTNEntity {
+  double X = 0.0;
+  double Y = 0.0;
+  double Radius = 0.0;
+  union {
+    double X2 = 0.0;
+    double StartAngle;
+  };
+  union {
+    double Y2 = 0.0;
+    double EndAngle;
+  };
+  bool Mark = false;  // free (not yet chained) during profile building
+  double MinX = 0.0;
+  double MinY = 0.0;
+  double MaxY = 0.0;
+  double MaxX = 0.0;
+  int32_t OwnerTag = 0;  // Boundary index of an island offset piece; 0 otherwise
+
+  bool IsLine() const { return Radius == 0.0; }
+  bool IsArc() const { return Radius != 0.0; }
+  bool IsFullCircle() const { return Radius != 0.0 && StartAngle == EndAngle; }
+  Box Bounds() const { return Box{MinX, MinY, MaxY, MaxX}; }
+};
+
+using TTNEntityArray = std::vector<TTNEntity>;
+
+struct TTNRegion {
+  int32_t SelValue1 = 0;  // selection / ordering work value (shown by the info overlay)
+  int32_t SelValue2 = 0;  // second selection work value
+  int32_t Parent = 0;     // nearest enclosing Region (own index for a Boundary)
+  int32_t Level = 0;      // nesting level
+  int32_t WallProfile = 0;  // wall profile number, 0 = none
+  float WallDelta = 0.0f;   // width over which the wall profile is stretched
+  uint8_t PocketFlag = 0;   // island handled mark of pocketing
+  uint8_t Direction = 0;    // 1 = clockwise, 0 = counter-clockwise
+  double MinX = 0.0;
+  double MinY = 0.0;
+  double MaxY = 0.0;
+  double MaxX = 0.0;
+  double Depth = 0.0;
+  uint8_t MachineFlag = 0;  // contour/pocket work flag (lead moves)
+  uint8_t Open = 0;         // 1 = open chain
+  int32_t Owner = 0;        // Boundary index of an Island, 0 otherwise
+  uint8_t Selected = 0;
+  TTNEntityArray Elements;
+
+  Box Bounds() const { return Box{MinX, MinY, MaxY, MaxX}; }
+};
+
+using TTNRegionArray = std::vector<TTNRegion>;
+
+}  // namespace tarnak
