@@ -1,0 +1,313 @@
+// Chaining, joining, clean-up and ordering, checked by invariants: every
+// Region is a continuous chain, nothing is lost or invented, closed Regions
+// close and run the configured way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "geometry/primitives.h"
+#include "import/profiles/profile_building.h"
+#include "test_ui.h"
+
+namespace tarnak {
+namespace {
+
+using testing::TestUserInterface;
+
+double TotalLength(const TTNRegionArray& list, size_t from = 1) {
+  double s = 0;
+  for (size_t i = from; i < list.size(); ++i)
+    for (const auto& e : list[i].Elements) s += ElementLength(e);
+  return s;
+}
+
+size_t ElementCount(const TTNRegionArray& list, size_t from = 1) {
+  size_t n = 0;
+  for (size_t i = from; i < list.size(); ++i) n += list[i].Elements.size();
+  return n;
+}
+
+// Consecutive Elements meet exactly; a closed Region also closes exactly
+// (arcs within rounding of their angles).
+void ExpectContinuous(const TTNRegion& r) {
+  for (size_t i = 0; i + 1 < r.Elements.size(); ++i) {
+    const Point2 e = ElementEnd(r.Elements[i]);
+    const Point2 s = ElementStart(r.Elements[i + 1]);
+    EXPECT_NEAR(e.X, s.X, 1e-9);
+    EXPECT_NEAR(e.Y, s.Y, 1e-9);
+  }
+  if (r.Open == 0 && r.Elements.size() > 1) {
+    const Point2 e = ElementEnd(r.Elements.back());
+    const Point2 s = ElementStart(r.Elements.front());
+    EXPECT_NEAR(e.X, s.X, 1e-9);
+    EXPECT_NEAR(e.Y, s.Y, 1e-9);
+  }
+}
+
+class ChainingTest : public ::testing::Test {
+ protected:
+  TestUserInterface ui;
+  Document doc{ui};
+
+  TTNRegionArray Chain(TTNEntityArray loose, int dir = 0) {
+    CleanElements(doc, loose);
+    TTNRegionArray out;
+    ChainElements(doc, loose, out, dir, kChainTolerance);
+    return out;
+  }
+};
+
+TEST_F(ChainingTest, VeeBecomesOneOpenChainInOneDirection) {
+  TTNEntityArray loose = {MakeLine(0, 0, 5, 5), MakeLine(10, 0, 5, 5)};
+  TTNRegionArray out = Chain(loose);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1].Open, 1);
+  ASSERT_EQ(out[1].Elements.size(), 2u);
+  ExpectContinuous(out[1]);
+}
+
+TEST_F(ChainingTest, SquareInAnyOrderAndDirectionClosesAndTurnsAsConfigured) {
+  const double p[5][2] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}};
+  std::mt19937 rng(3);
+  for (int trial = 0; trial < 40; ++trial) {
+    TTNEntityArray loose;
+    for (int i = 0; i < 4; ++i) {
+      TTNEntity l = MakeLine(p[i][0], p[i][1], p[i + 1][0], p[i + 1][1]);
+      if (rng() % 2) ElementReverse(l);
+      loose.push_back(l);
+    }
+    std::shuffle(loose.begin(), loose.end(), rng);
+    for (int dir : {0, 1}) {
+      TTNRegionArray out = Chain(loose, dir);
+      ASSERT_EQ(out.size(), 2u);
+      EXPECT_EQ(out[1].Open, 0);
+      EXPECT_EQ(out[1].Elements.size(), 4u);
+      EXPECT_EQ(RegionIsClockwise(out[1]), dir);
+      EXPECT_EQ(out[1].Direction, dir);
+      ExpectContinuous(out[1]);
+      EXPECT_NEAR(TotalLength(out), 40, 1e-9);
+    }
+  }
+}
+
+TEST_F(ChainingTest, GapsBelowTheToleranceAreSnappedShut) {
+  TTNRegionArray closed = Chain({MakeLine(0, 0, 1, 0), MakeLine(1.0004, 0, 2, 0)});
+  ASSERT_EQ(closed.size(), 2u);
+  ExpectContinuous(closed[1]);
+  TTNRegionArray apart = Chain({MakeLine(0, 0, 1, 0), MakeLine(1.0006, 0, 2, 0)});
+  EXPECT_EQ(apart.size(), 3u);
+}
+
+TEST_F(ChainingTest, DuplicatesAndShortElementsAreDropped) {
+  TTNEntityArray loose = {MakeLine(0, 0, 5, 0), MakeLine(5, 0, 0, 0), MakeLine(7, 7, 7.0002, 7),
+                          MakeArc(3, 3, 1, 0.5, 1.5), MakeArc(3, 3, 1, 0.5, 1.5)};
+  CleanElements(doc, loose);
+  ASSERT_EQ(loose.size(), 2u);
+  // Lines run towards greater X after cleaning.
+  for (const auto& e : loose)
+    if (e.IsLine()) EXPECT_LE(e.X, e.X2);
+  // A vertical line drawn both ways is one line too.
+  TTNEntityArray vertical = {MakeLine(1, 0, 1, 5), MakeLine(1, 5, 1, 0)};
+  CleanElements(doc, vertical);
+  EXPECT_EQ(vertical.size(), 1u);
+}
+
+TEST_F(ChainingTest, LoneCirclesAreClosedAndTurned) {
+  for (int dir : {0, 1}) {
+    TTNRegionArray out = Chain({MakeArc(0, 0, 2, 0, 0), MakeArc(10, 0, -2, 0, 0)}, dir);
+    ASSERT_EQ(out.size(), 3u);
+    for (size_t i = 1; i < out.size(); ++i) {
+      EXPECT_EQ(out[i].Open, 0);
+      EXPECT_EQ(RegionIsClockwise(out[i]), dir);
+    }
+  }
+}
+
+TEST_F(ChainingTest, ChainsAcrossChunkBordersAreJoined) {
+  // 12,000 pieces of one long zig-zag, shuffled: chained in three chunks
+  // (5000, 5000, 2000) whose partial chains the open-Region join completes.
+  TTNEntityArray loose;
+  for (int i = 0; i < 12000; ++i)
+    loose.push_back(MakeLine(i, (i % 2) * 3.0, i + 1, ((i + 1) % 2) * 3.0));
+  std::mt19937 rng(11);
+  for (auto& e : loose)
+    if (rng() % 2) ElementReverse(e);
+  std::shuffle(loose.begin(), loose.end(), rng);
+  TTNRegionArray out = Chain(loose);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1].Open, 1);
+  EXPECT_EQ(out[1].Elements.size(), 12000u);
+  ExpectContinuous(out[1]);
+  EXPECT_NEAR(out[1].MinX, 0, 1e-12);
+  EXPECT_NEAR(out[1].MaxX, 12000, 1e-12);
+}
+
+TEST_F(ChainingTest, RandomOutlinesSurviveShufflingAndReversal) {
+  // Many small closed polygons with arcs and a few open polylines, broken
+  // into loose Elements: each comes back whole.
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(0, 1);
+  TTNEntityArray loose;
+  int closedWanted = 0, openWanted = 0;
+  for (int k = 0; k < 300; ++k) {
+    const double cx = (k % 20) * 10.0, cy = (k / 20) * 10.0;
+    const int n = 3 + static_cast<int>(u(rng) * 5);
+    std::vector<Point2> pts;
+    for (int i = 0; i < n; ++i) {
+      const double a = kTwoPi * i / n;
+      const double r = 2 + u(rng) * 2;
+      pts.push_back({cx + r * std::cos(a), cy + r * std::sin(a)});
+    }
+    const bool open = k % 7 == 0;
+    const int segs = open ? n - 1 : n;
+    for (int i = 0; i < segs; ++i) {
+      const Point2 a = pts[static_cast<size_t>(i)];
+      const Point2 b = pts[static_cast<size_t>((i + 1) % n)];
+      if (i % 3 == 1) {
+        // An arc bulging outwards through the two points.
+        const Point2 m{(a.X + b.X) / 2, (a.Y + b.Y) / 2};
+        const double c = std::hypot(b.X - a.X, b.Y - a.Y);
+        const double h = c;  // centre inside, radius sqrt(h^2 + c^2/4)
+        const Point2 centre{m.X - h * (b.Y - a.Y) / c, m.Y + h * (b.X - a.X) / c};
+        const double r = std::hypot(a.X - centre.X, a.Y - centre.Y);
+        loose.push_back(MakeArc(centre.X, centre.Y, -r, PointAngle(centre, a), PointAngle(centre, b)));
+      } else {
+        loose.push_back(MakeLine(a.X, a.Y, b.X, b.Y));
+      }
+    }
+    (open ? openWanted : closedWanted)++;
+  }
+  double lengthIn = 0;
+  for (auto& e : loose) {
+    lengthIn += ElementLength(e);
+    if (rng() % 2) ElementReverse(e);
+  }
+  std::shuffle(loose.begin(), loose.end(), rng);
+  const size_t countIn = loose.size();
+  TTNRegionArray out = Chain(loose, 1);
+  const OpenClosedCount c = RegionCountOpenClosed(out);
+  EXPECT_EQ(c.Closed, closedWanted);
+  EXPECT_EQ(c.Open, openWanted);
+  EXPECT_EQ(ElementCount(out), countIn);
+  EXPECT_NEAR(TotalLength(out), lengthIn, 1e-6);
+  for (size_t i = 1; i < out.size(); ++i) {
+    ExpectContinuous(out[i]);
+    if (out[i].Open == 0) EXPECT_EQ(RegionIsClockwise(out[i]), 1);
+  }
+}
+
+TEST_F(ChainingTest, EscapeDuringChainingAddsNothing) {
+  TTNEntityArray loose;
+  for (int i = 0; i < 100; ++i) loose.push_back(MakeLine(i, 0, i + 1, 0));
+  ui.OnProcessEvents = [&](int) { doc.RequestAbort(); };
+  TTNRegionArray out;
+  ChainElements(doc, loose, out, 0, kChainTolerance);
+  EXPECT_EQ(out.size(), 1u);
+  EXPECT_TRUE(doc.AbortRequested);
+  EXPECT_EQ(doc.PickMode, 0);
+}
+
+TTNRegion OpenPath(std::vector<Point2> pts) {
+  TTNRegion r;
+  for (size_t i = 0; i + 1 < pts.size(); ++i)
+    r.Elements.push_back(MakeLine(pts[i].X, pts[i].Y, pts[i + 1].X, pts[i + 1].Y));
+  r.Open = 1;
+  r.Selected = 1;
+  RegionBounds(r);
+  return r;
+}
+
+TEST_F(ChainingTest, JoinOpenRegionsClosesLoopsAndCoversTheWholeBox) {
+  TTNRegionArray list(1);
+  list.push_back(OpenPath({{0, 0}, {10, 0}}));
+  list.push_back(OpenPath({{0, 10}, {10, 10}, {10.0003, 0}}));  // runs against the first
+  list.push_back(OpenPath({{0, 0.0002}, {0, 10}}));
+  TTNRegion untouched = OpenPath({{50, 50}, {60, 60}});
+  untouched.Selected = 0;
+  list.push_back(untouched);
+  SortRegionsByMinX(doc, list, 1, static_cast<int>(list.size()) - 1);
+  JoinOpenRegions(doc, list, kChainTolerance);
+  ASSERT_EQ(list.size(), 3u);
+  // Unjoinable Regions keep their place at the front.
+  EXPECT_EQ(list[1].MinX, 50);
+  const TTNRegion& j = list[2];
+  EXPECT_EQ(j.Open, 0);
+  EXPECT_EQ(j.Elements.size(), 4u);
+  ExpectContinuous(j);
+  EXPECT_NEAR(j.MinX, 0, 1e-3);
+  EXPECT_NEAR(j.MaxX, 10.0003, 1e-3);
+  EXPECT_NEAR(j.MaxY, 10, 1e-3);
+}
+
+TEST_F(ChainingTest, JoinOpenRegionsAgreesOnSortedAndUnsortedLists) {
+  // The sorted list uses the end-point index and must close every square;
+  // the unsorted one takes the plain scan, which may stop early, but must
+  // still give continuous chains and lose nothing.
+  std::mt19937 rng(9);
+  TTNRegionArray pieces(1);
+  for (int k = 0; k < 200; ++k) {
+    const double x = (k % 15) * 7.0, y = (k / 15) * 7.0;
+    pieces.push_back(OpenPath({{x, y}, {x + 2, y}, {x + 2, y + 2}}));
+    pieces.push_back(OpenPath({{x + 2, y + 2}, {x, y + 2}, {x, y}}));
+    if (k % 3 == 0) RegionReverse(pieces.back());
+  }
+  std::shuffle(pieces.begin() + 1, pieces.end(), rng);
+  TTNRegionArray sorted = pieces;
+  SortRegionsByMinX(doc, sorted, 1, static_cast<int>(sorted.size()) - 1);
+  JoinOpenRegions(doc, sorted, kChainTolerance);
+  JoinOpenRegions(doc, pieces, kChainTolerance);
+  EXPECT_EQ(RegionCountOpenClosed(sorted).Closed, 200);
+  EXPECT_EQ(ElementCount(sorted), 800u);
+  EXPECT_EQ(ElementCount(pieces), 800u);
+  for (size_t i = 1; i < sorted.size(); ++i) ExpectContinuous(sorted[i]);
+  for (size_t i = 1; i < pieces.size(); ++i) ExpectContinuous(pieces[i]);
+}
+
+TEST_F(ChainingTest, OrderByNearestWalksToTheNearestStart) {
+  std::mt19937 rng(21);
+  std::uniform_real_distribution<double> u(0, 100);
+  TTNRegionArray list(1);
+  for (int k = 0; k < 400; ++k) {
+    const double x = std::round(u(rng)), y = std::round(u(rng));  // many exact ties
+    list.push_back(OpenPath({{x, y}, {x + 1, y}}));
+    list.back().SelValue1 = k;  // remembers the original index
+  }
+  TTNRegionArray expected = list;
+  // Reference walk: measure every remaining Region at every step.
+  {
+    std::vector<bool> used(expected.size(), false);
+    TTNRegionArray walk(1);
+    Point2 at{0, 0};
+    for (size_t step = 1; step < expected.size(); ++step) {
+      size_t best = 0;
+      double bestD = 1e300;
+      for (size_t i = 1; i < expected.size(); ++i) {
+        if (used[i]) continue;
+        const Point2 s = ElementStart(expected[i].Elements.front());
+        const double d = (s.X - at.X) * (s.X - at.X) + (s.Y - at.Y) * (s.Y - at.Y);
+        if (d < bestD) {
+          bestD = d;
+          best = i;
+        }
+      }
+      used[best] = true;
+      at = ElementEnd(expected[best].Elements.back());
+      walk.push_back(expected[best]);
+    }
+    expected = walk;
+  }
+  DrawingExtentsRec ext;
+  ext.MinX = 0;
+  ext.MinY = 0;
+  OrderByNearest(doc, list, ext);
+  ASSERT_EQ(list.size(), expected.size());
+  for (size_t i = 1; i < list.size(); ++i) {
+    EXPECT_EQ(list[i].SelValue1, expected[i].SelValue1) << "at position " << i;
+    EXPECT_EQ(list[i].Selected, 0);
+  }
+}
+
+}  // namespace
+}  // namespace tarnak
