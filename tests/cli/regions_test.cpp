@@ -1,0 +1,167 @@
+// tarnak-cli regions: every corpus drawing loads with the status it gives
+// today, the JSON dump agrees with the status, and bad input exits with 2
+// and a message naming the file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_commands.h"
+
+namespace tarnak::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int Status;
+  std::string Out;
+  std::string Err;
+};
+
+CliRun RunCli(std::vector<std::string> args) {
+  args.insert(args.begin(), "tarnak-cli");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::ostringstream out, err;
+  const int status = Run(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::string Corpus(const std::string& name) { return std::string(TARNAK_CORPUS_DIR) + "/dxf/" + name; }
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+fs::path TempFile(const std::string& name, const std::string& contents) {
+  const fs::path dir = fs::temp_directory_path() / "tarnak-cli-test";
+  fs::create_directories(dir);
+  const fs::path p = dir / name;
+  std::ofstream(p, std::ios::binary) << contents;
+  return p;
+}
+
+TEST(RegionsCommand, EveryCorpusDrawingLoadsWithItsStatus) {
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"dxf2gcode-plasma_fc_mounting_R12.dxf", "8 Regions Created... 0 Open"},
+      {"dxf2gcode-plasma_fc_mounting_R2013.dxf", "8 Regions Created... 0 Open"},
+      {"dxf2gcode-plasma_temple_noir_splines.dxf", "17 Regions Created... 16 Open"},
+      {"dxf2gcode_Bogen_Ellipsen_Polylinien_Block.dxf", "No Entities Loaded..."},
+      {"dxf2gcode_DEMO_R10.DXF", "50 Regions Created... 37 Open"},
+      {"dxf2gcode_Ellipsenboegen_einfach.dxf", "5 Regions Created... 5 Open"},
+      {"dxf2gcode_FLH-001_R12.dxf", "3 Regions Created... 0 Open"},
+      {"dxf2gcode_Inkscape_export_splines.dxf", "No Entities Loaded..."},
+      {"dxf2gcode_Polylinie_lwpoly_bulges.dxf", "1 Regions Created... 1 Open"},
+      {"dxf2gcode_UAP_212718_R14.dxf", "1000 Regions Created... 908 Open"},
+      {"ezdxf_3dface.dxf", "49 Regions Created... 0 Open"},
+      {"ezdxf_AC1003_LINE_Example.dxf", "3 Regions Created... 1 Open"},
+      {"ezdxf_POLI-ALL210_12.DXF", "31 Regions Created... 16 Open"},
+      {"ezdxf_R12_with_trash_beyond_EOF.dxf", "1 Regions Created... 0 Open"},
+      {"ezdxf_small_r13_dos932.dxf", "7 Regions Created... 3 Open"},
+      {"ezdxf_text_R2018_crlf.dxf", "115 Regions Created... 34 Open"},
+      {"ezdxf_uncommon.dxf", "20 Regions Created... 13 Open"},
+  };
+  size_t seen = 0;
+  for (const auto& entry : fs::directory_iterator(std::string(TARNAK_CORPUS_DIR) + "/dxf")) {
+    const std::string name = entry.path().filename().string();
+    const auto it = std::find_if(expected.begin(), expected.end(),
+                                 [&](const auto& e) { return e.first == name; });
+    const CliRun r = RunCli({"regions", entry.path().string()});
+    EXPECT_EQ(r.Status, 0) << name << ": " << r.Err;
+    if (it == expected.end()) {
+      ADD_FAILURE() << "new corpus drawing without a recorded status: " << name << " -> " << r.Out;
+      continue;
+    }
+    ++seen;
+    EXPECT_EQ(r.Out, it->second + "\n") << name;
+  }
+  EXPECT_EQ(seen, expected.size());
+}
+
+TEST(RegionsCommand, JsonAgreesWithTheStatusAndTheFlags) {
+  // A square drawn as four loose lines and one open line.
+  const std::string dxf =
+      "0\nSECTION\n2\nENTITIES\n"
+      "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n"
+      "0\nLINE\n8\n0\n10\n10\n20\n0\n11\n10\n21\n10\n"
+      "0\nLINE\n8\n0\n10\n10\n20\n10\n11\n0\n21\n10\n"
+      "0\nLINE\n8\n0\n10\n0\n20\n10\n11\n0\n21\n0\n"
+      "0\nLINE\n8\n0\n10\n20\n20\n0\n11\n30\n21\n0.125\n"
+      "0\nENDSEC\n0\nEOF\n";
+  const fs::path drawing = TempFile("square.dxf", dxf);
+  const CliRun ccw = RunCli({"regions", drawing.string(), "--json", "-"});
+  ASSERT_EQ(ccw.Status, 0) << ccw.Err;
+  EXPECT_EQ(ccw.Out.rfind("{\"status\": \"2 Regions Created... 1 Open\"", 0), 0u) << ccw.Out;
+  EXPECT_EQ(Count(ccw.Out, "\"index\": "), 2u);
+  EXPECT_EQ(Count(ccw.Out, "\"x2\": "), 5u);
+  EXPECT_NE(ccw.Out.find("\"extents\": [0, 30, 0, 10]"), std::string::npos) << ccw.Out;
+  EXPECT_NE(ccw.Out.find("0.125"), std::string::npos);  // full precision
+  EXPECT_NE(ccw.Out.find("\"open\": 0, \"direction\": 0"), std::string::npos);
+
+  const CliRun cw = RunCli({"regions", drawing.string(), "--dir", "cw", "--json", "-"});
+  EXPECT_NE(cw.Out.find("\"open\": 0, \"direction\": 1"), std::string::npos) << cw.Out;
+
+  // With a file: the status line first, the same JSON in the file.
+  const fs::path json = drawing.parent_path() / "square.json";
+  const CliRun file = RunCli({"regions", drawing.string(), "--json", json.string()});
+  EXPECT_EQ(file.Out, "2 Regions Created... 1 Open\n");
+  std::ifstream in(json);
+  std::stringstream written;
+  written << in.rdbuf();
+  EXPECT_EQ(written.str(), ccw.Out);
+}
+
+TEST(RegionsCommand, BadArgumentsAndUnreadableFilesExitWithTwo) {
+  EXPECT_EQ(RunCli({}).Status, 2);
+  EXPECT_EQ(RunCli({"frobnicate"}).Status, 2);
+  EXPECT_EQ(RunCli({"regions"}).Status, 2);
+  EXPECT_EQ(RunCli({"regions", "a.dxf", "--dir", "up"}).Status, 2);
+  EXPECT_EQ(RunCli({"regions", "a.dxf", "--json"}).Status, 2);
+  const CliRun missing = RunCli({"regions", "/no/such/folder/missing-drawing.dxf"});
+  EXPECT_EQ(missing.Status, 2);
+  EXPECT_NE(missing.Err.find("missing-drawing.dxf"), std::string::npos) << missing.Err;
+  EXPECT_EQ(Count(missing.Err, "\n"), 1u) << missing.Err;
+}
+
+TEST(RegionsCommand, ReaderWarningsGoToStderrAndStrictStops) {
+  // The second LINE has a broken coordinate on line 22.
+  const std::string dxf =
+      "0\nSECTION\n2\nENTITIES\n"
+      "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n"
+      "0\nLINE\n8\n0\n10\nabc\n20\n0\n11\n10\n21\n10\n"
+      "0\nLINE\n8\n0\n10\n10\n20\n0\n11\n10\n21\n10\n"
+      "0\nENDSEC\n0\nEOF\n";
+  const fs::path drawing = TempFile("broken.dxf", dxf);
+  const CliRun lenient = RunCli({"regions", drawing.string()});
+  EXPECT_EQ(lenient.Status, 0);
+  EXPECT_EQ(lenient.Out, "1 Regions Created... 1 Open\n");
+  EXPECT_NE(lenient.Err.find("Invalid Floating point conversion"), std::string::npos) << lenient.Err;
+  EXPECT_NE(lenient.Err.find("line number 22"), std::string::npos) << lenient.Err;
+
+  const CliRun strict = RunCli({"regions", drawing.string(), "--strict"});
+  EXPECT_EQ(strict.Status, 2);
+  EXPECT_NE(strict.Err.find("User aborted"), std::string::npos) << strict.Err;
+}
+
+TEST(RegionsCommand, TheProgramItselfRuns) {
+  const std::string cmd = std::string(TARNAK_CLI_PATH) + " regions " +
+                          Corpus("ezdxf_R12_with_trash_beyond_EOF.dxf") + " > /dev/null";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  const std::string bad = std::string(TARNAK_CLI_PATH) + " regions 2> /dev/null";
+  const int status = std::system(bad.c_str());
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+}  // namespace
+}  // namespace tarnak::cli
