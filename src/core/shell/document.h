@@ -45,6 +45,10 @@ class Document {
 
   bool AbortRequested = false;
   int PickMode = 0;
+  // Pick radius in drawing units: 8 screen pixels at the view's scale.
+  double PickTolerance = 0.0;
+  int IslandTarget = 0;  // Boundary picked by the manual island command
+  int OrderCounter = 1;  // next position of the machining-order command
   int ViewMode = 0;
   bool StlMode = false;
   bool Busy = false;
