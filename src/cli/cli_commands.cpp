@@ -68,8 +68,8 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
   CliUserInterface ui(err, a.Strict ? MsgResult::Cancel : MsgResult::Ok);
   Document doc(ui);
-  doc.Options.Dir = a.Clockwise;
-  doc.Options.Fix = a.Fix;
+  doc.Options.Program.Dir = a.Clockwise;
+  doc.Options.Program.Fix = a.Fix;
 
   const OpenResult result = OpenDxfCommand(doc, a.Drawing);
   if (result == OpenResult::Failed) return 2;  // the reason was already written

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "geometry/geometry.h"
+#include "shell/options.h"
 #include "shell/user_interface.h"
 
 namespace tarnak {
@@ -21,13 +22,6 @@ struct DrawingExtentsRec {
   double Width = 10.0;
 };
 
-// Options the import needs; the full options record arrives with the options
-// dialog and is folded in then.
-struct ImportOptions {
-  bool Dir = false;  // closed Regions clockwise when true
-  bool Fix = false;  // try to correct self-touching / self-crossing outlines
-};
-
 class Document {
  public:
   explicit Document(UserInterface& ui) : ui_(&ui) { Regions.resize(1); }
@@ -41,7 +35,7 @@ class Document {
   TTNRegionArray Regions;  // slot 0 reserved
   DrawingExtentsRec DrawingExtents;
   std::string FileName;  // last opened file, without folder and extension
-  ImportOptions Options;
+  ProgramOptions Options;
 
   bool AbortRequested = false;
   int PickMode = 0;

@@ -10,7 +10,7 @@
 namespace tarnak {
 
 std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing) {
-  const int dir = doc.Options.Dir ? 1 : 0;
+  const int dir = doc.Options.Program.Dir ? 1 : 0;
   TTNEntityArray loose;
   TTNRegionArray polylines;
   // DXF texts become Regions here once text import exists; until then the
@@ -39,7 +39,7 @@ std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing)
   SortRegionsByMinX(doc, doc.Regions, 1, static_cast<int>(doc.Regions.size()) - 1);
   JoinOpenRegions(doc, doc.Regions, kChainTolerance);
   SetClosedDirections(doc.Regions, dir);
-  if (doc.Options.Fix) FixBadGeometry(doc, doc.Regions, dir);
+  if (doc.Options.Program.Fix) FixBadGeometry(doc, doc.Regions, dir);
   AppendRegions(textRegions, 1, doc.Regions);
 
   doc.ComputeExtents();

@@ -107,7 +107,7 @@ TEST_F(ChainingTest, DuplicatesAndShortElementsAreDropped) {
   ASSERT_EQ(loose.size(), 2u);
   // Lines run towards greater X after cleaning.
   for (const auto& e : loose)
-    if (e.IsLine()) EXPECT_LE(e.X, e.X2);
+    if (e.IsLine()) { EXPECT_LE(e.X, e.X2); }
   // A vertical line drawn both ways is one line too.
   TTNEntityArray vertical = {MakeLine(1, 0, 1, 5), MakeLine(1, 5, 1, 0)};
   CleanElements(doc, vertical);
@@ -194,7 +194,7 @@ TEST_F(ChainingTest, RandomOutlinesSurviveShufflingAndReversal) {
   EXPECT_NEAR(TotalLength(out), lengthIn, 1e-6);
   for (size_t i = 1; i < out.size(); ++i) {
     ExpectContinuous(out[i]);
-    if (out[i].Open == 0) EXPECT_EQ(RegionIsClockwise(out[i]), 1);
+    if (out[i].Open == 0) { EXPECT_EQ(RegionIsClockwise(out[i]), 1); }
   }
 }
 

@@ -161,7 +161,7 @@ TEST_F(ImportTest, DirectionOptionTurnsClosedRegions) {
   d.LwPoly({{0, 0, 0}, {5, 0, 0}, {5, 5, 0}, {0, 5, 0}}, true);
   d.Line(10, 0, 20, 0).Line(20, 0, 20, 10).Line(20, 10, 10, 0);
   for (bool cw : {false, true}) {
-    doc.Options.Dir = cw;
+    doc.Options.Program.Dir = cw;
     Import(d);
     ASSERT_EQ(doc.Regions.size(), 3u);
     for (size_t i = 1; i < doc.Regions.size(); ++i) {
@@ -176,7 +176,7 @@ TEST_F(ImportTest, FigureEightIsSplitOnlyWithTheFixOption) {
   DxfText d;
   d.LwPoly({{0, 0, 0}, {10, 10, 0}, {10, 0, 0}, {0, 10, 0}}, true);
   EXPECT_EQ(Import(d), "1 Regions Created... 0 Open");
-  doc.Options.Fix = true;
+  doc.Options.Program.Fix = true;
   EXPECT_EQ(Import(d), "2 Regions Created... 0 Open");
   double area = 0;
   for (size_t i = 1; i < doc.Regions.size(); ++i) {
@@ -198,7 +198,7 @@ TEST_F(ImportTest, SelfTouchingOutlineSplitsIntoTwoLoops) {
   // Two squares sharing the corner (5, 5), drawn as one closed polyline.
   DxfText d;
   d.LwPoly({{0, 0, 0}, {5, 0, 0}, {5, 5, 0}, {10, 5, 0}, {10, 10, 0}, {5, 10, 0}, {5, 5, 0}, {0, 5, 0}}, true);
-  doc.Options.Fix = true;
+  doc.Options.Program.Fix = true;
   EXPECT_EQ(Import(d), "2 Regions Created... 0 Open");
   for (size_t i = 1; i < doc.Regions.size(); ++i) EXPECT_EQ(doc.Regions[i].Elements.size(), 4u);
 }
