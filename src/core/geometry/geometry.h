@@ -76,6 +76,10 @@ struct TTNRegion {
   uint8_t Open = 0;         // 1 = open chain
   int32_t Owner = 0;        // Boundary index of an Island, 0 otherwise
   uint8_t Selected = 0;
+  // Link of the Region once it is cut, kept here until it becomes a Toolpath.
+  int32_t LinkKind = 0;
+  double RapidLevel = 0.0;
+  int32_t Spare = 0;
   TTNEntityArray Elements;
 
   Box Bounds() const { return Box{MinX, MinY, MaxY, MaxX}; }

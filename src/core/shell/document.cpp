@@ -32,6 +32,7 @@ void Document::ComputeExtents() {
 
 void Document::Close() {
   Regions.assign(1, TTNRegion{});
+  ClearToolpaths(Toolpaths);
   StlMode = false;
   ComputeExtents();
 }

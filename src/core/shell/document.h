@@ -6,6 +6,8 @@
 
 #include "geometry/geometry.h"
 #include "shell/options.h"
+#include "toolpaths/machining_params.h"
+#include "toolpaths/toolpath_model.h"
 #include "shell/user_interface.h"
 
 namespace tarnak {
@@ -24,7 +26,10 @@ struct DrawingExtentsRec {
 
 class Document {
  public:
-  explicit Document(UserInterface& ui) : ui_(&ui) { Regions.resize(1); }
+  explicit Document(UserInterface& ui) : ui_(&ui) {
+    Regions.resize(1);
+    Toolpaths.resize(1);
+  }
 
   UserInterface& ui() const { return *ui_; }
   void SetUserInterface(UserInterface& ui) { ui_ = &ui; }
@@ -32,7 +37,9 @@ class Document {
   // Lets pending events run; Escape seen there sets AbortRequested.
   void ProcessEvents() { ui_->ProcessEvents(); }
 
-  TTNRegionArray Regions;  // slot 0 reserved
+  TTNRegionArray Regions;      // slot 0 reserved
+  TTNOutRegionArray Toolpaths;  // slot 0 reserved
+  TTNMachiningParameters MachiningParams;
   DrawingExtentsRec DrawingExtents;
   std::string FileName;  // last opened file, without folder and extension
   ProgramOptions Options;

@@ -30,4 +30,10 @@ void ClearToolpaths(TTNOutRegionArray& toolpaths) {
   toolpaths.resize(1);
 }
 
+TTNOutRegion& AppendToolpath(TTNOutRegionArray& toolpaths, const TTNRegion& region,
+                             const TTNToolSettings& tool, bool island) {
+  return AppendToolpath(toolpaths, region, ToolpathLink{region.LinkKind, region.RapidLevel, region.Spare},
+                        tool, island);
+}
+
 }  // namespace tarnak

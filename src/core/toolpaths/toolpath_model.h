@@ -67,6 +67,9 @@ struct ToolpathLink {
 TTNOutRegion& AppendToolpath(TTNOutRegionArray& toolpaths, const TTNRegion& region,
                              const ToolpathLink& link, const TTNToolSettings& tool,
                              bool island = false);
+// The same with the link the linking step left in the Region.
+TTNOutRegion& AppendToolpath(TTNOutRegionArray& toolpaths, const TTNRegion& region,
+                             const TTNToolSettings& tool, bool island = false);
 
 // Empties the list down to its reserved, blank slot 0.
 void ClearToolpaths(TTNOutRegionArray& toolpaths);
