@@ -40,6 +40,7 @@ class Document {
   TTNRegionArray Regions;      // slot 0 reserved
   TTNOutRegionArray Toolpaths;  // slot 0 reserved
   TTNMachiningParameters MachiningParams;
+  TTNRegionArray ProfileLibrary;  // wall profiles, loaded by the wall command
   DrawingExtentsRec DrawingExtents;
   std::string FileName;  // last opened file, without folder and extension
   ProgramOptions Options;
