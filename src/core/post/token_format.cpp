@@ -1,0 +1,455 @@
+// FormatToken and FormatTokenValue: every word of a written NC program goes
+// through here, millions of times for a big program, so the usual formats
+// (fixed "%W.Pf" and integer "%d") take a fast path that works on the
+// binary value directly. Anything else goes to FormatNumber /
+// FormatInteger, which define the results; the fast path is checked
+// against them whenever a token's Format is parsed, and a format on which
+// they disagree stays on the slow path.
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "post/post_definition.h"
+#include "shell/numbers.h"
+
+namespace tarnak {
+
+namespace {
+
+using post_detail::ParsedTokenFormat;
+__extension__ typedef unsigned __int128 U128;
+
+using post_detail::FormatKind;
+constexpr FormatKind kEmpty = FormatKind::Empty;
+constexpr FormatKind kFast = FormatKind::Fast;
+constexpr FormatKind kSlow = FormatKind::Slow;
+constexpr FormatKind kBad = FormatKind::Bad;
+
+// Limits of the fast path: beyond them the general formatter is used.
+constexpr int kMaxFastDecimals = 9;
+constexpr int kMaxFastIntegerDigits = 20;
+constexpr int kMaxFastWidth = 40;
+constexpr int kMaxFastAffix = 24;  // literal text before or after the number
+constexpr int kMaxFastBody = 48;   // digits, separator and decimals
+constexpr std::size_t kMaxFastDesignation = 64;
+constexpr double kMaxFastMagnitude = 1e15;
+// Digits of the decimal expansion that rounding looks at, as FormatNumber.
+constexpr int kSignificantDigits = 18;
+
+constexpr std::uint64_t kPow10[19] = {1ULL,
+                                      10ULL,
+                                      100ULL,
+                                      1000ULL,
+                                      10000ULL,
+                                      100000ULL,
+                                      1000000ULL,
+                                      10000000ULL,
+                                      100000000ULL,
+                                      1000000000ULL,
+                                      10000000000ULL,
+                                      100000000000ULL,
+                                      1000000000000ULL,
+                                      10000000000000ULL,
+                                      100000000000000ULL,
+                                      1000000000000000ULL,
+                                      10000000000000000ULL,
+                                      100000000000000000ULL,
+                                      1000000000000000000ULL};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// ---- errors ---------------------------------------------------------------
+
+std::string TokenLabel(const TTNToken& token) {
+  std::string label = "Token \"" + token.Designation + "\" (variable ";
+  const std::string_view name = VariableName(token.Variable);
+  label += name.empty() ? std::to_string(token.Variable) : std::string(name);
+  label += ")";
+  return label;
+}
+
+[[noreturn]] void ThrowTokenError(const TTNToken& token, std::string_view message) {
+  throw FormatError(TokenLabel(token) + ": " + std::string(message));
+}
+
+// Nearest integer, halves to even, as the integer formats want it.
+long long RoundHalfEven(const TTNToken& token, double value) {
+  if (!std::isfinite(value)) {
+    ThrowTokenError(token, "value " + FloatToStr(value) + " cannot be written with the format '" +
+                               token.Format + "'");
+  }
+  double r = std::floor(value);
+  const double diff = value - r;
+  if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0)) r += 1.0;
+  if (r < -9223372036854775808.0 || r >= 9223372036854775808.0) {
+    ThrowTokenError(token, "value " + FloatToStr(value) + " is too large for the format '" +
+                               token.Format + "'");
+  }
+  return static_cast<long long>(r);
+}
+
+// ---- the fast path ----------------------------------------------------------
+
+// Reads the parts of a format that FormatNumber has already accepted.
+// False for anything the fast path does not handle.
+bool ParseFastFormat(std::string_view f, ParsedTokenFormat& p) {
+  bool found = false;
+  const std::size_t n = f.size();
+  std::size_t i = 0;
+  while (i < n) {
+    if (f[i] != '%') {
+      (found ? p.Suffix : p.Prefix) += f[i++];
+      continue;
+    }
+    if (i + 1 < n && f[i + 1] == '%') {
+      (found ? p.Suffix : p.Prefix) += '%';
+      i += 2;
+      continue;
+    }
+    if (found) return false;
+    found = true;
+    ++i;
+    for (; i < n; ++i) {
+      if (f[i] == '-') p.Left = true;
+      else if (f[i] == '+') p.PlusFlag = true;
+      else if (f[i] == ' ') p.Space = true;
+      else if (f[i] == '0') p.Zero = true;
+      else break;
+    }
+    int width = 0;
+    while (i < n && IsDigit(f[i]) && width <= kMaxFastWidth) width = width * 10 + (f[i++] - '0');
+    if (width > kMaxFastWidth) return false;
+    p.Width = static_cast<std::int16_t>(width);
+    if (i < n && f[i] == '.') {
+      ++i;
+      int precision = 0;
+      while (i < n && IsDigit(f[i]) && precision <= kMaxFastIntegerDigits)
+        precision = precision * 10 + (f[i++] - '0');
+      if (precision > kMaxFastIntegerDigits) return false;
+      p.Precision = static_cast<std::int16_t>(precision);
+    }
+    if (i < n && f[i] == 'l') {
+      ++i;
+      if (i < n && f[i] == 'l') ++i;
+    } else if (i < n && f[i] == 'L') {
+      ++i;
+    }
+    if (i >= n) return false;
+    switch (f[i]) {
+      case 'f': case 'F':
+        if (p.Precision > kMaxFastDecimals) return false;
+        break;
+      case 'd': case 'D':
+        p.IntConversion = true;
+        break;
+      default:
+        return false;
+    }
+    ++i;
+  }
+  return found && p.Prefix.size() <= kMaxFastAffix && p.Suffix.size() <= kMaxFastAffix;
+}
+
+// |value| x 10^decimals rounded the way FormatNumber rounds: the value's
+// decimal expansion is first cut to 18 significant digits (nearest), then
+// rounded at `decimals` with halves away from zero. Works exactly on the
+// binary value x = m / 2^k. False when the value is outside the range this
+// handles (then nothing is known about the result).
+bool ScaledDigits(double x, int decimals, std::uint64_t& result) {
+  if (x == 0.0) {
+    result = 0;
+    return true;
+  }
+  if (!(x < kMaxFastMagnitude)) return false;
+  // x = m / 2^k with m the 53-bit significand.
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const int biased = static_cast<int>(bits >> 52);  // x > 0: no sign bit
+  std::uint64_t m = bits & ((1ULL << 52) - 1);
+  int k = 1074;  // subnormal
+  if (biased != 0) {
+    m |= 1ULL << 52;
+    k = 1075 - biased;  // x < 2^50, so k >= 3
+  }
+  if (k > 64) {
+    const int drop = std::min(std::countr_zero(m), k - 64);
+    m >>= drop;
+    k -= drop;
+    if (k > 64) return false;
+  }
+  const U128 mm = m;
+  const U128 one = static_cast<U128>(1) << k;
+
+  // Decimal exponent of x: x lies in [10^E, 10^(E+1)).
+  int exponent = 0;
+  const std::uint64_t whole = static_cast<std::uint64_t>(mm >> k);
+  if (whole > 0) {
+    // From the bit length (log10(2) ~ 1233 / 4096), corrected by one table look-up.
+    exponent = ((64 - std::countl_zero(whole)) * 1233) >> 12;
+    if (whole < kPow10[exponent]) --exponent;
+  } else {
+    exponent = -1;
+    for (U128 t = mm * 10; t < one; t *= 10) --exponent;
+  }
+  // Decimals of the 18-digit expansion beyond the ones kept.
+  const int extra = kSignificantDigits - 1 - exponent - decimals;
+  if (extra < 1 || extra > 18) return false;
+
+  const U128 scaled = mm * kPow10[decimals];
+  U128 q = scaled >> k;
+  const U128 r = scaled & (one - 1);
+  // The fraction r / 2^k, cut to `extra` decimals, reaches one half exactly
+  // when r / 2^k >= 1/2 - 1/(2 x 10^extra); it cannot fall on that bound
+  // (a power of two is no multiple of 5), so no tie has to be broken.
+  // r < 2^k <= 2^64 and 10^extra < 2^60: one 64 x 64 bit product.
+  const std::uint64_t p = kPow10[extra];
+  if (2 * (static_cast<U128>(p) * static_cast<std::uint64_t>(r)) >= (static_cast<U128>(p - 1) << k)) ++q;
+  if (q >= kPow10[18]) return false;
+  result = static_cast<std::uint64_t>(q);
+  return true;
+}
+
+// Composes a word from its end towards its start in a stack buffer, so
+// that the digits can be produced lowest first and the whole word becomes
+// one string at the end.
+class WordWriter {
+ public:
+  static constexpr std::size_t kSize = kMaxFastDesignation + 1 + kMaxFastAffix + kMaxFastWidth +
+                                       kMaxFastBody + kMaxFastAffix;
+
+  char* at() const { return at_; }
+  void Put(char c) { *--at_ = c; }
+  void Put(std::string_view text) {
+    if (text.empty()) return;  // the usual empty prefix and suffix
+    at_ -= text.size();
+    std::memcpy(at_, text.data(), text.size());
+  }
+  void Fill(char c, std::size_t n) {
+    for (; n > 0; --n) *--at_ = c;
+  }
+  // The last `length` characters written move `by` places towards the start.
+  void Shift(std::size_t length, std::size_t by) {
+    std::memmove(at_ - by, at_, length);
+    at_ -= by;
+  }
+  std::string Text() const {
+    return std::string(at_, static_cast<std::size_t>(buffer_ + kSize - at_));
+  }
+  void Clear() { at_ = buffer_ + kSize; }
+
+ private:
+  char buffer_[kSize];
+  char* at_ = buffer_ + kSize;
+};
+
+// Writes the decimal digits of v, at least `minimum` of them.
+void PutDigits(WordWriter& w, std::uint64_t v, std::size_t minimum) {
+  std::size_t count = 0;
+  do {
+    w.Put(static_cast<char>('0' + v % 10));
+    v /= 10;
+    ++count;
+  } while (v != 0);
+  if (count < minimum) w.Fill('0', minimum - count);
+}
+
+// Sign, padding and the literal text in front of a body that ends at
+// bodyEnd (the suffix is already written), as FormatNumber places them.
+void FinishField(WordWriter& w, const ParsedTokenFormat& p, bool negative, const char* bodyEnd,
+                 bool zeroPadAllowed) {
+  const std::size_t length = static_cast<std::size_t>(bodyEnd - w.at());
+  const char sign = negative ? '-' : p.PlusFlag ? '+' : p.Space ? ' ' : '\0';
+  const std::size_t total = length + (sign != '\0' ? 1 : 0);
+  const std::size_t width = static_cast<std::size_t>(p.Width);
+  const std::size_t pad = total >= width ? 0 : width - total;
+  if (pad > 0 && p.Left) {
+    w.Shift(length, pad);
+    std::memset(w.at() + length, ' ', pad);
+    if (sign != '\0') w.Put(sign);
+  } else if (pad > 0 && p.Zero && zeroPadAllowed) {
+    w.Fill('0', pad);
+    if (sign != '\0') w.Put(sign);
+  } else {
+    if (sign != '\0') w.Put(sign);
+    w.Fill(' ', pad);
+  }
+  w.Put(p.Prefix);
+}
+
+// Fixed notation; false (nothing written) outside the fast range.
+bool PutFixed(WordWriter& w, const ParsedTokenFormat& p, double value) {
+  if (!std::isfinite(value)) return false;
+  const int decimals = p.Precision < 0 ? 6 : p.Precision;
+  std::uint64_t q = 0;
+  if (!ScaledDigits(std::fabs(value), decimals, q)) return false;
+  // A value that rounds to nothing carries no minus sign.
+  const bool negative = std::signbit(value) && q != 0;
+  w.Put(p.Suffix);
+  const char* bodyEnd = w.at();
+  if (decimals > 0) {
+    for (int i = 0; i < decimals; ++i) {
+      w.Put(static_cast<char>('0' + q % 10));
+      q /= 10;
+    }
+    w.Put(DecimalSeparator());
+  }
+  PutDigits(w, q, 1);
+  FinishField(w, p, negative, bodyEnd, true);
+  return true;
+}
+
+void PutInteger(WordWriter& w, const ParsedTokenFormat& p, long long value) {
+  const bool negative = value < 0;
+  const std::uint64_t magnitude = negative ? 0ULL - static_cast<std::uint64_t>(value)
+                                           : static_cast<std::uint64_t>(value);
+  w.Put(p.Suffix);
+  const char* bodyEnd = w.at();
+  PutDigits(w, magnitude, p.Precision > 0 ? static_cast<std::size_t>(p.Precision) : 0);
+  FinishField(w, p, negative, bodyEnd, p.Precision < 0);
+}
+
+constexpr double kExactIntegerLimit = 9007199254740992.0;  // 2^53
+
+// What FormatInteger(Format, n) gives, through the fast path.
+bool FastInteger(WordWriter& w, const ParsedTokenFormat& p, long long n) {
+  if (p.IntConversion) {
+    PutInteger(w, p, n);
+    return true;
+  }
+  const double v = static_cast<double>(n);
+  return std::fabs(v) < kExactIntegerLimit && PutFixed(w, p, v);
+}
+
+// What FormatNumber(Format, v) gives, through the fast path.
+bool FastNumber(WordWriter& w, const ParsedTokenFormat& p, double v) {
+  if (!p.IntConversion) return PutFixed(w, p, v);
+  if (!std::isfinite(v) || std::fabs(v) >= kExactIntegerLimit) return false;
+  double r = std::floor(v);
+  const double diff = v - r;
+  if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0)) r += 1.0;
+  PutInteger(w, p, static_cast<long long>(r));
+  return true;
+}
+
+// The fast path must give what the general formatter gives; a format on
+// which a few telling values disagree is left to the general formatter.
+bool FastPathAgrees(const ParsedTokenFormat& p, const std::string& format) {
+  static constexpr double kProbes[] = {0.0,     -0.0,      1.0,         -1.0,         0.5,
+                                       -0.5,    2.5,       3.5,         -3.0,         12.5,
+                                       0.03125, -0.03125,  0.00004,     -0.000049,    123.456789,
+                                       99.9995, 1234567.5, 0.123456789, -98765.4321,  1e14 + 0.5};
+  WordWriter w;
+  try {
+    for (const double v : kProbes) {
+      w.Clear();
+      if (FastNumber(w, p, v) && w.Text() != FormatNumber(format, v)) return false;
+      const long long n = static_cast<long long>(v);
+      w.Clear();
+      if (FastInteger(w, p, n) && w.Text() != FormatInteger(format, n)) return false;
+    }
+  } catch (const FormatError&) {
+    return false;
+  }
+  return true;
+}
+
+void Build(ParsedTokenFormat& p, const std::string& format) {
+  p = ParsedTokenFormat{};
+  p.Source = format;
+  p.Built = true;
+  if (format.empty()) {
+    p.Kind = kEmpty;
+    return;
+  }
+  p.IntegerRule = format.find('d') != std::string::npos;
+  try {
+    (void)FormatNumber(format, 0.0);
+  } catch (const FormatError& e) {
+    p.Kind = kBad;
+    p.Error = e.what();
+    return;
+  }
+  ParsedTokenFormat fast = p;
+  if (ParseFastFormat(format, fast) && FastPathAgrees(fast, format)) {
+    p = std::move(fast);
+    p.Kind = kFast;
+  } else {
+    p.Kind = kSlow;
+  }
+}
+
+const ParsedTokenFormat& Prepared(const TTNToken& token) {
+  ParsedTokenFormat& p = token.Parsed;
+  if (!p.Built || p.Source != token.Format) Build(p, token.Format);
+  return p;
+}
+
+std::string_view DesignationText(const TTNToken& token) {
+  if (token.Designation == kNullDesignation) return {};
+  return token.Designation;
+}
+
+std::string FormatWithValue(const TTNToken& token, double value) {
+  const ParsedTokenFormat& p = Prepared(token);
+  const std::string_view designation = DesignationText(token);
+  switch (p.Kind) {
+    case kEmpty:
+      return std::string(designation) + (token.Plus ? "+" : "");
+    case kBad:
+      ThrowTokenError(token, p.Error);
+    default:
+      break;
+  }
+  const bool fast = p.Kind == kFast && designation.size() <= kMaxFastDesignation;
+  if (p.IntegerRule) {
+    const long long n = RoundHalfEven(token, value);
+    if (fast) {
+      WordWriter w;
+      if (FastInteger(w, p, n)) {
+        w.Put(designation);
+        return w.Text();
+      }
+    }
+    try {
+      return std::string(designation) + FormatInteger(token.Format, n);
+    } catch (const FormatError& e) {
+      ThrowTokenError(token, e.what());
+    }
+  }
+  if (fast) {
+    WordWriter w;
+    if (FastNumber(w, p, value)) {
+      if (token.Plus) w.Put('+');
+      w.Put(designation);
+      return w.Text();
+    }
+  }
+  try {
+    return std::string(designation) + (token.Plus ? "+" : "") + FormatNumber(token.Format, value);
+  } catch (const FormatError& e) {
+    ThrowTokenError(token, e.what());
+  }
+}
+
+}  // namespace
+
+std::string FormatToken(const TTNToken& token, std::span<const double> values) {
+  if (token.Variable == TokenVar::None) return std::string(DesignationText(token));
+  if (token.Variable < 0) return {};
+  if (static_cast<std::size_t>(token.Variable) >= values.size()) {
+    ThrowTokenError(token, "there is no variable " + std::to_string(token.Variable));
+  }
+  return FormatWithValue(token, values[static_cast<std::size_t>(token.Variable)]);
+}
+
+std::string FormatTokenValue(const TTNToken& token, double value) {
+  if (token.Variable == TokenVar::None) return std::string(DesignationText(token));
+  if (token.Variable < 0) return {};
+  return FormatWithValue(token, value);
+}
+
+}  // namespace tarnak
