@@ -325,6 +325,7 @@ std::string ScriptLine(const TTNScript& script) {
 void SavePostDefinition(const TTNPostProcessor& def, std::string_view name, const fs::path& path) {
   CheckSavable(def, name);
   ProfileFile file(path);
+  ProfileFile::Update update(file);
   auto put = [&](std::string_view key, std::string_view value) {
     try {
       file.WriteString(name, key, value);
@@ -356,6 +357,7 @@ void SavePostDefinition(const TTNPostProcessor& def, std::string_view name, cons
   };
   putLines("Header", def.Header);
   putLines("Footer", def.Footer);
+  update.Commit();
 }
 
 std::vector<std::string> ListPostNames(const fs::path& path) {

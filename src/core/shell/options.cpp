@@ -309,6 +309,7 @@ void SaveOptions(ProgramOptions& options, std::string_view postListText,
   const auto style = [&](std::string_view key, EditorStyle st) {
     f.WriteInteger(s, key, static_cast<int>(st));
   };
+  ProfileFile::Update update(f);
   try {
     colour("UnClosed", o.View.UnClosed);
     colour("UnOpen", o.View.UnOpen);
@@ -349,6 +350,7 @@ void SaveOptions(ProgramOptions& options, std::string_view postListText,
     f.WriteString(s, "StlOverlap", PercentText(o.Program.StlOverlap));
     f.WriteInteger(s, "Offset", o.Program.Offset);
     f.WriteBool(s, "Air", o.Program.Air);
+    update.Commit();
   } catch (const std::invalid_argument& e) {
     throw FileError(file, e.what());
   }

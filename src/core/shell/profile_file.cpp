@@ -59,7 +59,21 @@ ProfileFile::ProfileFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 // ---- loading -----------------------------------------------------------
 
+void ProfileFile::BeginUpdate() {
+  if (updateDepth_ == 0) Refresh();
+  ++updateDepth_;
+}
+
+void ProfileFile::EndUpdate() {
+  if (updateDepth_ == 0) return;
+  if (--updateDepth_ > 0 || !pending_) return;
+  pending_ = false;
+  Save();
+}
+
 void ProfileFile::Refresh() {
+  // Inside an update the lines in memory are the newest state.
+  if (updateDepth_ > 0) return;
   // Taken before looking at the file: any later change gets a modification
   // time at or after this moment (less the file system's timestamp
   // granularity).
@@ -192,6 +206,10 @@ std::string ProfileFile::Serialize() const {
 }
 
 void ProfileFile::Save() {
+  if (updateDepth_ > 0) {
+    pending_ = true;
+    return;
+  }
   const std::string content = Serialize();
   // Write through a symbolic link to the file it names rather than
   // replacing the link.

@@ -85,6 +85,40 @@ class ProfileFile {
   // section); nothing happens when it is missing.
   void EraseSection(std::string_view section);
 
+  // Groups several writes into one save: between BeginUpdate and the
+  // matching EndUpdate the changes stay in memory and the file is written
+  // once at the end (still through a temporary file renamed into place), so
+  // a dialog saving thirty keys neither waits for thirty disk flushes nor
+  // leaves a half-updated section when it fails part-way. Updates nest.
+  void BeginUpdate();
+  void EndUpdate();
+
+  // BeginUpdate/EndUpdate for a scope. The destructor saves what was
+  // changed; call Commit() to see a failure as an exception first.
+  class Update {
+   public:
+    explicit Update(ProfileFile& file) : file_(&file) { file_->BeginUpdate(); }
+    ~Update() {
+      if (file_) {
+        try {
+          file_->EndUpdate();
+        } catch (...) {
+          // Nothing can be reported from a destructor; Commit() reports.
+        }
+      }
+    }
+    void Commit() {
+      ProfileFile* f = file_;
+      file_ = nullptr;
+      f->EndUpdate();
+    }
+    Update(const Update&) = delete;
+    Update& operator=(const Update&) = delete;
+
+   private:
+    ProfileFile* file_;
+  };
+
  private:
   enum class LineKind { Other, Section, Value };
   struct Line {
@@ -122,6 +156,8 @@ class ProfileFile {
   std::string bom_;      // a UTF-8 byte-order mark at the start, kept on writing
   std::vector<Line> lines_;
   FileStamp stamp_;
+  int updateDepth_ = 0;   // open BeginUpdate calls
+  bool pending_ = false;  // changes made during an update, not yet saved
   bool loaded_ = false;   // lines_ reflect the file as of stamp_
   bool settled_ = false;  // stamp_ is old enough to detect every later change
 };

@@ -293,7 +293,9 @@ bool SavePreset(const std::filesystem::path& file, std::string_view name, Strate
   if (name.find_first_of("\r\n") != std::string_view::npos)
     throw std::invalid_argument("Invalid preset name " + Quoted(name) + " for '" + file.string() + "'");
   ProfileFile ini(file);
+  ProfileFile::Update update(ini);
   for (const auto& [key, value] : values) ini.WriteString(name, key, value);
+  update.Commit();
   return true;
 }
 

@@ -343,3 +343,39 @@ TEST_F(ProfileFileTest, LargePostFileLoadsQuickly) {
 
 }  // namespace
 }  // namespace tarnak
+
+namespace tarnak {
+namespace {
+
+// Writes grouped in an update reach the file once, together.
+TEST(ProfileFileUpdate, WritesOnceAtTheEnd) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("tarnak-update-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto path = dir / "Batch.cfg";
+  std::filesystem::remove(path);
+  {
+    ProfileFile f(path);
+    ProfileFile::Update update(f);
+    f.WriteString("S", "A", "1");
+    f.WriteString("S", "B", "2");
+    // Reads inside the update see the pending values...
+    EXPECT_EQ(f.ReadString("S", "A", ""), "1");
+    // ...but nothing is on disk yet.
+    EXPECT_FALSE(std::filesystem::exists(path));
+    {
+      ProfileFile::Update nested(f);
+      f.DeleteKey("S", "A");
+      nested.Commit();
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    update.Commit();
+  }
+  ProfileFile again(path);
+  EXPECT_FALSE(again.ValueExists("S", "A"));
+  EXPECT_EQ(again.ReadString("S", "B", ""), "2");
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace tarnak
