@@ -5,6 +5,7 @@
 #include <string>
 
 #include "geometry/geometry.h"
+#include "post/post_definition.h"
 #include "shell/options.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
@@ -41,6 +42,7 @@ class Document {
   TTNOutRegionArray Toolpaths;  // slot 0 reserved
   TTNMachiningParameters MachiningParams;
   TTNRegionArray ProfileLibrary;  // wall profiles, loaded by the wall command
+  TTNPostProcessor PostDefinition;  // the current post, start values until one loads
   DrawingExtentsRec DrawingExtents;
   std::string FileName;  // last opened file, without folder and extension
   ProgramOptions Options;
