@@ -12,6 +12,7 @@ PACKAGES=(
   libbenchmark-dev
   clang libclang-rt-dev
   fonts-ipafont-gothic
+  linuxcnc-uspace
 )
 
 missing=()
