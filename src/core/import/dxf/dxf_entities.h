@@ -31,6 +31,19 @@ struct ExtentBox {
   void Add(const DxfPoint& p);
 };
 
+// The object coordinate system of an extrusion direction by the arbitrary
+// axis algorithm; none for exactly (0, 0, 1). The direction is normalised
+// first; a zero direction counts as (0, 0, 1).
+std::optional<OcsMatrix> MakeOcs(const DxfPoint& extrusion);
+
+// A number as the DXF writer spells it: rounded to 7 significant digits
+// (halves away from zero), printed with exactly 6 decimals ("12.500000");
+// more than 7 integer digits give exponent form ("1.234568E10").
+std::string FormatDxfNumber(double value);
+
+// The 13-entry display colour table (0xRRGGBB): entry number modulo 13.
+uint32_t DxfColourFromNumber(int number);
+
 enum class DxfKind {
   Entity,
   Point,
@@ -60,6 +73,8 @@ class DXF_Entity {
 
   // Object-coordinate matrix from an extrusion direction; none for (0, 0, 1).
   virtual void SetupOcs(const DxfPoint& extrusion);
+  // Colour number and display colour from a number (table entry number mod
+  // 13), or from a display colour (number = its table position, 0 if absent).
   void SetColourFromNumber(int number);
   void SetColourFromValue(uint32_t value);
   virtual void Move(const DxfPoint& by) { (void)by; }
@@ -82,6 +97,14 @@ class DXF_Entity {
   virtual bool Hit(const DxfPoint& p, double tolerance) const;
   virtual void ReplaceVertex(int index, const DxfPoint& p) { (void)index; (void)p; }
 
+ protected:
+  // Shared by the Description overrides: coordinate system, class name,
+  // open/closed, then the given vertices.
+  std::string DescribeWith(const std::vector<DxfPoint>& vertices) const;
+  // 0 type name, 8 layer, 62 colour number.
+  void WriteHead(std::string& out, const std::string& layer) const;
+
+ public:
   uint32_t Colour = 0;   // display colour chosen from the 13-entry table
   int ColourNumber = 0;  // group 62
   std::optional<OcsMatrix> Ocs;
@@ -107,6 +130,8 @@ class Text_ : public Point_ {
  public:
   DxfKind Kind() const override { return DxfKind::Text; }
   std::string ClassName() const override { return "TEXT"; }
+  void Move(const DxfPoint& by) override;
+  void SnapToGrid(double grid) override;
   void WriteDxf(std::string& out, const std::string& layer) const override;
   double Height = 0.0;
   double Rotation = 0.0;  // degrees, as read
@@ -148,8 +173,17 @@ class Ellipse_ : public Line_ {
  public:
   DxfKind Kind() const override { return DxfKind::Ellipse; }
   std::string ClassName() const override { return "ELLIPSE"; }
+  // P2 is relative to the centre: moving and snapping act on the centre.
+  void Move(const DxfPoint& by) override;
+  void SnapToGrid(double grid) override;
   void WriteDxf(std::string& out, const std::string& layer) const override;
   void WidenExtents(ExtentBox& box) const override;
+  double DistanceSquared(const DxfPoint& p) const override;
+  // Vertex 0 is the centre, vertex 1 the end of the major axis.
+  int NearestVertex(const DxfPoint& p, double& distanceSquared) const override;
+  void ReplaceVertex(int index, const DxfPoint& p) override;
+  // Point of the ellipse at parameter t.
+  DxfPoint PointAt(double t) const;
   // P1 = centre, P2 = end of the major axis relative to the centre.
   double Ratio = 1.0;
   double RotationValue = 0.0;  // group 50 as read
@@ -173,6 +207,7 @@ class Arc_ : public Circle_ {
   std::string ClassName() const override { return "ARC"; }
   void WriteDxf(std::string& out, const std::string& layer) const override;
   void WidenExtents(ExtentBox& box) const override;
+  double DistanceSquared(const DxfPoint& p) const override;
   double StartAngle = 0.0;  // radians, world coordinates
   double EndAngle = 0.0;
 };
@@ -203,6 +238,7 @@ class Face3D_ : public Polyline_ {
  public:
   DxfKind Kind() const override { return DxfKind::Face3D; }
   std::string ClassName() const override { return "3DFACE"; }
+  void WriteDxf(std::string& out, const std::string& layer) const override;
 };
 
 class Solid_ : public Face3D_ {
@@ -235,6 +271,9 @@ class Block_ : public DXF_Entity {
  public:
   DxfKind Kind() const override { return DxfKind::Block; }
   std::string ClassName() const override { return "BLOCK"; }
+  void Move(const DxfPoint& by) override;
+  void WriteDxf(std::string& out, const std::string& layer) const override;
+  void WidenExtents(ExtentBox& box) const override;
   std::string Name;
   DxfPoint Base;
   std::vector<std::unique_ptr<DXF_Entity>> Entities;

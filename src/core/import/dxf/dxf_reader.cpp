@@ -1,0 +1,1092 @@
+#include "import/dxf/dxf_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "geometry/primitives.h"
+
+namespace tarnak {
+
+namespace {
+
+constexpr const char* kNoEntities = "No Entities or invalid Entities section in DXF file";
+constexpr const char* kInsertNote =
+    "A \"BLOCK\" was read but not inserted.  Explode all Blocks before loading.";
+constexpr const char* kSplineNote =
+    "A SPLINE was detected but not read.  Explode all SPLINE's before loading";
+constexpr const char* kNoteCaption = "Tarnak";
+constexpr const char* kWarningCaption = "DXF read error warning";
+constexpr const char* kReadErrorCaption = "DXF Read Error";
+constexpr const char* kErrorCaption = "Error";
+constexpr double kSamePoint = 0.0005;
+constexpr double kDegToRad = kPi / 180.0;
+
+// Anything from NUL to blank counts as white space around a value, so that
+// tabs and stray control characters (a DOS end-of-file mark) are ignored.
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+[[gnu::noinline]] std::string_view TrimSlow(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+inline std::string_view Trim(std::string_view s) {
+  if (!s.empty() && !IsBlank(s.front()) && !IsBlank(s.back())) return s;
+  return TrimSlow(s);
+}
+
+// Removes an optional leading '+' (but not "+-").
+bool StripPlus(std::string_view& s) {
+  if (!s.empty() && s[0] == '+') {
+    s.remove_prefix(1);
+    if (!s.empty() && s[0] == '-') return false;
+  }
+  return !s.empty();
+}
+
+// For a number text that from_chars found out of range: true when it is too
+// small (underflow), false when too large.
+bool IsTinyNumber(std::string_view s) {
+  size_t i = 0;
+  if (i < s.size() && s[i] == '-') ++i;
+  long intDigits = 0;       // significant digits before the point
+  long leadingZeros = 0;    // zeros after the point before the first non-zero digit
+  bool seenNonZero = false, afterPoint = false;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '.') {
+      afterPoint = true;
+    } else if (c >= '0' && c <= '9') {
+      if (c != '0') seenNonZero = true;
+      if (!afterPoint) {
+        if (seenNonZero) ++intDigits;
+      } else if (!seenNonZero) {
+        ++leadingZeros;
+      }
+    } else {
+      break;
+    }
+  }
+  long exp = 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) exp = std::min(exp * 10 + (s[i] - '0'), 1000000L);
+    if (neg) exp = -exp;
+  }
+  const long magnitude = intDigits > 0 ? intDigits - 1 : -leadingZeros - 1;
+  return magnitude + exp < 0;
+}
+
+// Plain decimals ("-12.5", "3", ".25") of at most 15 digits: the digits
+// form an exact integer and one division by an exact power of ten rounds
+// correctly, giving the same value as the general parser, only faster.
+// Eight ASCII digits at p (loaded little-end first) as a number, or false
+// when they are not all digits.
+inline bool EightDigits(const char* p, uint64_t& out) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if ((((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) !=
+       0x3333333333333333ULL))
+    return false;
+  v -= 0x3030303030303030ULL;
+  v = (v * 10) + (v >> 8);
+  v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+       (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+      32;
+  out = v;
+  return true;
+}
+
+// Digits from p on into m (wrapping silently: the caller limits the count).
+inline const char* Digits(const char* p, const char* e, uint64_t& m) {
+  uint64_t eight;
+  while (e - p >= 8 && EightDigits(p, eight)) {
+    m = m * 100000000ULL + eight;
+    p += 8;
+  }
+  while (p < e && static_cast<unsigned>(*p - '0') < 10u) m = m * 10 + static_cast<unsigned>(*p++ - '0');
+  return p;
+}
+
+bool FastDecimal(std::string_view s, double& value) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = s.data();
+  const char* const e = p + s.size();
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  uint64_t m = 0;
+  const char* const intStart = p;
+  p = Digits(p, e, m);
+  const long intDigits = p - intStart;
+  long decimals = 0;
+  if (p < e && *p == '.') {
+    const char* const fracStart = ++p;
+    p = Digits(p, e, m);
+    decimals = p - fracStart;
+  }
+  if (p != e || intDigits + decimals == 0 || intDigits + decimals > 15) return false;
+  const double v = static_cast<double>(m) / kPow10[decimals];
+  value = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- numbers
+
+bool ParseDxfInt(std::string_view text, int& value) {
+  std::string_view s = Trim(text);
+  if (!StripPlus(s)) return false;
+  const char* end = s.data() + s.size();
+  const auto r = std::from_chars(s.data(), end, value);
+  return r.ec == std::errc() && r.ptr == end;
+}
+
+bool ParseDxfDouble(std::string_view text, double& value) {
+  std::string_view s = Trim(text);
+  if (!StripPlus(s)) return false;
+  if (FastDecimal(s, value)) return true;
+  const char* end = s.data() + s.size();
+  double v = 0.0;
+  const auto r = std::from_chars(s.data(), end, v, std::chars_format::general);
+  if (r.ptr != end) return false;
+  if (r.ec == std::errc::result_out_of_range) {
+    const bool negative = s[0] == '-';
+    const double big = std::numeric_limits<double>::infinity();
+    v = IsTinyNumber(s) ? 0.0 : big;
+    value = negative ? -v : v;
+    return true;
+  }
+  if (r.ec != std::errc()) return false;
+  value = v;
+  return true;
+}
+
+// ---------------------------------------------------------------- errors
+
+DXF_read_exception::DXF_read_exception(const std::string& message, int line)
+    : std::runtime_error(line >= 0 ? message + "\r\nError occured at or near line number " +
+                                         std::to_string(line)
+                                   : message),
+      message_(message),
+      line_(line) {}
+
+// ---------------------------------------------------------------- byte sources
+
+namespace {
+
+class FileSource : public DxfByteSource {
+ public:
+  explicit FileSource(const std::string& path) : path_(path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+      throw DxfFileError("Cannot open file \"" + path + "\": " +
+                         std::make_error_code(std::errc::is_a_directory).message());
+    file_ = std::fopen(path.c_str(), "rb");
+    if (!file_) {
+      const int err = errno;
+      throw DxfFileError("Cannot open file \"" + path + "\": " +
+                         std::generic_category().message(err));
+    }
+    // The reader asks for whole blocks into its own buffer.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    size_ = ec ? 0 : static_cast<uint64_t>(size);
+  }
+  ~FileSource() override {
+    if (file_) std::fclose(file_);
+  }
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  uint64_t Size() const override { return size_; }
+
+  size_t ReadAt(uint64_t offset, char* buffer, size_t count) override {
+    if (offset != position_) {
+      if (offset > static_cast<uint64_t>(std::numeric_limits<long>::max()) ||
+          std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+        Fail();
+      position_ = offset;
+    }
+    const size_t n = std::fread(buffer, 1, count, file_);
+    if (n < count && std::ferror(file_)) Fail();
+    position_ += n;
+    return n;
+  }
+
+ private:
+  [[noreturn]] void Fail() {
+    const int err = errno;
+    throw DxfFileError("Error reading file \"" + path_ + "\": " +
+                       std::generic_category().message(err));
+  }
+
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  uint64_t size_ = 0;
+  uint64_t position_ = 0;
+};
+
+class MemorySource : public DxfByteSource {
+ public:
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  uint64_t Size() const override { return bytes_.size(); }
+  size_t ReadAt(uint64_t offset, char* buffer, size_t count) override {
+    if (offset >= bytes_.size()) return 0;
+    const size_t n = std::min<uint64_t>(count, bytes_.size() - offset);
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return n;
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
+// Shows a hint for as long as it lives.
+class HintGuard {
+ public:
+  HintGuard(UserInterface& ui, const std::string& text) : ui_(ui) { ui_.SetHint(text); }
+  ~HintGuard() { ui_.SetHint(""); }
+  HintGuard(const HintGuard&) = delete;
+  HintGuard& operator=(const HintGuard&) = delete;
+
+ private:
+  UserInterface& ui_;
+};
+
+bool SamePoint3(const DxfPoint& a, const DxfPoint& b) {
+  return a.X == b.X && a.Y == b.Y && a.Z == b.Z;
+}
+
+// Appends a copy of the first vertex when the last one does not already
+// lie on it, so that a closed outline ends where it starts.
+void CloseVertices(std::vector<DxfPoint>& v) {
+  if (v.empty()) return;
+  const DxfPoint& first = v.front();
+  const DxfPoint& last = v.back();
+  if (std::fabs(last.X - first.X) > kSamePoint || std::fabs(last.Y - first.Y) > kSamePoint) {
+    const DxfPoint copy = first;
+    v.push_back(copy);
+  }
+}
+
+// Brings an angle in degrees into range by one turn at most.
+double OneTurn(double degrees) {
+  if (degrees > 360.0) return degrees - 360.0;
+  if (degrees < 0.0) return degrees + 360.0;
+  return degrees;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- reader
+
+DXF_Reader::DXF_Reader(DxfByteSource& source, UserInterface& ui) : source_(source), ui_(ui) {}
+
+bool DXF_Reader::FillBuffer() {
+  bufStart_ += bufLen_;
+  bufPos_ = 0;
+  bufLen_ = 0;
+  if (ioFailed_) return false;
+  size_t n = 0;
+  try {
+    n = source_.ReadAt(bufStart_, buf_.data(), kBlockSize);
+  } catch (...) {
+    // Reported once; from here on the file simply ends.
+    ioFailed_ = true;
+    ended_ = true;
+    throw;
+  }
+  bufLen_ = std::min(n, kBlockSize);
+  if (bufLen_ == 0) return false;
+  if (bufStart_ + bufLen_ > furthest_) {
+    furthest_ = bufStart_ + bufLen_;
+    ui_.ProgressStep();
+  }
+  return true;
+}
+
+namespace {
+
+// Index of the first LF or CR among the 8 bytes loaded little-end first
+// into w, or 8 when there is none.
+inline unsigned FirstLineEnd(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHigh = 0x8080808080808080ULL;
+  const uint64_t lf = w ^ (kOnes * '\n');
+  const uint64_t cr = w ^ (kOnes * '\r');
+  const uint64_t hit = ((lf - kOnes) & ~lf & kHigh) | ((cr - kOnes) & ~cr & kHigh);
+  if (hit == 0) return 8;
+  // Only bytes above the first true hit can be false hits, so the lowest
+  // set bit is exact.
+  return static_cast<unsigned>(__builtin_ctzll(hit)) / 8;
+}
+
+}  // namespace
+
+inline bool DXF_Reader::ReadLine() {
+  // Usual case: the whole line lies in the buffer and is used in place.
+  const char* const base = buf_.data();
+  const char* const p = base + bufPos_;
+  const char* const end = base + bufLen_;
+  const char* q = p;
+  while (q < end) {
+    uint64_t w;
+    std::memcpy(&w, q, 8);  // may look at the spare bytes behind the block
+    const unsigned i = FirstLineEnd(w);
+    if (i < 8) {
+      q += i;
+      break;
+    }
+    q += 8;
+  }
+  if (q < end && (*q == '\n' || q + 1 < end)) {
+    ++lineNo_;
+    size_t len = static_cast<size_t>(q - p);
+    if (len > kMaxLineLength) len = kMaxLineLength;  // the rest of a long line is dropped
+    line_view_ = std::string_view(p, len);
+    bufPos_ = static_cast<size_t>(q - base) + 1;
+    if (*q == '\r' && buf_[bufPos_] == '\n') ++bufPos_;
+    return true;
+  }
+  return ReadLineSlow();
+}
+
+bool DXF_Reader::ReadLineSlow() {
+  if (bufPos_ >= bufLen_ && !FillBuffer()) return false;
+  ++lineNo_;
+  const char* const base = buf_.data();
+  // The line runs past the buffer (or ends in a CR at its very end): copy it.
+  size_t n = 0;
+  char* const line = line_.data();
+  for (;;) {
+    const char* p = base + bufPos_;
+    const char* const end = base + bufLen_;
+    const char* q = p;
+    while (q < end && *q != '\n' && *q != '\r') ++q;
+    size_t take = static_cast<size_t>(q - p);
+    if (take > kMaxLineLength - n) take = kMaxLineLength - n;
+    std::memcpy(line + n, p, take);
+    n += take;
+    bufPos_ = static_cast<size_t>(q - base);
+    if (q < end) {
+      const char c = *q;
+      ++bufPos_;
+      if (c == '\r') {
+        if (bufPos_ >= bufLen_) FillBuffer();
+        if (bufPos_ < bufLen_ && buf_[bufPos_] == '\n') ++bufPos_;
+      }
+      break;
+    }
+    if (!FillBuffer()) break;  // the end of the file ends the line
+  }
+  line_view_ = std::string_view(line, n);
+  return true;
+}
+
+int DXF_Reader::ReadGroup() {
+  if (pushedBack_) {
+    pushedBack_ = false;
+    return code_;
+  }
+  code_ = -2;
+  value_ = std::string_view();
+  if (ended_) return -2;
+  std::string_view text;
+  for (;;) {
+    if (!ReadLine()) {
+      ended_ = true;
+      return -2;
+    }
+    text = Trim(line_view_);
+    if (!text.empty()) break;
+  }
+  int code = 0;
+  // Nearly every code is a short run of digits: take those directly.
+  if (text.size() <= 4 && std::all_of(text.begin(), text.end(),
+                                      [](char c) { return c >= '0' && c <= '9'; })) {
+    for (char c : text) code = code * 10 + (c - '0');
+  } else if (!ParseDxfInt(text, code)) {
+    ended_ = true;  // a code that is not a number ends the file here
+    return -2;
+  }
+  if (!ReadLine()) {
+    ended_ = true;
+    return -2;
+  }
+  value_ = Trim(line_view_);
+  code_ = code;
+  return code;
+}
+
+double DXF_Reader::FloatValue() const {
+  double v = 0.0;
+  if (!ParseDxfDouble(value_, v)) throw DXF_read_exception("Invalid Floating point conversion", lineNo_);
+  return v;
+}
+
+int DXF_Reader::IntValue() const {
+  int v = 0;
+  if (!ParseDxfInt(value_, v)) throw DXF_read_exception("Invalid Integer conversion", lineNo_);
+  return v;
+}
+
+void DXF_Reader::SetMark() {
+  markPos_ = bufStart_ + bufPos_;
+  markLine_ = lineNo_;
+}
+
+void DXF_Reader::ReturnToMark() {
+  bufStart_ = markPos_;
+  bufLen_ = 0;
+  bufPos_ = 0;
+  lineNo_ = markLine_;
+  pushedBack_ = false;
+  ended_ = ioFailed_;
+}
+
+void DXF_Reader::Fail(const char* message) const { throw DXF_read_exception(message, lineNo_); }
+
+// ---------------------------------------------------------------- structure
+
+void DXF_Reader::Run() {
+  const uint64_t blocks = source_.Size() / kBlockSize;
+  ui_.ProgressStart(static_cast<int>(std::min<uint64_t>(blocks, INT_MAX)));
+  try {
+    ReadFile();
+  } catch (const DXF_read_exception& e) {
+    ui_.Message(e.what(), kReadErrorCaption, MsgButtons::Ok, MsgIcon::Warning);
+  } catch (const std::exception& e) {
+    ui_.Message(e.what(), kErrorCaption, MsgButtons::Ok, MsgIcon::Error);
+  }
+  ui_.ProgressEnd();
+}
+
+void DXF_Reader::ReadFile() {
+  SetMark();
+  bool blocksEmpty = false;
+  // Blocks come before the entities in a drawing file; a drawing without
+  // blocks need not be read through twice.
+  if (FindSection("BLOCKS", "ENTITIES")) ReadBlocksPass(blocksEmpty);
+  // After an empty BLOCKS section the entities follow; otherwise look for
+  // them from the start again.
+  if (!blocksEmpty) ReturnToMark();
+  SetMark();
+  if (!FindSection("ENTITIES")) throw DXF_read_exception(kNoEntities, -1);
+  SetMark();
+  HintGuard hint(ui_, "Reading DXF file...");
+  ReadEntitiesSection();
+}
+
+bool DXF_Reader::FindSection(std::string_view name, std::string_view stopAt) {
+  for (;;) {
+    int code = ReadGroup();
+    if (code < 0) return false;
+    if (code != 0 || Value() != "SECTION") continue;
+    code = ReadGroup();
+    if (code < 0) return false;
+    if (code == 2 && Value() == name) return true;
+    if (code == 2 && !stopAt.empty() && Value() == stopAt) return false;
+    PushBack();  // may itself start the next section
+  }
+}
+
+void DXF_Reader::ReadBlocksPass(bool& sectionEmpty) {
+  try {
+    for (;;) {
+      int code = ReadGroup();
+      if (code < 0) return;
+      if (code != 0) continue;
+      if (Value() == "ENDSEC") {
+        sectionEmpty = true;
+        return;
+      }
+      if (Value() != "BLOCK") continue;
+      if (!ReadRecord(rec_)) return;
+      auto block = std::make_unique<Block_>();
+      SetCommon(*block, rec_, false);
+      block->Name = rec_.Name;
+      block->Base = rec_.P[0];
+      int made = 0;
+      Add(LayerIndex("0"), std::move(block), true, made);
+      // Its entities are read up to the first that gives an entity object,
+      // which is not kept.
+      for (;;) {
+        code = ReadGroup();
+        if (code < 0) return;
+        if (code != 0) continue;
+        const Tag tag = Classify(Value());
+        if (tag == Tag::EndBlk || tag == Tag::EndSec) return;
+        if (ReadEntity(tag, false) > 0) return;
+      }
+    }
+  } catch (const DXF_read_exception&) {
+    // Only the first block's header is wanted here; a fault inside the
+    // block must not keep the drawing's entities from being read.
+  }
+}
+
+void DXF_Reader::ReadEntitiesSection() {
+  for (;;) {
+    bool atEnd = false;
+    try {
+      const int code = ReadGroup();
+      if (code < 0) {
+        atEnd = true;
+      } else if (code == 0) {
+        const Tag tag = Classify(Value());
+        if (tag == Tag::EndSec) return;
+        ReadEntity(tag, true);
+      }
+    } catch (const DXF_read_exception& e) {
+      if (ui_.Message(e.what(), kWarningCaption, MsgButtons::OkCancel, MsgIcon::Warning) ==
+          MsgResult::Cancel)
+        throw DXF_read_exception("User aborted", -1);
+    } catch (const std::exception& e) {
+      ui_.Message(e.what(), kErrorCaption, MsgButtons::Ok, MsgIcon::Error);
+    }
+    if (atEnd) throw DXF_read_exception(kNoEntities, -1);
+  }
+}
+
+DXF_Reader::Tag DXF_Reader::Classify(std::string_view n) {
+  switch (n.size()) {
+    case 3:
+      if (n == "ARC") return Tag::Arc;
+      break;
+    case 4:
+      if (n == "LINE") return Tag::Line;
+      if (n == "TEXT") return Tag::Text;
+      break;
+    case 5:
+      if (n == "POINT") return Tag::Point;
+      if (n == "SOLID") return Tag::Solid;
+      if (n == "TRACE") return Tag::Trace;
+      if (n == "MTEXT") return Tag::MText;
+      break;
+    case 6:
+      if (n == "CIRCLE") return Tag::Circle;
+      if (n == "INSERT") return Tag::Insert;
+      if (n == "3DFACE") return Tag::Face3D;
+      if (n == "SPLINE") return Tag::Spline;
+      if (n == "ATTDEF") return Tag::Attdef;
+      if (n == "ATTRIB") return Tag::Attrib;
+      if (n == "ENDSEC") return Tag::EndSec;
+      if (n == "ENDBLK") return Tag::EndBlk;
+      break;
+    case 7:
+      if (n == "ELLIPSE") return Tag::Ellipse;
+      break;
+    case 8:
+      if (n == "POLYLINE") return Tag::Polyline;
+      break;
+    case 10:
+      if (n == "LWPOLYLINE") return Tag::LwPolyline;
+      break;
+    default:
+      break;
+  }
+  return Tag::Other;
+}
+
+int DXF_Reader::ReadEntity(Tag tag, bool keep) {
+  switch (tag) {
+    case Tag::Point:
+      return ReadPoint(keep);
+    case Tag::Insert:
+      if (!insertShown_) {
+        insertShown_ = true;
+        ui_.Message(kInsertNote, kNoteCaption, MsgButtons::Ok, MsgIcon::None);
+      }
+      if (!ReadRecord(rec_)) Fail("Error reading INSERT entity");
+      return 0;
+    case Tag::Text:
+    case Tag::MText:
+    case Tag::Attdef:
+    case Tag::Attrib:
+      return ReadText(tag, keep);
+    case Tag::Line:
+      return ReadLineEntity(keep);
+    case Tag::Polyline:
+      return ReadPolyline(keep);
+    case Tag::LwPolyline:
+      return ReadLwPolyline(keep);
+    case Tag::Face3D:
+      return ReadFace3D(keep);
+    case Tag::Solid:
+    case Tag::Trace:
+      return ReadSolid(keep);
+    case Tag::Circle:
+      return ReadCircle(keep);
+    case Tag::Ellipse:
+      return ReadEllipse(keep);
+    case Tag::Arc:
+      return ReadArc(keep);
+    case Tag::Spline:
+      if (!splineShown_) {
+        splineShown_ = true;
+        ui_.Message(kSplineNote, kNoteCaption, MsgButtons::Ok, MsgIcon::None);
+      }
+      return 0;
+    default:
+      return 0;  // its groups are passed over by the next reads
+  }
+}
+
+// ---------------------------------------------------------------- records
+
+bool DXF_Reader::ReadRecord(Record& r, bool stopAt10) {
+  for (DxfPoint& p : r.P) p = DxfPoint{};
+  r.Elevation = r.Thickness = r.V40 = r.V41 = r.V42 = r.V43 = r.A50 = r.A51 = 0.0;
+  r.Extrusion = DxfPoint{0.0, 0.0, 1.0, 0.0};
+  r.Colour = r.VerticesFollow = r.Flags = r.I71 = r.I72 = r.I73 = r.I74 = r.Count90 = 0;
+  r.HasP2 = false;
+  r.Layer = -1;
+  r.Text1.clear();
+  r.Name.clear();
+  r.Text3.clear();
+  bool hasLayer = false;
+
+  for (;;) {
+    const int code = ReadGroup();
+    if (code < 0) return false;
+    switch (code) {
+      case 0:
+        PushBack();
+        goto done;
+      case 1: r.Text1.assign(Value()); break;
+      case 2: r.Name.assign(Value()); break;
+      case 3: r.Text3.assign(Value()); break;
+      case 8: {
+        const std::string_view v = Value();
+        layerName_.resize(v.size());
+        for (size_t i = 0; i < v.size(); ++i) {
+          const char c = v[i];
+          layerName_[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        hasLayer = true;
+        break;
+      }
+      case 10:
+        if (stopAt10) {
+          PushBack();
+          goto done;
+        }
+        r.P[0].X = FloatValue();
+        break;
+      case 20: r.P[0].Y = FloatValue(); break;
+      case 30: r.P[0].Z = FloatValue(); break;
+      case 11: r.P[1].X = FloatValue(); r.HasP2 = true; break;
+      case 21: r.P[1].Y = FloatValue(); r.HasP2 = true; break;
+      case 31: r.P[1].Z = FloatValue(); r.HasP2 = true; break;
+      case 12: r.P[2].X = FloatValue(); break;
+      case 22: r.P[2].Y = FloatValue(); break;
+      case 32: r.P[2].Z = FloatValue(); break;
+      case 13: r.P[3].X = FloatValue(); break;
+      case 23: r.P[3].Y = FloatValue(); break;
+      case 33: r.P[3].Z = FloatValue(); break;
+      case 38: r.Elevation = FloatValue(); break;
+      case 39: r.Thickness = FloatValue(); break;
+      case 40: r.V40 = FloatValue(); break;
+      case 41: r.V41 = FloatValue(); break;
+      case 42: r.V42 = FloatValue(); break;
+      case 43: r.V43 = FloatValue(); break;
+      case 50: r.A50 = FloatValue(); break;
+      case 51: r.A51 = FloatValue(); break;
+      case 62: r.Colour = IntValue(); break;
+      case 66: r.VerticesFollow = IntValue(); break;
+      case 70: r.Flags = IntValue(); break;
+      case 71: r.I71 = IntValue(); break;
+      case 72: r.I72 = IntValue(); break;
+      case 73: r.I73 = IntValue(); break;
+      case 74: r.I74 = IntValue(); break;
+      case 90:  // vertex count of a light polyline: only a hint for reserving room
+        if (!ParseDxfInt(Value(), r.Count90)) r.Count90 = 0;
+        break;
+      case 210: r.Extrusion.X = FloatValue(); break;
+      case 220: r.Extrusion.Y = FloatValue(); break;
+      case 230: r.Extrusion.Z = FloatValue(); break;
+      default: break;
+    }
+  }
+done:
+  {
+    DxfPoint& e = r.Extrusion;
+    const double len = std::sqrt(e.X * e.X + e.Y * e.Y + e.Z * e.Z);
+    if (len == 0.0) {
+      e = DxfPoint{0.0, 0.0, 1.0, 0.0};  // no direction at all: the usual one
+    } else if (std::isfinite(len) && len != 1.0) {
+      e.X /= len;
+      e.Y /= len;
+      e.Z /= len;
+    }
+  }
+  r.Layer = LayerIndex(hasLayer ? std::string_view(layerName_) : std::string_view());
+  return true;
+}
+
+int DXF_Reader::LayerIndex(std::string_view name) {
+  if (lastLayer_ >= 0 && layers_[static_cast<size_t>(lastLayer_)]->Name == name) return lastLayer_;
+  for (size_t i = 0; i < layers_.size(); ++i) {
+    if (layers_[i]->Name == name) {
+      lastLayer_ = static_cast<int>(i);
+      return lastLayer_;
+    }
+  }
+  auto layer = std::make_unique<DXF_Layer>();
+  layer->Name = std::string(name);
+  layers_.push_back(std::move(layer));
+  listsByKind_.emplace_back();
+  listsByKind_.back().fill(nullptr);
+  lastLayer_ = static_cast<int>(layers_.size() - 1);
+  return lastLayer_;
+}
+
+void DXF_Reader::Add(int layer, std::unique_ptr<DXF_Entity> entity, bool keep, int& made) {
+  ++made;
+  if (!keep) return;
+  const size_t l = static_cast<size_t>(layer);
+  const size_t k = static_cast<size_t>(entity->Kind());
+  Entity_List*& list = listsByKind_[l][k];
+  if (!list) list = &layers_[l]->ListFor(entity->ClassName());
+  list->Entities.push_back(std::move(entity));
+}
+
+void DXF_Reader::SetCommon(DXF_Entity& e, const Record& rec, bool withOcs) const {
+  e.SetColourFromNumber(rec.Colour);
+  e.Extrusion = rec.Extrusion;
+  if (withOcs) e.Ocs = MakeOcs(rec.Extrusion);
+}
+
+// ---------------------------------------------------------------- entities
+
+int DXF_Reader::ReadPoint(bool keep) {
+  if (!ReadRecord(rec_)) Fail("Error reading POINT entity");
+  auto e = std::make_unique<Point_>();
+  SetCommon(*e, rec_, true);
+  e->P1 = rec_.P[0];  // a point's location is in world coordinates already
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadText(Tag tag, bool keep) {
+  if (!ReadRecord(rec_)) Fail(tag == Tag::Attdef   ? "Error reading ATTDEF entity"
+                              : tag == Tag::Attrib ? "Error reading ATTRIB entity"
+                                                   : "Error reading TEXT entity");
+  std::unique_ptr<Text_> e;
+  if (tag == Tag::Attdef)
+    e = std::make_unique<Attdef_>();
+  else if (tag == Tag::Attrib)
+    e = std::make_unique<Attrib_>();
+  else
+    e = std::make_unique<Text_>();
+  SetCommon(*e, rec_, true);
+  // MTEXT places itself in world coordinates; the others in their own.
+  e->P1 = (e->Ocs && tag != Tag::MText) ? e->Ocs->ToWorld(rec_.P[0]) : rec_.P[0];
+  e->Height = rec_.V40;
+  e->Rotation = rec_.A50;
+  e->Text = rec_.Text1;
+  const DxfPoint& p2 = rec_.P[1];
+  e->Align = (p2.X == 0.0 && p2.Y == 0.0 && p2.Z == 0.0) ? rec_.P[0] : p2;
+  e->HAlign = rec_.I72;
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadLineEntity(bool keep) {
+  if (!ReadRecord(rec_)) Fail("Error reading LINE entity");
+  auto e = std::make_unique<Line_>();
+  SetCommon(*e, rec_, false);
+  e->P1 = rec_.P[0];
+  e->P2 = rec_.P[1];
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadCircle(bool keep) {
+  if (!ReadRecord(rec_)) Fail("Error reading CIRCLE entity");
+  auto e = std::make_unique<Circle_>();
+  SetCommon(*e, rec_, true);
+  e->P1 = e->Ocs ? e->Ocs->ToWorld(rec_.P[0]) : rec_.P[0];
+  e->Radius = rec_.V40;
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadArc(bool keep) {
+  if (!ReadRecord(rec_)) Fail("Error reading ARC entity");
+  auto e = std::make_unique<Arc_>();
+  SetCommon(*e, rec_, true);
+  e->Radius = rec_.V40;
+  const double a1 = OneTurn(rec_.A50) * kDegToRad;
+  const double a2 = OneTurn(rec_.A51) * kDegToRad;
+  if (!e->Ocs) {
+    e->P1 = rec_.P[0];
+    e->StartAngle = a1;
+    e->EndAngle = a2;
+  } else {
+    const DxfPoint& c = rec_.P[0];
+    const double r = rec_.V40;
+    const OcsMatrix& m = *e->Ocs;
+    const DxfPoint cw = m.ToWorld(c);
+    const DxfPoint sw = m.ToWorld(DxfPoint{c.X + r * std::cos(a1), c.Y + r * std::sin(a1), c.Z, 0});
+    const DxfPoint ew = m.ToWorld(DxfPoint{c.X + r * std::cos(a2), c.Y + r * std::sin(a2), c.Z, 0});
+    e->P1 = cw;
+    double start = PointAngle(Point2{cw.X, cw.Y}, Point2{sw.X, sw.Y});
+    double end = PointAngle(Point2{cw.X, cw.Y}, Point2{ew.X, ew.Y});
+    // Arcs run counter-clockwise about their extrusion direction; seen
+    // from above an arc whose direction points down runs the other way,
+    // so its world start is the transformed end point.
+    if (rec_.Extrusion.Z < 0.0) std::swap(start, end);
+    e->StartAngle = start;
+    e->EndAngle = end;
+  }
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadEllipse(bool keep) {
+  if (!ReadRecord(rec_)) Fail("Error reading ELLIPSE entity");
+  auto e = std::make_unique<Ellipse_>();
+  SetCommon(*e, rec_, true);
+  // Centre and major axis are world coordinates already.
+  e->P1 = rec_.P[0];
+  e->P2 = rec_.P[1];
+  e->Ratio = rec_.V40;
+  e->RotationValue = rec_.A50;
+  e->StartParam = rec_.V41;
+  e->EndParam = rec_.V42;
+  if (rec_.Extrusion.Z < 0.0) {
+    // The parameter runs counter-clockwise about the extrusion direction;
+    // seen from above it runs clockwise. The same points, counter-clockwise
+    // about +Z, lie between the negated parameters.
+    e->StartParam = -rec_.V42;
+    e->EndParam = -rec_.V41;
+  }
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadFace3D(bool keep) {
+  if (!ReadRecord(rec_)) Fail("Error reading 3DFACE entity");
+  auto e = std::make_unique<Face3D_>();
+  SetCommon(*e, rec_, false);
+  e->Closed = true;
+  const int corners = SamePoint3(rec_.P[2], rec_.P[3]) ? 3 : 4;
+  e->Vertices.assign(rec_.P, rec_.P + corners);
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadSolid(bool keep) {
+  if (!ReadRecord(rec_)) Fail("Error reading SOLID entity");
+  DxfPoint p[4] = {rec_.P[0], rec_.P[1], rec_.P[2], rec_.P[3]};
+  const bool triangle = SamePoint3(p[2], p[3]);
+  // The corners are given in the entity's own coordinate system; the
+  // edges are world lines.
+  if (const auto ocs = MakeOcs(rec_.Extrusion)) {
+    for (DxfPoint& q : p) q = ocs->ToWorld(q);
+  }
+  static constexpr int kTriangle[3][2] = {{0, 1}, {1, 2}, {0, 2}};
+  static constexpr int kQuad[4][2] = {{0, 1}, {1, 3}, {3, 2}, {2, 0}};
+  const int count = triangle ? 3 : 4;
+  int made = 0;
+  for (int i = 0; i < count; ++i) {
+    const int* edge = triangle ? kTriangle[i] : kQuad[i];
+    auto e = std::make_unique<Line_>();
+    e->SetColourFromNumber(rec_.Colour);
+    e->P1 = p[edge[0]];
+    e->P2 = p[edge[1]];
+    Add(rec_.Layer, std::move(e), keep, made);
+  }
+  return made;
+}
+
+int DXF_Reader::ReadPolyline(bool keep) {
+  static constexpr const char* kMessage = "Error reading POLYLINE entity";
+  if (!ReadRecord(rec_)) Fail(kMessage);
+  const int layer = rec_.Layer;
+  const int flags = rec_.Flags;
+  const int colour = rec_.Colour;
+  const DxfPoint extrusion = rec_.Extrusion;
+  const double width = rec_.V40 / 2.0;
+  const int m = rec_.I71, n = rec_.I72;
+  const bool grid = (flags & 16) != 0;
+  const bool faces = !grid && (flags & 64) != 0;
+
+  std::vector<DxfPoint> vertices;
+  std::vector<Polyface_mesh_::Face> faceList;
+  for (;;) {
+    const int code = ReadGroup();
+    if (code < 0) Fail(kMessage);
+    if (code != 0) continue;
+    if (Value() == "VERTEX") {
+      if (!ReadRecord(vrec_)) Fail(kMessage);
+      DxfPoint v = vrec_.P[0];
+      v.W = vrec_.V42;
+      const int vf = vrec_.Flags;
+      if (grid) {
+        if ((vf & 64) == 0) Fail(kMessage);
+        vertices.push_back(v);
+      } else if (faces) {
+        if ((vf & 192) == 192) {
+          vertices.push_back(v);
+        } else if ((vf & 128) != 0) {
+          Polyface_mesh_::Face f;
+          const int raw[4] = {vrec_.I71, vrec_.I72, vrec_.I73, vrec_.I74};
+          for (int i = 0; i < 4; ++i)
+            f.V[i] = static_cast<int>(std::llabs(static_cast<long long>(raw[i])) - 1);
+          faceList.push_back(f);
+        } else {
+          Fail(kMessage);
+        }
+      } else {
+        vertices.push_back(v);
+      }
+      continue;
+    }
+    // SEQEND closes the vertex list. Any other entity means its SEQEND is
+    // missing: end the list here and leave that entity to be read.
+    if (Value() != "SEQEND") PushBack();
+    break;
+  }
+
+  std::unique_ptr<Polyline_> e;
+  if (grid) {
+    // Sizes come from the file: multiply in 64 bits.
+    if (static_cast<long long>(m) * static_cast<long long>(n) !=
+        static_cast<long long>(vertices.size()))
+      return 0;  // an inconsistent mesh is dropped
+    auto mesh = std::make_unique<Polygon_mesh_>();
+    mesh->M = m;
+    mesh->N = n;
+    mesh->ClosedM = (flags & 1) != 0;
+    mesh->ClosedN = (flags & 32) != 0;
+    e = std::move(mesh);
+  } else if (faces) {
+    auto mesh = std::make_unique<Polyface_mesh_>();
+    mesh->Faces = std::move(faceList);
+    e = std::move(mesh);
+  } else {
+    e = std::make_unique<Polyline_>();
+    e->Ocs = MakeOcs(extrusion);
+    if (flags & 1) {
+      e->Closed = true;
+      CloseVertices(vertices);
+    }
+  }
+  e->SetColourFromNumber(colour);
+  e->Extrusion = extrusion;
+  e->Width = width;
+  e->Vertices = std::move(vertices);
+  int made = 0;
+  Add(layer, std::move(e), keep, made);
+  return made;
+}
+
+int DXF_Reader::ReadLwPolyline(bool keep) {
+  static constexpr const char* kMessage = "Error reading POLYLINE entity";
+  if (!ReadRecord(rec_, true)) Fail(kMessage);
+  if (rec_.Flags & (16 | 64)) Fail(kMessage);
+  std::vector<DxfPoint> vertices;
+  if (rec_.Count90 > 0) vertices.reserve(static_cast<size_t>(std::min(rec_.Count90, 65536)) + 1);
+  bool more = true;
+  while (more) {
+    int code = ReadGroup();
+    if (code < 0) {
+      if (vertices.empty()) Fail(kMessage);
+      break;
+    }
+    if (code != 10) {  // the next entity: no more vertices
+      PushBack();
+      break;
+    }
+    DxfPoint v;
+    v.X = FloatValue();
+    bool complete = false;
+    while (!complete) {
+      code = ReadGroup();
+      switch (code) {
+        case 20: v.Y = FloatValue(); break;
+        case 30: v.Z = FloatValue(); break;
+        case 40:
+        case 41: FloatValue(); break;  // widths: checked, not kept
+        case 42: v.W = FloatValue(); break;
+        case 10:  // the next vertex
+          PushBack();
+          complete = true;
+          break;
+        case 0:  // the next entity
+          PushBack();
+          complete = true;
+          more = false;
+          break;
+        default:
+          if (code < 0) complete = true;
+          break;
+      }
+    }
+    if (code < 0) {
+      // A vertex cut off by the end of the file ends the polyline.
+      if (vertices.empty()) Fail(kMessage);
+      break;
+    }
+    vertices.push_back(v);
+  }
+  auto e = std::make_unique<Polyline_>();
+  SetCommon(*e, rec_, true);
+  e->Width = rec_.V40 / 2.0;
+  if (rec_.Flags & 1) {
+    e->Closed = true;
+    CloseVertices(vertices);
+  }
+  e->Vertices = std::move(vertices);
+  int made = 0;
+  Add(rec_.Layer, std::move(e), keep, made);
+  return made;
+}
+
+// ---------------------------------------------------------------- drawing object
+
+std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& ui) {
+  FileSource source(path);
+  auto drawing = std::make_unique<DXF_Object>();
+  drawing->Name = std::filesystem::path(path).filename().string();
+  DXF_Reader reader(source, ui);
+  reader.Run();
+  drawing->Layers = reader.TakeLayers();
+  return drawing;
+}
+
+std::unique_ptr<DXF_Object> ReadDxfBuffer(const std::string& name, std::string_view bytes,
+                                          UserInterface& ui) {
+  MemorySource source(bytes);
+  auto drawing = std::make_unique<DXF_Object>();
+  drawing->Name = std::filesystem::path(name).filename().string();
+  DXF_Reader reader(source, ui);
+  reader.Run();
+  drawing->Layers = reader.TakeLayers();
+  return drawing;
+}
+
+}  // namespace tarnak
