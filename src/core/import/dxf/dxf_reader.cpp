@@ -648,6 +648,21 @@ int DXF_Reader::ReadEntity(Tag tag, bool keep) {
 
 // ---------------------------------------------------------------- records
 
+namespace {
+
+void NormaliseExtrusion(DxfPoint& e) {
+  const double len = std::sqrt(e.X * e.X + e.Y * e.Y + e.Z * e.Z);
+  if (len == 0.0) {
+    e = DxfPoint{0.0, 0.0, 1.0, 0.0};  // no direction at all: the usual one
+  } else if (std::isfinite(len) && len != 1.0) {
+    e.X /= len;
+    e.Y /= len;
+    e.Z /= len;
+  }
+}
+
+}  // namespace
+
 bool DXF_Reader::ReadRecord(Record& r, bool stopAt10) {
   for (DxfPoint& p : r.P) p = DxfPoint{};
   r.Elevation = r.Thickness = r.V40 = r.V41 = r.V42 = r.V43 = r.A50 = r.A51 = 0.0;
@@ -723,17 +738,7 @@ bool DXF_Reader::ReadRecord(Record& r, bool stopAt10) {
     }
   }
 done:
-  {
-    DxfPoint& e = r.Extrusion;
-    const double len = std::sqrt(e.X * e.X + e.Y * e.Y + e.Z * e.Z);
-    if (len == 0.0) {
-      e = DxfPoint{0.0, 0.0, 1.0, 0.0};  // no direction at all: the usual one
-    } else if (std::isfinite(len) && len != 1.0) {
-      e.X /= len;
-      e.Y /= len;
-      e.Z /= len;
-    }
-  }
+  NormaliseExtrusion(r.Extrusion);
   r.Layer = LayerIndex(hasLayer ? std::string_view(layerName_) : std::string_view());
   return true;
 }
@@ -1009,6 +1014,7 @@ int DXF_Reader::ReadLwPolyline(bool keep) {
   if (!ReadRecord(rec_, true)) Fail(kMessage);
   if (rec_.Flags & (16 | 64)) Fail(kMessage);
   std::vector<DxfPoint> vertices;
+  bool extrusionSeen = false;
   if (rec_.Count90 > 0) vertices.reserve(static_cast<size_t>(std::min(rec_.Count90, 65536)) + 1);
   bool more = true;
   while (more) {
@@ -1032,6 +1038,11 @@ int DXF_Reader::ReadLwPolyline(bool keep) {
         case 40:
         case 41: FloatValue(); break;  // widths: checked, not kept
         case 42: v.W = FloatValue(); break;
+        // The extrusion follows the vertices in an LWPOLYLINE; without it a
+        // polyline drawn in a mirrored plane would be taken as unmirrored.
+        case 210: rec_.Extrusion.X = FloatValue(); extrusionSeen = true; break;
+        case 220: rec_.Extrusion.Y = FloatValue(); extrusionSeen = true; break;
+        case 230: rec_.Extrusion.Z = FloatValue(); extrusionSeen = true; break;
         case 10:  // the next vertex
           PushBack();
           complete = true;
@@ -1053,6 +1064,7 @@ int DXF_Reader::ReadLwPolyline(bool keep) {
     }
     vertices.push_back(v);
   }
+  if (extrusionSeen) NormaliseExtrusion(rec_.Extrusion);
   auto e = std::make_unique<Polyline_>();
   SetCommon(*e, rec_, true);
   e->Width = rec_.V40 / 2.0;

@@ -22,6 +22,18 @@ TTNEntity LineElement(double x1, double y1, double x2, double y2) {
 // Returns false when no segment was long enough to keep.
 bool PolylineToRegion(const Polyline_& pl, TTNRegion& r) {
   std::vector<DxfPoint> v = pl.Vertices;
+  if (pl.Ocs) {
+    // Vertices are stored in the polyline's own plane. A drawing mirrored in
+    // CAD keeps its outlines with a downward extrusion; taken as read they
+    // would land mirrored beside the rest of the drawing. Seen from above a
+    // downward plane also turns every bulge the other way.
+    const bool flipped = pl.Ocs->Az.Z < 0.0;
+    for (DxfPoint& p : v) {
+      const double bulge = p.W;
+      const DxfPoint w = pl.Ocs->ToWorld(DxfPoint{p.X, p.Y, p.Z, 0.0});
+      p = DxfPoint{w.X, w.Y, w.Z, flipped ? -bulge : bulge};
+    }
+  }
   if (pl.Kind() == DxfKind::Face3D || pl.Kind() == DxfKind::Solid) {
     // A face's corners are not closed by the reader: complete the chain
     // back to the first corner the way a closed polyline is.

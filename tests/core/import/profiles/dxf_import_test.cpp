@@ -116,6 +116,25 @@ TEST_F(ImportTest, PolylineBulgesBecomeArcs) {
   EXPECT_NEAR(r.MinX, -2, 1e-12);
 }
 
+TEST_F(ImportTest, MirroredPolylineLandsWhereItIsDrawn) {
+  // A slot drawn in a plane seen from below (extrusion 0, 0, -1): its
+  // object X runs the other way, and its bulges turn the other way.
+  DxfText d;
+  d.G(0, "LWPOLYLINE").G(8, "0").G(90, "4").G(70, "1");
+  d.N(10, 10).N(20, 0).N(10, 20).N(20, 0).N(42, 1).N(10, 20).N(20, 4).N(10, 10).N(20, 4).N(42, 1);
+  d.N(210, 0).N(220, 0).N(230, -1);
+  Import(d);
+  ASSERT_EQ(doc.Regions.size(), 2u);
+  const TTNRegion& r = doc.Regions[1];
+  EXPECT_NEAR(r.MinX, -22, 1e-9);
+  EXPECT_NEAR(r.MaxX, -8, 1e-9);
+  EXPECT_NEAR(r.MinY, 0, 1e-9);
+  EXPECT_NEAR(r.MaxY, 4, 1e-9);
+  double length = 0;
+  for (const auto& e : r.Elements) length += ElementLength(e);
+  EXPECT_NEAR(length, 20 + 4 * kPi, 1e-9);
+}
+
 TEST_F(ImportTest, TwoBulgesOfOneMakeAFullCircle) {
   DxfText d;
   d.LwPoly({{0, 0, 1}, {4, 0, 1}}, true);
