@@ -1,0 +1,113 @@
+#include "editing/walls.h"
+
+#include <cmath>
+
+#include "geometry/primitives.h"
+
+namespace tarnak {
+
+namespace {
+
+constexpr double kVerticalLine = 0.0001;  // |X2 - X| below this: no slope to read
+constexpr double kFlatSlope = 1e-5;       // |slope| below this: a horizontal line
+constexpr double kFlatWall = 1e-5;        // vertical scale below this: no wall height
+constexpr double kOnArcSlack = 1e-9;      // angular slack when testing a point on an arc
+
+bool Valid(const TTNRegionArray& list, int i) {
+  return i >= 0 && static_cast<size_t>(i) < list.size();
+}
+
+// Angular position of angle `a` along the arc from its start, in the
+// direction of travel, in [0, 2pi).
+double AlongArc(const TTNEntity& arc, double a) {
+  double along = arc.Radius > 0 ? a - arc.StartAngle : arc.StartAngle - a;
+  along = std::fmod(along, kTwoPi);
+  if (along < 0) along += kTwoPi;
+  return along;
+}
+
+// The X of the arc at height y. Of the two points of its circle at that
+// height the one lying on the arc is taken; when both do, the one met first
+// along the arc; when neither does (y at the very end of the arc, where
+// rounding puts the point just outside), the one nearer an end of the arc.
+double ArcXAt(const TTNEntity& arc, double y) {
+  const double r = std::fabs(arc.Radius);
+  const double dy = arc.Y - y;
+  const double h = std::sqrt(std::fmax(0.0, r * r - dy * dy));
+  const double xs[2] = {arc.X + h, arc.X - h};
+  const double span = std::fabs(ArcSweep(arc));
+  int best = -1;
+  double bestAlong = 0.0;
+  for (int k = 0; k < 2; ++k) {
+    const double along = AlongArc(arc, PointAngle(Point2{arc.X, arc.Y}, Point2{xs[k], y}));
+    const bool on = arc.IsFullCircle() || along <= span + kOnArcSlack;
+    if (on && (best < 0 || along < bestAlong)) {
+      best = k;
+      bestAlong = along;
+    }
+  }
+  if (best >= 0) return xs[best];
+  Point2 s, e;
+  ElementEnds(arc, s, e);
+  auto nearEnd = [&](double x) {
+    return std::fmin(std::hypot(x - s.X, y - s.Y), std::hypot(x - e.X, y - e.Y));
+  };
+  return nearEnd(xs[0]) <= nearEnd(xs[1]) ? xs[0] : xs[1];
+}
+
+}  // namespace
+
+double WallDistance(const TTNRegionArray& regions, int i, double z, const TTNRegionArray& profiles,
+                    double baseDistance, bool* noWallMark) {
+  if (!Valid(regions, i)) return baseDistance;
+  const TTNRegion& region = regions[static_cast<size_t>(i)];
+  const int k = region.WallProfile;
+  const int profileCount = profiles.empty() ? 0 : static_cast<int>(profiles.size()) - 1;
+  if (k <= 0 || k > profileCount) return baseDistance;
+  // Region i itself uses a profile, so the job does.
+  if (noWallMark) *noWallMark = false;
+
+  const int parent = region.Parent;
+  const bool boundary = parent == i || !Valid(regions, parent);
+  const double height =
+      boundary ? region.Depth
+               : std::fabs(region.Depth - regions[static_cast<size_t>(parent)].Depth);
+
+  const TTNRegion& profile = profiles[static_cast<size_t>(k)];
+  const double width = profile.MaxX - profile.MinX;
+  const double tall = profile.MaxY - profile.MinY;
+  // A profile without width or height cannot be stretched over the wall.
+  if (!(width > 0.0) || !(tall > 0.0)) return baseDistance;
+  const double sx = static_cast<double>(region.WallDelta) / width;
+  const double sy = height / tall;
+  if (!(sy >= kFlatWall)) return baseDistance;
+
+  // Height in profile space: the profile's bottom at the wall's floor, its
+  // top at the wall's top.
+  const double y = region.Owner != 0 ? profile.MaxY - (z - region.Depth) / sy
+                                     : profile.MinY + (region.Depth - z) / sy;
+
+  const TTNEntity* hit = nullptr;
+  for (const TTNEntity& e : profile.Elements) {
+    if (e.MinY <= y && y <= e.MaxY) {
+      hit = &e;
+      break;
+    }
+  }
+  if (!hit) return baseDistance;
+
+  double x;
+  if (hit->IsLine()) {
+    const double run = hit->X2 - hit->X;
+    if (std::fabs(run) < kVerticalLine) return baseDistance;
+    const double m = (hit->Y2 - hit->Y) / run;
+    if (std::fabs(m) < kFlatSlope) return baseDistance;
+    x = hit->X + (y - hit->Y) / m;
+  } else {
+    x = ArcXAt(*hit, y);
+  }
+  const double d = baseDistance + (x - profile.MinX) * sx;
+  return std::isfinite(d) ? d : baseDistance;
+}
+
+}  // namespace tarnak
