@@ -1,31 +1,50 @@
 #include "cli_commands.h"
 
+#include <exception>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "cli_ui.h"
 #include "json_writer.h"
+#include "selection/region_geometry.h"
+#include "selection/selection_commands.h"
 #include "shell/commands.h"
 #include "shell/document.h"
+#include "shell/options.h"
+#include "shell/settings_folder.h"
+#include "toolpaths/contour.h"
+#include "toolpaths/machining_params.h"
+#include "toolpaths/presets.h"
 
 namespace tarnak::cli {
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict] [--json FILE|-]\n";
+    "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict]\n"
+    "                  [--select all|closed|open|islands|empty-circles] [--json FILE|-]\n"
+    "       tarnak-cli contour DRAWING.dxf [--select all|closed|open|islands] [--preset NAME]\n"
+    "                  [--set KEY=VALUE]... [--depth D] [--dir cw|ccw] [--fix] [--strict]\n"
+    "                  [--json FILE|-]\n";
 
-struct RegionsArgs {
+// Options shared by the commands that import a drawing.
+struct Args {
   std::string Drawing;
   bool Clockwise = false;
   bool Fix = false;
   bool Strict = false;
-  std::string Json;  // empty: no dump; "-": standard output
+  std::string Json;    // empty: no dump; "-": standard output
+  std::string Select;  // empty: no selection command
+  // contour
+  std::string Preset;
+  std::vector<std::string> Sets;
+  std::string Depth;
+  bool HasDepth = false;
 };
 
 // Returns an empty string on success, else the complaint.
-std::string ParseRegionsArgs(const std::vector<std::string>& a, RegionsArgs& out) {
+std::string ParseArgs(const std::vector<std::string>& a, bool contour, Args& out) {
   for (size_t i = 0; i < a.size(); ++i) {
     const std::string& s = a[i];
     auto value = [&](std::string& v) -> bool {
@@ -48,6 +67,20 @@ std::string ParseRegionsArgs(const std::vector<std::string>& a, RegionsArgs& out
       out.Strict = true;
     } else if (s == "--json") {
       if (!value(out.Json) || out.Json.empty()) return "--json needs a file name or -";
+    } else if (s == "--select") {
+      if (!value(out.Select)) return "--select needs a selection";
+      const bool known = out.Select == "all" || out.Select == "closed" || out.Select == "open" ||
+                         out.Select == "islands" || (!contour && out.Select == "empty-circles");
+      if (!known) return "unknown selection '" + out.Select + "'";
+    } else if (contour && s == "--preset") {
+      if (!value(out.Preset)) return "--preset needs a name";
+    } else if (contour && s == "--set") {
+      std::string v;
+      if (!value(v) || v.find('=') == std::string::npos) return "--set needs KEY=VALUE";
+      out.Sets.push_back(v);
+    } else if (contour && s == "--depth") {
+      if (!value(out.Depth)) return "--depth needs a number";
+      out.HasDepth = true;
     } else if (s.size() > 1 && s[0] == '-') {
       return "unknown option '" + s + "'";
     } else if (out.Drawing.empty()) {
@@ -60,41 +93,142 @@ std::string ParseRegionsArgs(const std::vector<std::string>& a, RegionsArgs& out
   return {};
 }
 
-int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  RegionsArgs a;
-  if (std::string problem = ParseRegionsArgs(args, a); !problem.empty()) {
-    err << "tarnak-cli: " << problem << '\n' << kUsage;
-    return 2;
-  }
-  CliUserInterface ui(err, a.Strict ? MsgResult::Cancel : MsgResult::Ok);
-  Document doc(ui);
-  doc.Options.Program.Dir = a.Clockwise;
-  doc.Options.Program.Fix = a.Fix;
+// Runs the named selection command the way the Select menu does.
+void RunSelection(Document& doc, const std::string& which) {
+  // Without a window the pick radius is that of a 1024 x 768 view fitted to
+  // the drawing with 20-pixel margins.
+  doc.PickTolerance = PickToleranceForView(doc.DrawingExtents, 1024, 768, 20);
+  if (which == "all")
+    SelectAll(doc);
+  else if (which == "closed")
+    SelectAllClosed(doc);
+  else if (which == "open")
+    SelectAllOpen(doc);
+  else if (which == "islands")
+    SelectAllAsIslands(doc);
+  else if (which == "empty-circles")
+    SelectEmptyCircles(doc);
+}
 
-  const OpenResult result = OpenDxfCommand(doc, a.Drawing);
-  if (result == OpenResult::Failed) return 2;  // the reason was already written
-  const std::string status = ui.Status();
-
+// Writes the JSON dump where asked; false (with a message) when the file
+// cannot be written.
+bool WriteJson(const Args& a, const std::string& json, std::ostream& out, std::ostream& err) {
+  if (a.Json.empty()) return true;
   if (a.Json == "-") {
-    out << RegionsJson(doc, status);
-  } else {
-    out << status << '\n';
-    if (!a.Json.empty()) {
-      std::ofstream f(a.Json, std::ios::binary | std::ios::trunc);
-      f << RegionsJson(doc, status);
-      f.close();
-      if (!f) {
-        err << "tarnak-cli: cannot write " << a.Json << '\n';
-        return 2;
-      }
-    }
+    out << json;
+    return true;
   }
-  out.flush();
+  std::ofstream f(a.Json, std::ios::binary | std::ios::trunc);
+  f << json;
+  f.close();
+  if (!f) {
+    err << "tarnak-cli: cannot write " << a.Json << '\n';
+    return false;
+  }
+  return true;
+}
+
+class Session {
+ public:
+  Session(const Args& a, std::ostream& err)
+      : args_(a), ui_(err, a.Strict ? MsgResult::Cancel : MsgResult::Ok), doc_(ui_) {}
+
+  Document& doc() { return doc_; }
+  CliUserInterface& ui() { return ui_; }
+
+  // Imports the drawing as the open command does; false when it could not
+  // be read (the reason was already written).
+  bool Import() {
+    doc_.Options.Program.Dir = args_.Clockwise;
+    doc_.Options.Program.Fix = args_.Fix;
+    return OpenDxfCommand(doc_, args_.Drawing) != OpenResult::Failed;
+  }
+
+ private:
+  const Args& args_;
+  CliUserInterface ui_;
+  Document doc_;
+};
+
+int StrictExit(const Args& a, const CliUserInterface& ui, std::ostream& err) {
   if (a.Strict && ui.Problems() > 0) {
     err << "tarnak-cli: " << a.Drawing << ": reading stopped at a problem (--strict)\n";
     return 2;
   }
   return 0;
+}
+
+int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Args a;
+  if (std::string problem = ParseArgs(args, false, a); !problem.empty()) {
+    err << "tarnak-cli: " << problem << '\n' << kUsage;
+    return 2;
+  }
+  Session s(a, err);
+  if (!s.Import()) return 2;
+  const std::string status = s.ui().Status();
+  if (!a.Select.empty()) RunSelection(s.doc(), a.Select);
+
+  if (a.Json != "-") out << status << '\n';
+  if (!WriteJson(a, RegionsJson(s.doc(), status, !a.Select.empty()), out, err)) return 2;
+  out.flush();
+  return StrictExit(a, s.ui(), err);
+}
+
+// The settings folder the program would use, or empty when it cannot be
+// found (then no preset or options file is read).
+std::filesystem::path SettingsFolderOrEmpty() {
+  try {
+    return SettingsFolder(ExecutablePath());
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+int RunContour(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Args a;
+  if (std::string problem = ParseArgs(args, true, a); !problem.empty()) {
+    err << "tarnak-cli: " << problem << '\n' << kUsage;
+    return 2;
+  }
+  const std::filesystem::path settings = SettingsFolderOrEmpty();
+
+  // The dialog's fields: form defaults, then the preset, then each --set.
+  StrategyDialogFields fields;
+  try {
+    if (!a.Preset.empty()) {
+      const std::filesystem::path file = settings / kPresetFileName;
+      if (LoadPreset(file, a.Preset, StrategyDialog::Contour, fields) != PresetLoad::Loaded) {
+        err << "tarnak-cli: no preset '" << a.Preset << "' in " << file.string() << '\n';
+        return 2;
+      }
+    }
+    for (const std::string& set : a.Sets) ApplyPresetSetting(StrategyDialog::Contour, set, fields);
+  } catch (const std::exception& e) {
+    err << "tarnak-cli: " << e.what() << '\n';
+    return 2;
+  }
+  if (a.HasDepth) fields.Depth = a.Depth;
+
+  Session s(a, err);
+  if (!settings.empty()) {
+    const std::filesystem::path optionsFile = OptionsFilePath(settings);
+    std::error_code ec;
+    if (std::filesystem::exists(optionsFile, ec)) LoadOptions(s.doc().Options, optionsFile, s.ui());
+  }
+  if (!s.Import()) return 2;
+  const std::string importStatus = s.ui().Status();
+  RunSelection(s.doc(), a.Select.empty() ? "all" : a.Select);
+
+  FillMachiningParams(StrategyDialog::Contour, fields, s.doc().MachiningParams);
+  const ContourResult result = ContourCommand(s.doc());
+
+  const std::string status = s.ui().Status();
+  if (a.Json != "-") out << importStatus << '\n';
+  if (!WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
+  out.flush();
+  if (int strict = StrictExit(a, s.ui(), err)) return strict;
+  return result == ContourResult::Made ? 0 : 1;
 }
 
 }  // namespace
@@ -108,6 +242,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   const std::string command = args[0];
   args.erase(args.begin());
   if (command == "regions") return RunRegions(args, out, err);
+  if (command == "contour") return RunContour(args, out, err);
   err << "tarnak-cli: unknown command '" << command << "'\n" << kUsage;
   return 2;
 }

@@ -14,7 +14,10 @@ std::string JsonNumber(double v);
 std::string JsonString(const std::string& s);
 // {"x":..,"y":..,"radius":..,"x2":..,"y2":..}
 std::string JsonElement(const TTNEntity& e);
-// The document's Regions with status and extents.
-std::string RegionsJson(const Document& doc, const std::string& status);
+// The document's Regions with status and extents; with `selection` also
+// each Region's selection fields and slot 0's Owner.
+std::string RegionsJson(const Document& doc, const std::string& status, bool selection = false);
+// The document's toolpaths with their link, tool and lead moves.
+std::string ToolpathsJson(const Document& doc, const std::string& status);
 
 }  // namespace tarnak::cli

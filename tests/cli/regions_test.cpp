@@ -165,3 +165,75 @@ TEST(RegionsCommand, TheProgramItselfRuns) {
 
 }  // namespace
 }  // namespace tarnak::cli
+
+namespace tarnak::cli {
+namespace {
+
+// Three nested squares: a boundary, an island inside it, and a square
+// inside the island (a boundary again, one level down).
+std::string NestedSquares() {
+  std::string s = "0\nSECTION\n2\nENTITIES\n";
+  for (double h : {10.0, 6.0, 2.0}) {
+    s += "0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n";
+    for (auto [x, y] : {std::pair{-h, -h}, {h, -h}, {h, h}, {-h, h}})
+      s += "10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n";
+  }
+  s += "0\nLINE\n8\n0\n10\n20\n20\n0\n11\n30\n21\n0\n";
+  return s + "0\nENDSEC\n0\nEOF\n";
+}
+
+TEST(RegionsCommand, SelectionCommandsFillTheSelectionFields) {
+  const fs::path drawing = TempFile("nested.dxf", NestedSquares());
+  const CliRun closed = RunCli({"regions", drawing.string(), "--select", "closed", "--json", "-"});
+  ASSERT_EQ(closed.Status, 0) << closed.Err;
+  EXPECT_NE(closed.Out.find("\"slot0Owner\": 0"), std::string::npos);
+  // Two boundaries (levels 0 and 2) and one island; the open line stays unselected.
+  EXPECT_EQ(Count(closed.Out, "\"selected\": 1"), 3u) << closed.Out;
+  EXPECT_EQ(Count(closed.Out, "\"level\": 1"), 1u);
+  EXPECT_EQ(Count(closed.Out, "\"level\": 2"), 1u);
+  EXPECT_EQ(Count(closed.Out, "\"owner\": 0"), 3u);  // two boundaries and the open line
+
+  const CliRun all = RunCli({"regions", drawing.string(), "--select", "all", "--json", "-"});
+  EXPECT_EQ(Count(all.Out, "\"selected\": 1"), 4u) << all.Out;
+
+  const CliRun islands = RunCli({"regions", drawing.string(), "--select", "islands", "--json", "-"});
+  EXPECT_EQ(islands.Out.find("\"slot0Owner\": 0"), std::string::npos) << islands.Out;
+
+  // Without --select the dump keeps its plain shape.
+  const CliRun plain = RunCli({"regions", drawing.string(), "--json", "-"});
+  EXPECT_EQ(plain.Out.find("\"selected\""), std::string::npos);
+  EXPECT_EQ(RunCli({"regions", drawing.string(), "--select", "some"}).Status, 2);
+}
+
+TEST(ContourCommand, CutsAroundTheOutlineWithTheRequestedTool) {
+  const fs::path drawing = TempFile("nested.dxf", NestedSquares());
+  const CliRun r = RunCli({"contour", drawing.string(), "--select", "closed", "--set", "RoughDiameter=2",
+                           "--set", "Compensation=Right", "--set", "RoughStepZ=1", "--set", "RapidHeight=5",
+                           "--depth", "2", "--json", "-"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  // Three squares, two levels each.
+  EXPECT_EQ(Count(r.Out, "\"index\": "), 6u) << r.Out;
+  EXPECT_EQ(Count(r.Out, "\"depth\": 1,"), 3u);
+  EXPECT_EQ(Count(r.Out, "\"depth\": 2,"), 3u);
+  EXPECT_NE(r.Out.find("\"rapidLevel\": -5"), std::string::npos);
+  // Right of a counter-clockwise square is outside: the outer square's path
+  // reaches 11, with counter-clockwise corner arcs of radius 1 round the
+  // corners; the second level starts where the first ended.
+  EXPECT_NE(r.Out.find("\"x\": 10, \"y\": 10, \"radius\": 1,"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("\"linkKind\": 3, \"rapidLevel\": 2, \"depth\": 2"), std::string::npos);
+}
+
+TEST(ContourCommand, NoToolpathExitsWithOneAndBadSettingsWithTwo) {
+  const fs::path drawing = TempFile("nested.dxf", NestedSquares());
+  // A tool as wide as the whole drawing, cutting inside every square.
+  const CliRun none = RunCli({"contour", drawing.string(), "--select", "closed", "--set",
+                              "RoughDiameter=100", "--set", "Compensation=Left"});
+  EXPECT_EQ(none.Status, 1) << none.Out << none.Err;
+  EXPECT_NE(none.Err.find("Toolpaths not Created.  Check Parameters."), std::string::npos) << none.Err;
+  EXPECT_EQ(RunCli({"contour", drawing.string(), "--set", "Bogus=1"}).Status, 2);
+  EXPECT_EQ(RunCli({"contour", drawing.string(), "--set", "Compensation=Sideways"}).Status, 2);
+  EXPECT_EQ(RunCli({"contour", drawing.string(), "--preset", "NoSuchPreset"}).Status, 2);
+}
+
+}  // namespace
+}  // namespace tarnak::cli
