@@ -1,0 +1,74 @@
+// Drill toolpaths: one hole at the centre of the box of every selected
+// closed Region, drilled in nearest-neighbour order from the lower-left
+// corner of the selection.
+//
+// A hole is a Toolpath holding one zero-length line at the hole centre; the
+// NC writer turns it into a canned drilling cycle (LinkKind 6) or into
+// linear moves (LinkKind 5), as the drill dialog's move-style choice says.
+#pragma once
+
+#include <optional>
+
+#include "geometry/geometry.h"
+#include "toolpaths/machining_params.h"
+#include "toolpaths/toolpath_model.h"
+
+namespace tarnak {
+
+class Document;
+
+// PickMode while a drill job runs.
+inline constexpr int kPickModeDrill = 300;
+
+// The nearest hole: the index of its Region (0 when there is none) and the
+// centre of that Region's box.
+struct NearestHole {
+  int Index = 0;
+  Point2 Centre;
+};
+
+// Among the selected closed Regions (from index 1; a Region without
+// Elements or with a box that is not finite has no centre and is passed
+// over), the one whose box centre has the smallest squared distance to
+// `point`; on equal distances the first in array order.
+NearestHole NearestRegion(const TTNRegionArray& regions, Point2 point);
+
+// The smallest box holding the boxes of all selected Regions, open ones
+// included (from index 1); none when no Region is selected.
+std::optional<Box> SelectionBox(const TTNRegionArray& regions);
+
+// Replaces the toolpath list with one drilling Toolpath per selected closed
+// Region, starting with the hole nearest to the lower-left corner of
+// SelectionBox and going on each time to the hole nearest to the last one
+// (NearestRegion's rule, ties to the first in array order). Each Toolpath:
+// Depth = the Region's depth, Feed, SpindleSpeed and ToolNumber of the
+// rough tool, RapidLevel = minus the rapid height, LinkKind 6 with canned
+// cycles and 5 without, Elements = one zero-length line at the hole centre;
+// the other fields are 0. The Regions are not changed.
+//
+// Nothing is done, not even the emptying of the list, when doc.PickMode is
+// 0 or an abort is pending at the start, or when Escape is seen in the
+// first doc.ProcessEvents(). Events are processed again at intervals while
+// the holes are ordered; Escape there (PickMode 0 or AbortRequested) stops
+// the job with the holes appended so far. Returns the number of holes.
+int DrillPaths(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+               const TTNMachiningParameters& params);
+
+enum class DrillResult {
+  Made,             // toolpaths were made
+  None,             // no selected closed Region ("Toolpaths not Created.  Check Parameters.")
+  Cancelled,        // Escape stopped the job ("Operation Cancelled...")
+  NothingSelected,  // no Region selected ("Nothing Selected! - Select Regions First");
+                    // nothing else was done
+};
+
+// The drill command after its dialog filled doc.MachiningParams: with no
+// selected Region it shows "Nothing Selected! - Select Regions First" and
+// stops. Otherwise it writes the dialog depth into the selected Regions
+// that are not Islands, runs DrillPaths with PickMode 300 and reports
+// through doc.ui(): the toolpath check, "Ready...", and
+// "Operation Cancelled..." after Escape. PickMode is 0 at the end; the
+// selection is as it was.
+DrillResult DrillCommand(Document& doc);
+
+}  // namespace tarnak
