@@ -14,6 +14,7 @@
 #include "shell/options.h"
 #include "shell/settings_folder.h"
 #include "toolpaths/contour.h"
+#include "toolpaths/drill.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/presets.h"
 
@@ -24,9 +25,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--select all|closed|open|islands|empty-circles] [--json FILE|-]\n"
-    "       tarnak-cli contour DRAWING.dxf [--select all|closed|open|islands] [--preset NAME]\n"
-    "                  [--set KEY=VALUE]... [--depth D] [--dir cw|ccw] [--fix] [--strict]\n"
-    "                  [--json FILE|-]\n";
+    "       tarnak-cli contour|drill DRAWING.dxf [--select all|closed|open|islands|empty-circles]\n"
+    "                  [--preset NAME] [--set KEY=VALUE]... [--depth D] [--dir cw|ccw] [--fix]\n"
+    "                  [--strict] [--json FILE|-]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -44,7 +45,7 @@ struct Args {
 };
 
 // Returns an empty string on success, else the complaint.
-std::string ParseArgs(const std::vector<std::string>& a, bool contour, Args& out) {
+std::string ParseArgs(const std::vector<std::string>& a, bool strategy, Args& out) {
   for (size_t i = 0; i < a.size(); ++i) {
     const std::string& s = a[i];
     auto value = [&](std::string& v) -> bool {
@@ -70,15 +71,15 @@ std::string ParseArgs(const std::vector<std::string>& a, bool contour, Args& out
     } else if (s == "--select") {
       if (!value(out.Select)) return "--select needs a selection";
       const bool known = out.Select == "all" || out.Select == "closed" || out.Select == "open" ||
-                         out.Select == "islands" || (!contour && out.Select == "empty-circles");
+                         out.Select == "islands" || out.Select == "empty-circles";
       if (!known) return "unknown selection '" + out.Select + "'";
-    } else if (contour && s == "--preset") {
+    } else if (strategy && s == "--preset") {
       if (!value(out.Preset)) return "--preset needs a name";
-    } else if (contour && s == "--set") {
+    } else if (strategy && s == "--set") {
       std::string v;
       if (!value(v) || v.find('=') == std::string::npos) return "--set needs KEY=VALUE";
       out.Sets.push_back(v);
-    } else if (contour && s == "--depth") {
+    } else if (strategy && s == "--depth") {
       if (!value(out.Depth)) return "--depth needs a number";
       out.HasDepth = true;
     } else if (s.size() > 1 && s[0] == '-') {
@@ -185,7 +186,16 @@ std::filesystem::path SettingsFolderOrEmpty() {
   }
 }
 
-int RunContour(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// A toolpath strategy as its menu command runs it after the dialog.
+struct Strategy {
+  StrategyDialog Dialog;
+  const char* DefaultSelection;
+  // Runs the command; true when toolpaths were made.
+  bool (*Command)(Document&);
+};
+
+int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err) {
   Args a;
   if (std::string problem = ParseArgs(args, true, a); !problem.empty()) {
     err << "tarnak-cli: " << problem << '\n' << kUsage;
@@ -198,12 +208,12 @@ int RunContour(const std::vector<std::string>& args, std::ostream& out, std::ost
   try {
     if (!a.Preset.empty()) {
       const std::filesystem::path file = settings / kPresetFileName;
-      if (LoadPreset(file, a.Preset, StrategyDialog::Contour, fields) != PresetLoad::Loaded) {
+      if (LoadPreset(file, a.Preset, strategy.Dialog, fields) != PresetLoad::Loaded) {
         err << "tarnak-cli: no preset '" << a.Preset << "' in " << file.string() << '\n';
         return 2;
       }
     }
-    for (const std::string& set : a.Sets) ApplyPresetSetting(StrategyDialog::Contour, set, fields);
+    for (const std::string& set : a.Sets) ApplyPresetSetting(strategy.Dialog, set, fields);
   } catch (const std::exception& e) {
     err << "tarnak-cli: " << e.what() << '\n';
     return 2;
@@ -218,18 +228,23 @@ int RunContour(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
   if (!s.Import()) return 2;
   const std::string importStatus = s.ui().Status();
-  RunSelection(s.doc(), a.Select.empty() ? "all" : a.Select);
+  RunSelection(s.doc(), a.Select.empty() ? strategy.DefaultSelection : a.Select);
 
-  FillMachiningParams(StrategyDialog::Contour, fields, s.doc().MachiningParams);
-  const ContourResult result = ContourCommand(s.doc());
+  FillMachiningParams(strategy.Dialog, fields, s.doc().MachiningParams);
+  const bool made = strategy.Command(s.doc());
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';
   if (!WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
   out.flush();
   if (int strict = StrictExit(a, s.ui(), err)) return strict;
-  return result == ContourResult::Made ? 0 : 1;
+  return made ? 0 : 1;
 }
+
+const Strategy kContour{StrategyDialog::Contour, "all",
+                        [](Document& d) { return ContourCommand(d) == ContourResult::Made; }};
+const Strategy kDrill{StrategyDialog::Drill, "empty-circles",
+                      [](Document& d) { return DrillCommand(d) == DrillResult::Made; }};
 
 }  // namespace
 
@@ -242,7 +257,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   const std::string command = args[0];
   args.erase(args.begin());
   if (command == "regions") return RunRegions(args, out, err);
-  if (command == "contour") return RunContour(args, out, err);
+  if (command == "contour") return RunStrategy(kContour, args, out, err);
+  if (command == "drill") return RunStrategy(kDrill, args, out, err);
   err << "tarnak-cli: unknown command '" << command << "'\n" << kUsage;
   return 2;
 }

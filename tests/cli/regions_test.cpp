@@ -237,3 +237,31 @@ TEST(ContourCommand, NoToolpathExitsWithOneAndBadSettingsWithTwo) {
 
 }  // namespace
 }  // namespace tarnak::cli
+
+namespace tarnak::cli {
+namespace {
+
+TEST(DrillCommand, DrillsEmptyCirclesNearestFirst) {
+  std::string s = "0\nSECTION\n2\nENTITIES\n";
+  // An outline and three holes; the circle (10, 0) is farther from the
+  // start corner than (1, 1).
+  s += "0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n10\n-5\n20\n-5\n10\n15\n20\n-5\n10\n15\n20\n5\n10\n-5\n20\n5\n";
+  for (auto [x, y] : {std::pair{10.0, 0.0}, {0.0, 0.0}, {1.0, 1.0}})
+    s += "0\nCIRCLE\n8\n0\n10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n40\n0.25\n";
+  s += "0\nENDSEC\n0\nEOF\n";
+  const fs::path drawing = TempFile("holes.dxf", s);
+  const CliRun canned = RunCli({"drill", drawing.string(), "--depth", "3", "--json", "-"});
+  ASSERT_EQ(canned.Status, 0) << canned.Err;
+  EXPECT_EQ(Count(canned.Out, "\"linkKind\": 6"), 3u) << canned.Out;
+  const size_t a = canned.Out.find("\"x\": 0, \"y\": 0");
+  const size_t b = canned.Out.find("\"x\": 1, \"y\": 1");
+  const size_t c = canned.Out.find("\"x\": 10, \"y\": 0");
+  ASSERT_NE(c, std::string::npos);
+  EXPECT_LT(a, b);
+  EXPECT_LT(b, c);
+  const CliRun linear = RunCli({"drill", drawing.string(), "--set", "Linear=True", "--json", "-"});
+  EXPECT_EQ(Count(linear.Out, "\"linkKind\": 5"), 3u) << linear.Out;
+}
+
+}  // namespace
+}  // namespace tarnak::cli
