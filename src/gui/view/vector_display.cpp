@@ -1,0 +1,586 @@
+#include "view/vector_display.h"
+
+#include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "geometry/primitives.h"
+#include "selection/region_geometry.h"
+#include "shell/numbers.h"
+
+namespace tarnak::gui {
+
+namespace {
+
+// Zoom stops here: beyond it the picture's pixel coordinates lose meaning.
+constexpr double kMinWindowSpan = 1e-6;
+constexpr double kMaxWindowSpan = 1e12;
+// A drag must span this many pixels in both directions to be a window.
+constexpr int kDragPixels = 2;
+
+QColor ToQColor(Colour c) { return QColor(QRgb(ColourToRgb(c & kColourMax))); }
+
+QPen SolidPen(Colour c) {
+  QPen pen(ToQColor(c), 0);
+  pen.setCosmetic(true);
+  return pen;
+}
+
+// The rapid-move line pattern 0xEAEAEAEA: each byte 11101010, read from the
+// top bit, is three pixels on, then off, on, off, on, off.
+QPen RapidPen(Colour c) {
+  QPen pen = SolidPen(c);
+  pen.setDashPattern({3.0, 1.0, 1.0, 1.0, 1.0, 1.0});
+  return pen;
+}
+
+ViewWindow Normalised(const ViewWindow& w) {
+  return {std::min(w.MinX, w.MaxX), std::max(w.MinX, w.MaxX), std::min(w.MinY, w.MaxY),
+          std::max(w.MinY, w.MaxY)};
+}
+
+bool Finite(const ViewWindow& w) {
+  return std::isfinite(w.MinX) && std::isfinite(w.MaxX) && std::isfinite(w.MinY) &&
+         std::isfinite(w.MaxY);
+}
+
+}  // namespace
+
+MouseButton CoreButton(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return MouseButton::Left;
+  }
+}
+
+TVectorDisplay3D::TVectorDisplay3D(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setCursor(Qt::CrossCursor);
+  setMinimumSize(1, 1);
+  pendingPlane_ = window_;
+  previous_ = window_;
+}
+
+TVectorDisplay3D::~TVectorDisplay3D() = default;
+
+void TVectorDisplay3D::SetDocument(Document* doc) {
+  doc_ = doc;
+  sceneInvalid_ = true;
+  UpdatePickTolerance();
+  WindowChanged();
+}
+
+// ---- window and zoom ---------------------------------------------------------
+
+QTransform TVectorDisplay3D::PlaneToScreen() const {
+  const double cx = (window_.MinX + window_.MaxX) / 2.0;
+  const double cy = (window_.MinY + window_.MaxY) / 2.0;
+  const double w = width();
+  const double h = height();
+  return QTransform(scale_, 0.0, 0.0, -scale_, w / 2.0 - cx * scale_, h / 2.0 + cy * scale_);
+}
+
+QPointF TVectorDisplay3D::PlaneToPixel(QPointF uv) const {
+  const double cx = (window_.MinX + window_.MaxX) / 2.0;
+  const double cy = (window_.MinY + window_.MaxY) / 2.0;
+  return {width() / 2.0 + (uv.x() - cx) * scale_, height() / 2.0 - (uv.y() - cy) * scale_};
+}
+
+QPointF TVectorDisplay3D::PixelToPlane(QPointF pixel) const {
+  const double cx = (window_.MinX + window_.MaxX) / 2.0;
+  const double cy = (window_.MinY + window_.MaxY) / 2.0;
+  if (scale_ <= 0.0) return {cx, cy};
+  return {cx + (pixel.x() - width() / 2.0) / scale_, cy - (pixel.y() - height() / 2.0) / scale_};
+}
+
+QPointF TVectorDisplay3D::DrawingToScreen(double x, double y, double z) const {
+  return PlaneToPixel(projection_.Project(x, y, z));
+}
+
+Point2 TVectorDisplay3D::ScreenToDrawing(QPointF pixel) const {
+  return projection_.Unproject(PixelToPlane(pixel));
+}
+
+Box TVectorDisplay3D::ScreenRectToDrawing(const QRectF& rect) const {
+  const QRectF r = rect.normalized();
+  const Point2 corners[4] = {ScreenToDrawing(r.topLeft()), ScreenToDrawing(r.topRight()),
+                             ScreenToDrawing(r.bottomLeft()), ScreenToDrawing(r.bottomRight())};
+  Box b{corners[0].X, corners[0].Y, corners[0].Y, corners[0].X};
+  for (const Point2& c : corners) {
+    b.MinX = std::min(b.MinX, c.X);
+    b.MaxX = std::max(b.MaxX, c.X);
+    b.MinY = std::min(b.MinY, c.Y);
+    b.MaxY = std::max(b.MaxY, c.Y);
+  }
+  return b;
+}
+
+QString TVectorDisplay3D::PositionText(Point2 p) {
+  return QString::fromStdString(FormatNumber("%5.4f", p.X) + ", " + FormatNumber("%5.4f", p.Y));
+}
+
+ViewWindow TVectorDisplay3D::ProjectBox(const Box& box, double minZ, double maxZ) const {
+  const double xs[2] = {box.MinX, box.MaxX};
+  const double ys[2] = {box.MinY, box.MaxY};
+  const double zs[2] = {minZ, maxZ};
+  ViewWindow w;
+  bool first = true;
+  for (double x : xs) {
+    for (double y : ys) {
+      for (double z : zs) {
+        const QPointF uv = projection_.Project(x, y, z);
+        if (first) {
+          w = {uv.x(), uv.x(), uv.y(), uv.y()};
+          first = false;
+        }
+        w.MinX = std::min(w.MinX, uv.x());
+        w.MaxX = std::max(w.MaxX, uv.x());
+        w.MinY = std::min(w.MinY, uv.y());
+        w.MaxY = std::max(w.MaxY, uv.y());
+      }
+    }
+  }
+  return w;
+}
+
+bool TVectorDisplay3D::FitPlane(const ViewWindow& plane, int marginX, int marginY) {
+  const ViewWindow b = Normalised(plane);
+  if (!Finite(b)) return false;
+  const double w = width();
+  const double h = height();
+  const double spanX = b.MaxX - b.MinX;
+  const double spanY = b.MaxY - b.MinY;
+  // An axis without extent cannot set a scale; it takes 1.
+  const double sx = spanX > 0.0 ? (w - 2.0 * marginX) / spanX : 1.0;
+  const double sy = spanY > 0.0 ? (h - 2.0 * marginY) / spanY : 1.0;
+  const double s = std::min(sx, sy);
+  if (!(sx > 0.0 && sy > 0.0) || !std::isfinite(s)) {
+    // Not laid out yet, or smaller than its margins: fit once it has room.
+    fitPending_ = true;
+    pendingPlane_ = b;
+    pendingMarginX_ = marginX;
+    pendingMarginY_ = marginY;
+    window_ = b;
+    WindowChanged();
+    return false;
+  }
+  fitPending_ = false;
+  const double cx = (b.MinX + b.MaxX) / 2.0;
+  const double cy = (b.MinY + b.MaxY) / 2.0;
+  scale_ = s;
+  window_ = {cx - w / (2.0 * s), cx + w / (2.0 * s), cy - h / (2.0 * s), cy + h / (2.0 * s)};
+  UpdatePickTolerance();
+  WindowChanged();
+  return true;
+}
+
+void TVectorDisplay3D::Fit(const Box& box, int marginX, int marginY, double minZ, double maxZ) {
+  FitPlane(ProjectBox(box, minZ, maxZ), marginX, marginY);
+}
+
+void TVectorDisplay3D::SavePrevious() {
+  previous_ = window_;
+  previousScale_ = scale_;
+}
+
+void TVectorDisplay3D::ZoomBy(double f) {
+  const ViewWindow& c = window_;
+  const double dx = (c.MaxX - c.MinX) * f;
+  const double dy = (c.MaxY - c.MinY) * f;
+  const ViewWindow next{c.MinX + dx, c.MaxX - dx, c.MinY + dy, c.MaxY - dy};
+  const double spanX = next.MaxX - next.MinX;
+  const double spanY = next.MaxY - next.MinY;
+  if (!(spanX >= kMinWindowSpan && spanY >= kMinWindowSpan) || spanX > kMaxWindowSpan ||
+      spanY > kMaxWindowSpan)
+    return;  // as far as it goes
+  SavePrevious();
+  FitPlane(next, 0, 0);
+  DrawGeometry();
+}
+
+void TVectorDisplay3D::ZoomPrevious() {
+  if (previousScale_ <= 0.0) return;  // nothing to go back to
+  std::swap(window_, previous_);
+  std::swap(scale_, previousScale_);
+  if (scale_ > 0.0) fitPending_ = false;
+  UpdatePickTolerance();
+  WindowChanged();
+  DrawGeometry();
+}
+
+void TVectorDisplay3D::ZoomWindow() {
+  if (doc_ == nullptr) return;
+  doc_->PickMode = kPickZoomWindow;
+  doc_->ui().SetStatus("Click and Drag Selection Window");
+}
+
+void TVectorDisplay3D::ZoomToScreenRect(const QRectF& rect) {
+  const QRectF r = rect.normalized();
+  const QPointF a = PixelToPlane(r.topLeft());
+  const QPointF b = PixelToPlane(r.bottomRight());
+  const ViewWindow plane = Normalised({a.x(), b.x(), a.y(), b.y()});
+  if (plane.MaxX - plane.MinX < kMinWindowSpan || plane.MaxY - plane.MinY < kMinWindowSpan)
+    return;
+  SavePrevious();
+  FitPlane(plane, 0, 0);
+  DrawGeometry();
+}
+
+void TVectorDisplay3D::ZoomAll() {
+  if (doc_ == nullptr) return;
+  const DrawingExtentsRec& e = doc_->DrawingExtents;
+  double minZ = 0.0;
+  double maxZ = 0.0;
+  if (Is3D()) {
+    if (doc_->StlMode) {
+      minZ = e.MinZ;
+      maxZ = e.MaxZ;
+    } else if (!Busy()) {
+      EnsureScene();
+      minZ = scene_.MinZ;
+      maxZ = scene_.MaxZ;
+    }
+  }
+  SavePrevious();
+  Fit(Box{e.MinX, e.MinY, e.MaxY, e.MaxX}, kZoomMargin, kZoomMargin, minZ, maxZ);
+  DrawGeometry();
+}
+
+bool TVectorDisplay3D::ZoomSelected() {
+  if (doc_ == nullptr) return false;
+  bool any = false;
+  Box box;
+  double minZ = 0.0;
+  for (std::size_t i = 1; i < doc_->Regions.size(); ++i) {
+    const TTNRegion& r = doc_->Regions[i];
+    if (r.Selected == 0 || r.Elements.empty()) continue;
+    if (!any) {
+      box = r.Bounds();
+      any = true;
+    } else {
+      box.MinX = std::min(box.MinX, r.MinX);
+      box.MinY = std::min(box.MinY, r.MinY);
+      box.MaxY = std::max(box.MaxY, r.MaxY);
+      box.MaxX = std::max(box.MaxX, r.MaxX);
+    }
+    minZ = std::min(minZ, HeightOfDepth(r.Depth));
+  }
+  if (!any) return false;
+  SavePrevious();
+  Fit(box, kZoomMargin, kZoomMargin, Is3D() ? minZ : 0.0, 0.0);
+  DrawGeometry();
+  return true;
+}
+
+void TVectorDisplay3D::Set2D() {
+  projection_.Set2D();
+  WindowChanged();
+}
+
+void TVectorDisplay3D::Set3D() {
+  projection_.Set3D();
+  WindowChanged();
+}
+
+void TVectorDisplay3D::SetDrawDirectionsMode(bool on) {
+  marks_ = on;
+  WindowChanged();
+}
+
+void TVectorDisplay3D::SetInfoMode(bool on) {
+  info_ = on;
+  WindowChanged();
+}
+
+void TVectorDisplay3D::UpdatePickTolerance() {
+  if (doc_ != nullptr && scale_ != 0.0) doc_->PickTolerance = kPickPixels / scale_;
+}
+
+void TVectorDisplay3D::WindowChanged() {
+  frameDirty_ = true;
+  update();
+}
+
+void TVectorDisplay3D::InvalidateGeometry() {
+  sceneInvalid_ = true;
+  WindowChanged();
+}
+
+void TVectorDisplay3D::EnsureScene() {
+  if (sceneInvalid_ || !scene_.Valid || SceneFingerprint(*doc_) != scene_.Fingerprint) {
+    BuildScene(*doc_, scene_);
+    sceneInvalid_ = false;
+  }
+}
+
+// ---- drawing -------------------------------------------------------------------
+
+QString TVectorDisplay3D::DrawGeometry() {
+  if (doc_ == nullptr || doc_->Busy) return {};
+  RenderFrame();
+  update();
+  const QString text = StatusText();
+  doc_->ui().SetStatus2(text.toStdString());
+  return text;
+}
+
+QString TVectorDisplay3D::StatusText() const {
+  if (doc_ == nullptr || doc_->StlMode || !scene_.Valid) return {};
+  switch (doc_->ViewMode) {
+    case 1: return QStringLiteral("Select ") + QString::number(scene_.SelectedElements);
+    case 3: return QStringLiteral("Tool ") + QString::number(scene_.ToolpathMoves);
+    default: return QStringLiteral("All ") + QString::number(scene_.AllElements);
+  }
+}
+
+void TVectorDisplay3D::RenderFrame() {
+  // A hidden view hears of its size only when shown; fit when there is room.
+  if (fitPending_) FitPlane(pendingPlane_, pendingMarginX_, pendingMarginY_);
+  frameDirty_ = false;
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = (QSizeF(size()) * ratio).toSize();
+  if (frame_.size() != pixels) frame_ = QImage(pixels, QImage::Format_RGB32);
+  frame_.setDevicePixelRatio(ratio);
+  back_ = doc_ != nullptr ? doc_->Options.View.Back : kColourWhite;
+  if (frame_.isNull()) return;
+  frame_.fill(ToQColor(back_));
+  if (doc_ == nullptr) return;
+
+  EnsureScene();
+  UpdatePickTolerance();
+  // The picture of an STL model or of a loaded NC program is not drawn here.
+  if (scale_ <= 0.0 || doc_->StlMode) return;
+
+  QPainter p(&frame_);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setBrush(Qt::NoBrush);
+  switch (doc_->ViewMode) {
+    case 1:
+      DrawRegions(p, true);
+      break;
+    case 3:
+      if (doc_->Options.View.DrawBoundaries) DrawRegions(p, false);
+      DrawToolpaths(p);
+      break;
+    default:
+      DrawRegions(p, false);
+      break;
+  }
+  if (marks_) DrawMarks(p);
+  if (info_) DrawOverlay(p);
+}
+
+void TVectorDisplay3D::DrawRegions(QPainter& p, bool selectedOnly) {
+  const QTransform screen = PlaneToScreen();
+  const TTNViewOptions& view = doc_->Options.View;
+  for (const RegionGroup& g : scene_.Regions) {
+    if (selectedOnly && !IsSelectedPen(g.Pen)) continue;
+    p.setTransform(projection_.PlaneAt(g.Z) * screen);
+    p.setPen(SolidPen(PenColour(g.Pen, view)));
+    p.drawPath(g.Path);
+  }
+  p.resetTransform();
+}
+
+void TVectorDisplay3D::DrawToolpaths(QPainter& p) {
+  std::vector<QLineF> lines;
+  for (const LinkGroup& g : scene_.Links) {
+    lines.clear();
+    lines.reserve(g.Moves.size());
+    for (const Segment3& s : g.Moves) {
+      const QPointF a = DrawingToScreen(s.X1, s.Y1, s.Z1);
+      const QPointF b = DrawingToScreen(s.X2, s.Y2, s.Z2);
+      if (a == b) continue;  // straight up or down in the top view
+      lines.emplace_back(a, b);
+    }
+    p.setPen(g.Rapid ? RapidPen(g.ToolColour) : SolidPen(g.ToolColour));
+    p.drawLines(lines.data(), static_cast<int>(lines.size()));
+  }
+  const QTransform screen = PlaneToScreen();
+  for (const ToolpathGroup& g : scene_.Feeds) {
+    p.setTransform(projection_.PlaneAt(g.Z) * screen);
+    p.setPen(SolidPen(g.ToolColour));
+    p.drawPath(g.Path);
+  }
+  p.resetTransform();
+}
+
+void TVectorDisplay3D::DrawMarks(QPainter& p) {
+  const double length = scale_ > 0.0 ? kPickPixels / scale_ : 0.0;
+  const bool every = doc_->Options.View.MarkDirs;
+  // One path per colour: the painter strokes one path of many short pieces
+  // somewhat faster than the same pieces as separate lines.
+  std::map<Colour, QPainterPath> strokes;
+  auto mark = [&](const TTNEntity& e, double z, QPainterPath& out) {
+    if (!IsFiniteElement(e)) return;
+    const DirectionMark m = ElementDirectionMark(e);
+    const QPointF at = DrawingToScreen(m.Middle.X, m.Middle.Y, z);
+    const double a1 = m.Back + kPi / 4.0;
+    const double a2 = m.Back - kPi / 4.0;
+    out.moveTo(DrawingToScreen(m.Middle.X + length * std::cos(a1),
+                               m.Middle.Y + length * std::sin(a1), z));
+    out.lineTo(at);
+    out.lineTo(DrawingToScreen(m.Middle.X + length * std::cos(a2),
+                               m.Middle.Y + length * std::sin(a2), z));
+  };
+
+  if (doc_->ViewMode == 3) {
+    for (std::size_t i = 1; i < doc_->Toolpaths.size(); ++i) {
+      const TTNOutRegion& t = doc_->Toolpaths[i];
+      if (t.Elements.empty() || t.LinkKind >= 4) continue;  // a hole has no direction
+      QPainterPath& out = strokes[static_cast<Colour>(t.Colour) & kColourMax];
+      const double z = HeightOfDepth(t.Depth);
+      const std::size_t n = every ? t.Elements.size() : 1;
+      for (std::size_t k = 0; k < n; ++k) mark(t.Elements[k], z, out);
+    }
+  } else {
+    const bool selectedOnly = doc_->ViewMode == 1;
+    const TTNViewOptions& view = doc_->Options.View;
+    for (std::size_t i = 1; i < doc_->Regions.size(); ++i) {
+      const TTNRegion& r = doc_->Regions[i];
+      if (r.Elements.empty()) continue;
+      const RegionPen pen = RegionPenOf(r);
+      if (selectedOnly && !IsSelectedPen(pen)) continue;
+      QPainterPath& out = strokes[PenColour(pen, view)];
+      const double z = HeightOfDepth(r.Depth);
+      const std::size_t n = every ? r.Elements.size() : 1;
+      for (std::size_t k = 0; k < n; ++k) mark(r.Elements[k], z, out);
+    }
+  }
+  for (const auto& [colour, path] : strokes) {
+    p.setPen(SolidPen(colour));
+    p.drawPath(path);
+  }
+}
+
+void TVectorDisplay3D::DrawOverlay(QPainter& p) {
+  p.setFont(font());
+  const QFontMetricsF metrics(font());
+  p.setBackgroundMode(Qt::OpaqueMode);
+  p.setBackground(ToQColor(back_));
+  p.setPen(ToQColor(~back_ & kColourMax));
+  // Labels whose corner lies well off the picture cannot show.
+  const QRectF visible = QRectF(rect()).adjusted(-400.0, -2.0 * metrics.height(), 0.0, 0.0);
+  auto label = [&](const TTNEntity& first, double z, const std::string& text) {
+    if (!IsFiniteElement(first)) return;
+    const Point2 s = ElementStart(first);
+    const QPointF at = DrawingToScreen(s.X, s.Y, z);
+    if (!visible.contains(at)) return;
+    p.drawText(at + QPointF(0.0, metrics.ascent()), QString::fromStdString(text));
+  };
+
+  if (doc_->ViewMode == 3) {
+    for (std::size_t i = 1; i < doc_->Toolpaths.size(); ++i) {
+      const TTNOutRegion& t = doc_->Toolpaths[i];
+      if (t.Elements.empty()) continue;
+      label(t.Elements.front(), HeightOfDepth(t.Depth), std::to_string(i));
+    }
+  } else {
+    const bool selectedOnly = doc_->ViewMode == 1;
+    for (std::size_t i = 1; i < doc_->Regions.size(); ++i) {
+      const TTNRegion& r = doc_->Regions[i];
+      if (r.Elements.empty() || (selectedOnly && r.Selected == 0)) continue;
+      label(r.Elements.front(), HeightOfDepth(r.Depth), RegionLabel(r, i, selectedOnly));
+    }
+  }
+  p.setBackgroundMode(Qt::TransparentMode);
+}
+
+void TVectorDisplay3D::paintEvent(QPaintEvent* event) {
+  if (frameDirty_ && !Busy()) RenderFrame();
+  QPainter p(this);
+  const QRect area = event->rect();
+  const qreal ratio = frame_.devicePixelRatio();
+  if (frame_.isNull() || (QSizeF(frame_.size()) / ratio).toSize() != size())
+    p.fillRect(area, ToQColor(back_));
+  if (!frame_.isNull()) {
+    const QRectF source(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio);
+    p.drawImage(QRectF(area), frame_, source);
+  }
+  if (bandShown_) {
+    QPen pen(ToQColor(~back_ & kColourMax), 0, Qt::DotLine);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(pressAt_, dragAt_).normalized());
+  }
+}
+
+void TVectorDisplay3D::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (fitPending_) {
+    FitPlane(pendingPlane_, pendingMarginX_, pendingMarginY_);
+  } else if (scale_ > 0.0) {
+    // Same centre and scale: the drawing stays put and the edges move.
+    const double cx = (window_.MinX + window_.MaxX) / 2.0;
+    const double cy = (window_.MinY + window_.MaxY) / 2.0;
+    const double hw = width() / (2.0 * scale_);
+    const double hh = height() / (2.0 * scale_);
+    window_ = {cx - hw, cx + hw, cy - hh, cy + hh};
+  }
+  WindowChanged();
+}
+
+// ---- mouse -----------------------------------------------------------------------
+
+bool TVectorDisplay3D::WindowModeActive() const {
+  if (doc_ == nullptr) return false;
+  const int mode = doc_->PickMode;
+  return mode == kPickZoomWindow || mode == kPickSelectWindow || mode == kPickDeselectWindow;
+}
+
+void TVectorDisplay3D::mousePressEvent(QMouseEvent* event) {
+  if (pressed_) return;  // a second button during a drag
+  pressed_ = true;
+  pressButton_ = event->button();
+  pressAt_ = event->position();
+  dragAt_ = pressAt_;
+  bandShown_ = false;
+  if (doc_ != nullptr && doc_->PickMode == kPickZoomWindow) return;
+  emit MouseDown(ScreenToDrawing(pressAt_), pressButton_);
+}
+
+void TVectorDisplay3D::mouseMoveEvent(QMouseEvent* event) {
+  const QPointF at = event->position();
+  if (pressed_) {
+    dragAt_ = at;
+    if (pressButton_ == Qt::LeftButton && WindowModeActive()) {
+      bandShown_ = true;
+      update();
+    }
+  }
+  emit MouseMoved(ScreenToDrawing(at));
+}
+
+void TVectorDisplay3D::mouseReleaseEvent(QMouseEvent* event) {
+  if (!pressed_ || event->button() != pressButton_) return;
+  pressed_ = false;
+  if (bandShown_) {
+    bandShown_ = false;
+    update();
+  }
+  const QPointF at = event->position();
+  const bool window = pressButton_ == Qt::LeftButton &&
+                      std::abs(qRound(at.x()) - qRound(pressAt_.x())) >= kDragPixels &&
+                      std::abs(qRound(at.y()) - qRound(pressAt_.y())) >= kDragPixels;
+  if (doc_ != nullptr && doc_->PickMode == kPickZoomWindow) {
+    if (pressButton_ != Qt::LeftButton) return;
+    doc_->PickMode = 0;
+    doc_->ui().SetStatus("Ready...");
+    if (window) ZoomToScreenRect(QRectF(pressAt_, at));
+    return;
+  }
+  emit MouseUp(ScreenToDrawing(at), pressButton_);
+  if (window) emit WindowPicked(ScreenRectToDrawing(QRectF(pressAt_, at)));
+}
+
+}  // namespace tarnak::gui
