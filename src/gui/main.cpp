@@ -1,17 +1,18 @@
 #include <QApplication>
-#include <QTimer>
+#include <exception>
+#include <iostream>
 
-#include "main_window.h"
+#include "startup.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Tarnak 2000");
-  tarnak::gui::TfrmTarnak window;
-  window.showMaximized();
-  const QStringList args = QApplication::arguments();
-  if (args.size() > 1) {
-    const QString path = args.at(1);
-    QTimer::singleShot(0, &window, [&window, path] { window.OpenDrawing(path); });
+  tarnak::gui::StartupFolders folders;
+  try {
+    folders = tarnak::gui::StartupFolders::ForThisProgram();
+  } catch (const std::exception& e) {
+    // Without a settings folder the program still runs, on its start values.
+    std::cerr << "tarnak: " << e.what() << '\n';
   }
+  auto window = tarnak::gui::StartTarnak(QApplication::arguments(), folders);
   return app.exec();
 }

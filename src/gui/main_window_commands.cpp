@@ -1,0 +1,451 @@
+// The main window's command handlers. Each calls the core command that does
+// the work and then brings the window up to date.
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <exception>
+#include <filesystem>
+
+#include "about.h"
+#include "dialogs/options_dialog.h"
+#include "dialogs/overwrite_dialog.h"
+#include "dialogs/strategy_dialogs.h"
+#include "file_filter.h"
+#include "main_window.h"
+#include "order_window.h"
+#include "post/save_command.h"
+#include "qt_user_interface.h"
+#include "selection/region_selection.h"
+#include "shell/commands.h"
+#include "shell/numbers.h"
+#include "status_bar.h"
+#include "toolpaths/contour.h"
+#include "toolpaths/drill.h"
+#include "toolpaths/pocket.h"
+#include "toolpaths/toolpath_model.h"
+
+namespace tarnak::gui {
+
+namespace {
+
+std::filesystem::path ToPath(const QString& path) {
+  return std::filesystem::path(path.toStdString());
+}
+
+}  // namespace
+
+void TfrmTarnak::NotInThisVersion() {
+  ui_->Message("This command is not available in this version.", kApplicationTitle,
+               MsgButtons::Ok, MsgIcon::Information);
+}
+
+long long TfrmTarnak::SelectedElementCount() const {
+  long long n = 0;
+  for (size_t i = 1; i < doc_->Regions.size(); ++i)
+    if (doc_->Regions[i].Selected) n += static_cast<long long>(doc_->Regions[i].Elements.size());
+  return n;
+}
+
+// ---------------------------------------------------------------- File
+
+void TfrmTarnak::mnuOpenDxfClick() {
+  doc_->PickMode = 0;
+  doc_->AbortRequested = false;
+  const QString filter = QtFileFilter(kOpenDrawingFilter);
+  QString path;
+  if (OpenFileDialog) {
+    path = OpenFileDialog(filter);
+  } else {
+    path = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), filter);
+    // The file dialogs set the current folder, as the wall profile library
+    // is looked for there.
+    if (!path.isEmpty()) QDir::setCurrent(QFileInfo(path).absolutePath());
+  }
+  if (path.isEmpty()) return;
+  OpenDrawing(path);
+}
+
+void TfrmTarnak::OpenDrawing(const QString& path) {
+  if (QFileInfo(path).suffix().toUpper() == "STL") {
+    // STL models are not part of this version; reading one as a drawing
+    // would only produce a reader error.
+    ui_->Message("STL models cannot be opened in this version: " + path.toStdString(),
+                 kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
+    return;
+  }
+  CommandScope scope(*this, true);
+  if (!scope) return;
+  ActivateEditor(false);
+
+  const OpenResult result = OpenDxfCommand(*doc_, path.toStdString());
+  switch (result) {
+    case OpenResult::Cancelled:
+    case OpenResult::Failed:
+      // The document is as it was.
+      return;
+    case OpenResult::Empty:
+      ViewIcons(0);
+      DrawGeometry();
+      return;
+    case OpenResult::Loaded:
+      break;
+  }
+
+  ViewIcons(1);
+  ViewFitExtents();
+  if (doc_->Regions.size() > 1) {
+    popupEnabled_ = true;
+    SetSelectMenu(true);
+    SetItemEnabled(mnuClose, true);
+    mnuEdit->menuAction()->setVisible(true);
+    SetMenuEnabled(mnuEdit, true);
+    mnuSTLEdit->menuAction()->setVisible(false);
+  } else {
+    SetItemEnabled(mnuClose, false);
+  }
+  SetItemEnabled(SaveGeometryDXF1, true);
+  // The new Regions come unselected.
+  SetShowSelected(false);
+  ToolPathIcons(false);
+  if (!mnuViewAll->isChecked()) mnuViewAllClick();
+  Set2DMode();
+  DrawGeometry();
+}
+
+void TfrmTarnak::mnuCloseClick() {
+  doc_->Close();
+  popupEnabled_ = false;
+  SetSelectMenu(false);
+  ToolPathIcons(false);
+  SetShowSelected(false);
+  SetItemEnabled(mnuViewToolPaths, false);
+  ToolButton15->setEnabled(false);
+  // Nothing is left to save.
+  SetSaveCommands(false);
+  if (doc_->Regions.size() <= 1) ViewIcons(0);
+  mnuViewAllClick();
+  DrawGeometry();
+  SetItemEnabled(mnuClose, false);
+}
+
+void TfrmTarnak::mnuExitClick() { close(); }
+
+void TfrmTarnak::mnuSaveToolpathsClick() { SaveNcProgram(); }
+
+bool TfrmTarnak::SaveNcProgram() {
+  CommandScope scope(*this, false);
+  if (!scope) return false;
+  const TTNPostProcessor& post = doc_->PostDefinition;
+  const QString filter = QtFileFilter(QString::fromStdString(NcFileFilter(post)));
+  const QString proposed = QString::fromStdString(ProposedNcFileName(*doc_));
+  const QString suffix = QString::fromStdString(post.Extension);
+
+  QString path;
+  if (SaveFileDialog) {
+    path = SaveFileDialog(filter, proposed, suffix);
+  } else {
+    QFileDialog dialog(this, QString(), QDir::currentPath(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    // The program asks its own question: overwrite or append.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(proposed);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+      path = dialog.selectedFiles().constFirst();
+      QDir::setCurrent(QFileInfo(path).absolutePath());
+    }
+  }
+  if (path.isEmpty()) return false;
+
+  SaveToolpathsOptions options;
+  std::error_code ec;
+  if (std::filesystem::exists(ToPath(path), ec)) {
+    std::optional<ExistingNcFile> answer;
+    if (OverwriteQuestion)
+      answer = OverwriteQuestion(path);
+    else if (frmOverWrite)
+      answer = frmOverWrite->Ask();
+    // Dismissing the question leaves the file alone.
+    if (!answer) return false;
+    options.IfExists = *answer;
+  }
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  bool written = false;
+  try {
+    SaveToolpathsCommand(*doc_, ToPath(path), options);
+    written = true;
+  } catch (const std::exception& e) {
+    QApplication::restoreOverrideCursor();
+    ui_->Message(e.what(), kApplicationTitle, MsgButtons::Ok, MsgIcon::Error);
+    return false;
+  }
+  QApplication::restoreOverrideCursor();
+  return written;
+}
+
+void TfrmTarnak::mnuOpenDncClick() { NotInThisVersion(); }
+void TfrmTarnak::OpenGerber1Click() { NotInThisVersion(); }
+void TfrmTarnak::mnu3DClick() { NotInThisVersion(); }
+void TfrmTarnak::Add1Click() { NotInThisVersion(); }
+void TfrmTarnak::mnuSaveToolToDxfClick() { NotInThisVersion(); }
+void TfrmTarnak::SaveGeometryDXF1Click() { NotInThisVersion(); }
+
+// ---------------------------------------------------------------- Edit
+
+void TfrmTarnak::SetMachiningOrder1Click() { ApplySelection(StartMachiningOrder(*doc_)); }
+
+void TfrmTarnak::mnuDeleteOpensClick() { NotInThisVersion(); }
+void TfrmTarnak::mnuReverseDirLoopClick() { NotInThisVersion(); }
+void TfrmTarnak::mnuChangeFirstEntityClick() { NotInThisVersion(); }
+void TfrmTarnak::mnuExplodeClick() { NotInThisVersion(); }
+void TfrmTarnak::mnuJoinClick() { NotInThisVersion(); }
+void TfrmTarnak::CombineSelectedRegions1Click() { NotInThisVersion(); }
+void TfrmTarnak::AddDepths1Click() { NotInThisVersion(); }
+void TfrmTarnak::AddWalls1Click() { NotInThisVersion(); }
+void TfrmTarnak::ScaleSelected1Click() { NotInThisVersion(); }
+void TfrmTarnak::MoveScaleandRotate1Click() { NotInThisVersion(); }
+void TfrmTarnak::mnuFlipModelClick() { NotInThisVersion(); }
+
+// ---------------------------------------------------------------- Setup
+
+void TfrmTarnak::mnuOptionsClick() {
+  if (!frmOptions) return;
+  frmOptions->Execute();
+  DrawGeometry();
+}
+void TfrmTarnak::EditPostProcessor1Click() { NotInThisVersion(); }
+
+// ---------------------------------------------------------------- View
+
+void TfrmTarnak::mnuZoomPrevClick() { ViewZoomPrevious(); }
+void TfrmTarnak::mnuZoomInClick() { ViewZoomBy(0.2); }
+void TfrmTarnak::mnuZoomOutClick() { ViewZoomBy(-0.2); }
+void TfrmTarnak::mnuZoomWindowClick() { ViewZoomWindow(); }
+
+void TfrmTarnak::mnuZoomAllClick() {
+  ViewFitExtents();
+  DrawGeometry();
+}
+
+void TfrmTarnak::mnuZoomSelectedClick() {
+  if (editorShown_ || !AnyRegionSelected(doc_->Regions)) return;
+  ViewZoomSelected();
+}
+
+void TfrmTarnak::N2DView1Click() {
+  if (is3D_)
+    Set2DMode();
+  else
+    Set3DMode();
+  ViewFitExtents();
+  DrawGeometry();
+}
+
+void TfrmTarnak::mnuRedrawClick() { DrawGeometry(); }
+
+void TfrmTarnak::mnuShowDirsClick() {
+  ViewSetDirections(mnuShowDirs->isChecked());
+  DrawGeometry();
+}
+
+void TfrmTarnak::mnuInfoClick() {
+  ViewSetInfo(mnuInfo->isChecked());
+  DrawGeometry();
+}
+
+void TfrmTarnak::mnuViewAllClick() {
+  doc_->ViewMode = 0;
+  popupEnabled_ = true;
+  if (doc_->Regions.size() > 1 && !doc_->StlMode) SetSelectMenu(true);
+  SyncViewModeChecks();
+  DrawGeometry();
+}
+
+void TfrmTarnak::mnuViewSelectedClick() {
+  if (editorShown_ || !AnyRegionSelected(doc_->Regions)) {
+    SyncViewModeChecks();
+    return;
+  }
+  doc_->ViewMode = 1;
+  popupEnabled_ = false;
+  SyncViewModeChecks();
+  DrawGeometry();
+  SetStatus2(QString("Select %1").arg(SelectedElementCount()));
+}
+
+void TfrmTarnak::mnuViewToolPathsClick() {
+  if (editorShown_) {
+    SyncViewModeChecks();
+    return;
+  }
+  doc_->ViewMode = 3;
+  popupEnabled_ = false;
+  SetSelectMenu(false);
+  SyncViewModeChecks();
+  DrawGeometry();
+}
+
+void TfrmTarnak::mnuToolBarClick() { ToolBar1->setVisible(mnuToolBar->isChecked()); }
+
+// ---------------------------------------------------------------- Select
+
+void TfrmTarnak::ApplySelection(const SelectionResult& r) {
+  if (!r.Handled) return;
+  if (r.ToolpathIcons == IconState::On) ToolPathIcons(true);
+  if (r.ToolpathIcons == IconState::Off) ToolPathIcons(false);
+  if (r.ShowInfo && !mnuInfo->isChecked()) {
+    mnuInfo->setChecked(true);
+    ViewSetInfo(true);
+  }
+  SetShowSelected(r.AnySelected && !editorShown_);
+  if (r.ViewAll && !mnuViewAll->isChecked())
+    mnuViewAllClick();
+  else if (r.Redraw)
+    DrawGeometry();
+  if (r.ShowOrderWindow && frmOrder) frmOrder->FormShow();
+}
+
+void TfrmTarnak::RunLongSelection(SelectionResult (*command)(Document&)) {
+  CommandScope scope(*this, true);
+  if (!scope) return;
+  UpdatePickTolerance();
+  const SelectionResult result = command(*doc_);
+  ApplySelection(result);
+}
+
+void TfrmTarnak::mnuAutoAllClick() { RunLongSelection(&SelectAll); }
+void TfrmTarnak::mnuAutoAllClosedClick() { RunLongSelection(&SelectAllClosed); }
+void TfrmTarnak::AllasIsl1Click() { RunLongSelection(&SelectAllAsIslands); }
+void TfrmTarnak::mnuAutoAllOpenClick() { ApplySelection(SelectAllOpen(*doc_)); }
+void TfrmTarnak::mnuAutoEmptyCirclesClick() { ApplySelection(SelectEmptyCircles(*doc_)); }
+void TfrmTarnak::mnuAutoWindowClick() { ApplySelection(StartSelectWindow(*doc_)); }
+void TfrmTarnak::mnuAutoRegionClick() { ApplySelection(StartSelectRegion(*doc_)); }
+void TfrmTarnak::mnuAutoSingleClick() { ApplySelection(StartSelectSingle(*doc_)); }
+void TfrmTarnak::mnuAddBoundaryClick() { ApplySelection(StartAddBoundary(*doc_)); }
+void TfrmTarnak::mnuAddIslandClick() { ApplySelection(StartAddIsland(*doc_)); }
+void TfrmTarnak::mnuDeselectAllClick() { ApplySelection(DeselectAll(*doc_)); }
+void TfrmTarnak::mnuDeselectAllOpenClick() { ApplySelection(DeselectAllOpen(*doc_)); }
+void TfrmTarnak::mnuDeselectAllClosedClick() { ApplySelection(DeselectAllClosed(*doc_)); }
+void TfrmTarnak::mnuDeselectWindowClick() { ApplySelection(StartDeselectWindow(*doc_)); }
+void TfrmTarnak::mnuDeselectRegionClick() { ApplySelection(StartDeselectRegion(*doc_)); }
+void TfrmTarnak::mnuDeselectSingleClick() { ApplySelection(StartDeselectSingle(*doc_)); }
+void TfrmTarnak::mnuDeselectEmptyCirclesClick() { ApplySelection(DeselectEmptyCircles(*doc_)); }
+void TfrmTarnak::mnuCancelClick() { ApplySelection(CancelPick(*doc_)); }
+
+// The view's context menu: each item triggers its Select menu twin.
+void TfrmTarnak::SelectAll1Click() { mnuAutoAll->trigger(); }
+void TfrmTarnak::SelectAllOpen1Click() { mnuAutoAllOpen->trigger(); }
+void TfrmTarnak::SelectAllClosed1Click() { mnuAutoAllClosed->trigger(); }
+void TfrmTarnak::AllasIslandsPCB1Click() { AllasIsl1->trigger(); }
+void TfrmTarnak::SelectWindow1Click() { mnuAutoWindow->trigger(); }
+void TfrmTarnak::SelectRegion1Click() { mnuAutoRegion->trigger(); }
+void TfrmTarnak::SelectSingle1Click() { mnuAutoSingle->trigger(); }
+void TfrmTarnak::SelectEmptyCircles1Click() { mnuAutoEmptyCircles->trigger(); }
+void TfrmTarnak::SingleBoundary1Click() { mnuAddBoundary->trigger(); }
+void TfrmTarnak::SingleIsland1Click() { mnuAddIsland->trigger(); }
+void TfrmTarnak::DeSelectAll1Click() { mnuDeselectAll->trigger(); }
+void TfrmTarnak::DeSelectOpen1Click() { mnuDeselectAllOpen->trigger(); }
+void TfrmTarnak::DeSelectClosed1Click() { mnuDeselectAllClosed->trigger(); }
+void TfrmTarnak::DeSelectWindow1Click() { mnuDeselectWindow->trigger(); }
+void TfrmTarnak::DeSelectRegion1Click() { mnuDeselectRegion->trigger(); }
+void TfrmTarnak::DeSelectSingle1Click() { mnuDeselectSingle->trigger(); }
+void TfrmTarnak::DeSelectEmptyCircles1Click() { mnuDeselectEmptyCircles->trigger(); }
+void TfrmTarnak::Cancel1Click() { mnuCancel->trigger(); }
+
+// ---------------------------------------------------------------- the view's mouse
+
+void TfrmTarnak::ViewMouseDown(Point2 p, MouseButton button) {
+  if (running_) return;
+  const SelectionResult result = SelectionClick(*doc_, p, button);
+  if (!result.Handled) return;
+  ApplySelection(result);
+  if (frmOrder && frmOrder->isVisible()) frmOrder->FollowCounter();
+}
+
+void TfrmTarnak::ViewMouseUp(const Box& window) {
+  if (running_) return;
+  ApplySelection(SelectionWindow(*doc_, window));
+}
+
+void TfrmTarnak::ViewMouseMove(Point2 p) {
+  sbrBar->SetPanelText(3, QString::fromStdString(FormatNumber("%5.4f", p.X) + ", " +
+                                                 FormatNumber("%5.4f", p.Y)));
+}
+
+// ---------------------------------------------------------------- Toolpaths
+
+bool TfrmTarnak::ShowStrategyDialog(StrategyDialogBase* dialog) {
+  if (!dialog) return false;
+  return dialog->Execute();
+}
+
+void TfrmTarnak::mnuContourClick() {
+  if (!AnyRegionSelected(doc_->Regions)) {
+    ui_->Message("Nothing Selected! - Select Regions First", kApplicationTitle, MsgButtons::Ok,
+                 MsgIcon::Warning);
+    return;
+  }
+  if (!ShowStrategyDialog(frmContour)) return;
+  CommandScope scope(*this, true);
+  if (!scope) return;
+  ContourCommand(*doc_);
+  // The command reported a missing result itself.
+  CheckForToolpaths(false);
+}
+
+void TfrmTarnak::mnuPocketClick() {
+  if (!CheckPocketSelection(*doc_)) return;
+  if (!ShowStrategyDialog(frmPocket)) return;
+  CommandScope scope(*this, true);
+  if (!scope) return;
+  if (PocketCommand(*doc_) == PocketResult::NothingSelected) return;
+  // The command reported a missing result itself.
+  CheckForToolpaths(false);
+}
+
+void TfrmTarnak::mnuDrillClick() {
+  if (!ShowStrategyDialog(frmDrill)) return;
+  CommandScope scope(*this, true);
+  if (!scope) return;
+  if (DrillCommand(*doc_) == DrillResult::NothingSelected) return;
+  CheckForToolpaths(false);
+}
+
+void TfrmTarnak::mnuPCBClick() { NotInThisVersion(); }
+void TfrmTarnak::mnuPrototypeClick() { NotInThisVersion(); }
+
+// ---------------------------------------------------------------- Help
+
+void TfrmTarnak::mnuHelpContentsClick() {
+  std::error_code ec;
+  if (!std::filesystem::exists(helpFile_, ec)) {
+    ui_->Message("Help file " + helpFile_.string() + " not found.", kApplicationTitle,
+                 MsgButtons::Ok, MsgIcon::Warning);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(helpFile_.string())));
+}
+
+void TfrmTarnak::mnuAboutClick() {
+  if (frmAbout1) frmAbout1->exec();
+}
+
+// ---------------------------------------------------------------- NC editor
+
+void TfrmTarnak::Undo1Click() { NotInThisVersion(); }
+void TfrmTarnak::Font1Click() { NotInThisVersion(); }
+void TfrmTarnak::Search1Click() { NotInThisVersion(); }
+void TfrmTarnak::SelectAll2Click() { NotInThisVersion(); }
+void TfrmTarnak::Renumber1Click() { NotInThisVersion(); }
+void TfrmTarnak::SyntaxColored1Click() { NotInThisVersion(); }
+
+}  // namespace tarnak::gui

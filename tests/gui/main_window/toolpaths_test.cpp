@@ -1,0 +1,263 @@
+// The Toolpath menu and the NC save command as a user drives them: a
+// strategy dialog, its command, the toolpaths shown and saving enabled;
+// Escape during a strategy; the save dialog's filter and proposed name;
+// the overwrite-or-append question; leaving with toolpaths and saving them.
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QToolButton>
+
+#include "dialogs/options_dialog.h"
+#include "dialogs/overwrite_dialog.h"
+#include "dialogs/strategy_dialogs.h"
+#include "toolpaths/contour.h"
+#include "toolpaths/toolpath_model.h"
+#include "window_fixture.h"
+
+using namespace tarnak;
+using namespace tarnak::gui;
+using namespace tarnak::gui::testing;
+
+namespace {
+
+// A contour job that makes several levels per Region.
+StrategyDialogFields ContourJob() {
+  StrategyDialogFields j;
+  j.Depth = "3";
+  j.RapidHeight = "5";
+  j.StartAt = "10";
+  j.Increment = "10";
+  j.RoughTool = "1";
+  j.RoughName = "Flat 3mm";
+  j.RoughDiameter = "3";
+  j.RoughStepZ = "1";
+  j.RoughRPM = "12000";
+  j.RoughFeed = "600";
+  j.RoughPlunge = "200";
+  j.Compensation = kCompRight;
+  return j;
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+// Opens the nested squares, selects every closed one and contours them
+// through the dialog.
+void ContourNestedSquares(WindowFixture& f, TfrmTarnak& w) {
+  f.Open(w, f.Write("squares.dxf", NestedSquares().Text()));
+  w.mnuAutoAllClosed->trigger();
+  w.frmContour->setFields(ContourJob());
+  ClickWhenShown(w.frmContour, w.frmContour->cmdContour);
+  w.mnuContour->trigger();
+}
+
+}  // namespace
+
+class ToolpathsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void contourFromTheMenuMakesAndShowsToolpaths() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    QVERIFY(!w->mnuSaveToolpaths->isEnabled());
+    ContourNestedSquares(f, *w);
+    const Document& doc = w->doc();
+    QVERIFY(ToolpathCount(doc.Toolpaths) >= 9);  // three squares, three levels each
+    QCOMPARE(doc.MachiningParams.Rough.Radius, 1.5);
+    QCOMPARE(doc.PickMode, 0);
+    QCOMPARE(Panel(*w, 0), QString("Ready..."));
+    QVERIFY(w->mnuSaveToolpaths->isEnabled());
+    QVERIFY(w->ToolButton3->isEnabled());
+    QVERIFY(w->ToolButton15->isEnabled());
+    QCOMPARE(doc.ViewMode, 3);
+    QVERIFY(w->mnuViewToolPaths->isChecked());
+    QVERIFY(!w->mnuSelect1->menuAction()->isEnabled());
+    QVERIFY(!w->ContextMenuAllowed());
+    QVERIFY(Panel(*w, 2).startsWith("Tool "));
+    QVERIFY(f.messages.empty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // Back to the drawing: the selection commands return.
+    w->mnuViewAll->trigger();
+    QVERIFY(w->mnuSelect1->menuAction()->isEnabled());
+  }
+
+  void aStrategyNeedsASelectionBeforeItsDialog() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    f.Open(*w, f.Write("squares.dxf", NestedSquares().Text()));
+    bool dialogShown = false;
+    QTimer::singleShot(0, w->frmContour, [&] {
+      dialogShown = w->frmContour->isVisible();
+      if (dialogShown) w->frmContour->cmdCancel->click();
+    });
+    w->mnuContour->trigger();
+    QVERIFY(f.SawMessage("Nothing Selected! - Select Regions First"));
+    QCoreApplication::processEvents();
+    QVERIFY(!dialogShown);
+    QCOMPARE(ToolpathCount(w->doc().Toolpaths), 0);
+  }
+
+  void cancellingTheDialogMakesNothing() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    f.Open(*w, f.Write("squares.dxf", NestedSquares().Text()));
+    w->mnuAutoAllClosed->trigger();
+    ClickWhenShown(w->frmContour, w->frmContour->cmdCancel);
+    w->mnuContour->trigger();
+    QCOMPARE(ToolpathCount(w->doc().Toolpaths), 0);
+    QVERIFY(!w->mnuSaveToolpaths->isEnabled());
+    QCOMPARE(w->doc().ViewMode, 0);
+  }
+
+  void escapeDuringContouringCancelsIt() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    f.Open(*w, f.Write("squares.dxf", NestedSquares().Text()));
+    w->mnuAutoAllClosed->trigger();
+    w->frmContour->setFields(ContourJob());
+    DuringCommand escape(
+        *w, [&] { return w->doc().PickMode == kPickModeContour; },
+        [&] { PressEscape(w.get()); });
+    ClickWhenShown(w->frmContour, w->frmContour->cmdContour);
+    w->mnuContour->trigger();
+    QVERIFY(escape.Done());
+    QCOMPARE(Panel(*w, 0), QString("Operation Cancelled..."));
+    QCOMPARE(w->doc().PickMode, 0);
+    QVERIFY(!w->CommandRunning());
+    QVERIFY(w->menuBar()->isEnabled());
+  }
+
+  void pocketAndDrillRunThroughTheirDialogs() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    Dxf d;
+    d.Square(0, 0, 100).Circle(30, 30, 3).Circle(70, 30, 3).Circle(50, 70, 3);
+    f.Open(*w, f.Write("plate.dxf", d.Text()));
+
+    // Drill with nothing selected says so after the dialog.
+    ClickWhenShown(w->frmDrill, w->frmDrill->cmdDrill);
+    w->mnuDrill->trigger();
+    QVERIFY(f.SawMessage("Nothing Selected! - Select Regions First"));
+    QCOMPARE(ToolpathCount(w->doc().Toolpaths), 0);
+
+    w->mnuAutoEmptyCircles->trigger();
+    QVERIFY(w->ToolButton18->isEnabled());
+    ClickWhenShown(w->frmDrill, w->frmDrill->cmdDrill);
+    w->mnuDrill->trigger();
+    QCOMPARE(ToolpathCount(w->doc().Toolpaths), 3);
+    QVERIFY(w->mnuSaveToolpaths->isEnabled());
+    QCOMPARE(w->doc().ViewMode, 3);
+
+    // A pocket of the plate around its three holes.
+    w->mnuViewAll->trigger();
+    w->mnuDeselectAll->trigger();
+    w->mnuAutoAllClosed->trigger();
+    StrategyDialogFields job = ContourJob();
+    job.RoughStepXY = "2";
+    w->frmPocket->setFields(job);
+    ClickWhenShown(w->frmPocket, w->frmPocket->cmdPocket);
+    w->mnuPocket->trigger();
+    QVERIFY(ToolpathCount(w->doc().Toolpaths) > 3);
+    QCOMPARE(w->doc().ViewMode, 3);
+  }
+
+  void pocketWithNothingSelectedSaysSoBeforeItsDialog() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    f.Open(*w, f.Write("squares.dxf", NestedSquares().Text()));
+    w->mnuPocket->trigger();  // would block on the dialog if it were shown
+    QVERIFY(f.SawMessage("Nothing Selected! - Select Regions First"));
+  }
+
+  void theNcSaveOffersThePostsFilesAndAsksBeforeTouchingAFile() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    ContourNestedSquares(f, *w);
+    QCOMPARE(w->doc().PostDefinition.Name, std::string("Orvano"));  // the start value's post
+
+    QString filter, proposed, suffix;
+    const QString out = f.Path("out.nc");
+    w->SaveFileDialog = [&](const QString& fl, const QString& name, const QString& sfx) {
+      filter = fl;
+      proposed = name;
+      suffix = sfx;
+      return out;
+    };
+    w->mnuSaveToolpaths->trigger();
+    QCOMPARE(filter, QString("Orvano Files (*.nc *.NC);;All Files (*)"));
+    QCOMPARE(proposed, QString("squares.nc"));
+    QCOMPARE(suffix, QString("nc"));
+    const QByteArray first = ReadAll(out);
+    QVERIFY(first.contains("G"));
+    QVERIFY(first.contains("\r\n"));
+
+    // The file exists now: append, then overwrite, through the question.
+    ClickWhenShown(w->frmOverWrite, w->frmOverWrite->cmdAppend);
+    QVERIFY(w->SaveNcProgram());
+    QCOMPARE(ReadAll(out), first + first);
+    ClickWhenShown(w->frmOverWrite, w->frmOverWrite->cmdOverwrite);
+    QVERIFY(w->SaveNcProgram());
+    QCOMPARE(ReadAll(out), first);
+
+    // Dismissing the question leaves the file alone.
+    QTimer::singleShot(0, w->frmOverWrite, [&] { w->frmOverWrite->reject(); });
+    QVERIFY(!w->SaveNcProgram());
+    QCOMPARE(ReadAll(out), first);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  void aFileThatCannotBeWrittenIsReported() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    ContourNestedSquares(f, *w);
+    const QString bad = f.Path("no such folder/out.nc");
+    w->SaveFileDialog = [&](const QString&, const QString&, const QString&) { return bad; };
+    f.messages.clear();
+    QVERIFY(!w->SaveNcProgram());
+    QCOMPARE(f.messages.size(), size_t{1});
+    QVERIFY(f.messages[0].Text.find("out.nc") != std::string::npos);
+    QVERIFY(!QFileInfo::exists(bad));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  void leavingWithToolpathsCanSaveThemFirst() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    ContourNestedSquares(f, *w);
+    const QString out = f.Path("leaving.nc");
+    w->SaveFileDialog = [&](const QString&, const QString&, const QString&) { return out; };
+    f.answers = {MsgResult::Yes};
+    w->mnuExit->trigger();
+    QVERIFY(!w->isVisible());
+    QVERIFY(ReadAll(out).size() > 0);
+  }
+
+  void theOptionsDialogOpensFromTheSetupMenu() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    bool shown = false;
+    QTimer::singleShot(0, w->frmOptions, [&] {
+      shown = w->frmOptions->isVisible();
+      w->frmOptions->cmdClose->click();
+    });
+    w->mnuOptions->trigger();
+    QVERIFY(shown);
+    QVERIFY(!w->frmOptions->isVisible());
+  }
+};
+
+QTEST_MAIN(ToolpathsTest)
+#include "toolpaths_test.moc"
