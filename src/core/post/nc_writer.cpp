@@ -1,0 +1,933 @@
+#include "post/nc_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <system_error>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "geometry/primitives.h"
+#include "shell/numbers.h"
+
+namespace tarnak {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t Bit(int slot) { return std::uint32_t{1} << slot; }
+
+// Slots whose text is set once per toolpath and left alone by move blocks
+// (feed, speed, tool); drill blocks leave the clearance word alone too.
+constexpr std::uint32_t kKeepInMoves = Bit(TokenSlot::Ft) | Bit(TokenSlot::St) | Bit(TokenSlot::Tt);
+constexpr std::uint32_t kKeepInDrills = kKeepInMoves | Bit(TokenSlot::Ct);
+constexpr std::size_t kTextSlots = std::tuple_size_v<TTNTokenString>;
+
+// Copies n characters; the words of a block are short, and copies of a
+// known size compile to a few moves instead of a call.
+inline void CopyChars(char* to, const char* from, std::size_t n) {
+  if (n >= 8 && n <= 16) {
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4 && n < 8) {
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else if (n < 4) {
+    for (std::size_t k = 0; k < n; ++k) to[k] = from[k];
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+
+// Whether two texts are the same, comparing short ones without a call.
+inline bool SameText(const std::string& a, const std::string& b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const char* p = a.data();
+  const char* q = b.data();
+  if (n >= 8 && n <= 16) {
+    std::uint64_t p0 = 0, p1 = 0, q0 = 0, q1 = 0;
+    std::memcpy(&p0, p, 8);
+    std::memcpy(&q0, q, 8);
+    std::memcpy(&p1, p + n - 8, 8);
+    std::memcpy(&q1, q + n - 8, 8);
+    return p0 == q0 && p1 == q1;
+  }
+  return std::memcmp(p, q, n) == 0;
+}
+
+// A growable run of characters that appends without the bookkeeping of
+// std::string; blocks are built straight into the output through it.
+class TextBuffer {
+ public:
+  const char* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  void Reserve(std::size_t capacity) {
+    if (capacity > capacity_) Reallocate(capacity);
+  }
+  void Append(const char* text, std::size_t n) {
+    if (n > capacity_ - size_) Reallocate(std::max(2 * capacity_, size_ + n + 256));
+    CopyChars(data_.get() + size_, text, n);
+    size_ += n;
+  }
+  void Append(std::string_view text) { Append(text.data(), text.size()); }
+  void Append(const std::string& text) { Append(text.data(), text.size()); }
+  // Cuts the text back to its first n characters.
+  void Truncate(std::size_t n) {
+    if (n < size_) size_ = n;
+  }
+  std::string str() const { return size_ == 0 ? std::string() : std::string(data(), size_); }
+
+ private:
+  void Reallocate(std::size_t capacity) {
+    std::unique_ptr<char[]> fresh(new char[capacity]);
+    if (size_ != 0) std::memcpy(fresh.get(), data_.get(), size_);
+    data_ = std::move(fresh);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// The texts of line numbers seen in one run. Line numbers restart after
+// MaxBlock (99999 for a control with five-digit numbers), so a long
+// program comes back to the same numbers every few thousand blocks, and
+// their words need not be formatted again.
+class NumberWords {
+ public:
+  static constexpr std::size_t kSize = std::size_t{1} << 14;
+
+  // The remembered text of the number with these bits, or null.
+  const std::string* Find(std::uint64_t bits) const {
+    if (keys_.empty()) return nullptr;
+    const std::size_t i = Index(bits);
+    return valid_[i] != 0 && keys_[i] == bits ? &texts_[i] : nullptr;
+  }
+  void Remember(std::uint64_t bits, const std::string& text) {
+    if (keys_.empty()) {  // made on first use
+      keys_.resize(kSize);
+      texts_.resize(kSize);
+      valid_.resize(kSize);
+    }
+    const std::size_t i = Index(bits);
+    keys_[i] = bits;
+    texts_[i] = text;
+    valid_[i] = 1;
+  }
+
+ private:
+  static std::size_t Index(std::uint64_t bits) {
+    return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ULL) >> (64 - 14));
+  }
+
+  std::vector<std::uint64_t> keys_;
+  std::vector<std::string> texts_;
+  std::vector<std::uint8_t> valid_;
+};
+
+// The current and previous token texts of one run.
+//
+// Each slot keeps a few texts in a small ring, and the current and the
+// previous text are entries of that ring, so that "previous := current"
+// after a block copies indices, not texts. An entry also remembers the
+// value it was formatted from: a word whose value is the same as in the
+// block before (the Z word of a long path, the literal words), or as a few
+// blocks before (the two sides of a zigzag, the radius of equal arcs), is
+// not formatted again. None of this changes what is written: a text is
+// always what FormatToken gives for the token and the value. The scripts
+// are looked at once per run, not once per block (see Compile).
+class TokenTexts {
+ public:
+  // numbers: where line-number words are remembered across the run; none
+  // for a single block.
+  explicit TokenTexts(const TTNPostProcessor& post, NumberWords* numbers = nullptr)
+      : post_(post), numbers_(numbers) {
+    for (int i = 0; i < kTokenCount; ++i) {
+      variables_[static_cast<std::size_t>(i)] = post.Tokens[static_cast<std::size_t>(i)].Variable;
+    }
+    for (std::size_t i = 0; i < kScriptCount; ++i) {
+      moves_[i] = Compile(post.Scripts[i], kKeepInMoves, true);
+      drills_[i] = Compile(post.Scripts[i], kKeepInDrills, true);
+    }
+    for (std::size_t i = 0; i < kToolScriptCount; ++i) {
+      tools_[i] = Compile(post.ToolBlock.ToolScripts[i], kKeepInMoves, false);
+    }
+  }
+
+  // Takes over texts from outside (the step functions of the interface),
+  // and hands them back.
+  void Load(const TTNTokenString& current, const TTNTokenString& previous) {
+    for (std::size_t t = 0; t < kTextSlots; ++t) {
+      rings_[t].Texts[0] = current[t];
+      rings_[t].Texts[1] = previous[t];
+      rings_[t].Valid = 0;
+      cur_[t] = 0;
+      prev_[t] = 1;
+    }
+  }
+  void Store(TTNTokenString& current, TTNTokenString* previous) const {
+    for (std::size_t t = 0; t < kTextSlots; ++t) {
+      current[t] = rings_[t].Texts[cur_[t]];
+      if (previous != nullptr) (*previous)[t] = rings_[t].Texts[prev_[t]];
+    }
+  }
+
+  // Appends the words of move script `slot` / of that script as a drill
+  // block / of tool script `index`.
+  void MoveWords(TextBuffer& out, int slot, const TTNVariables& values) {
+    AppendScript(out, moves_[static_cast<std::size_t>(slot)], values);
+  }
+  void DrillWords(TextBuffer& out, int slot, const TTNVariables& values) {
+    AppendScript(out, drills_[static_cast<std::size_t>(slot)], values);
+  }
+  void ToolWords(TextBuffer& out, int index, const TTNVariables& values) {
+    AppendScript(out, tools_[static_cast<std::size_t>(index)], values);
+  }
+
+  void Set(int slot, std::string&& text) {
+    Ring& ring = rings_[static_cast<std::size_t>(slot)];
+    const std::uint8_t k = FreeEntry(slot);
+    ring.Texts[k] = std::move(text);
+    ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
+    cur_[static_cast<std::size_t>(slot)] = k;
+  }
+  void SetPrevious(int slot, std::string_view text) {
+    Ring& ring = rings_[static_cast<std::size_t>(slot)];
+    const std::uint8_t k = FreeEntry(slot);
+    ring.Texts[k].assign(text);
+    ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
+    prev_[static_cast<std::size_t>(slot)] = k;
+  }
+
+  // current[slot] := FormatToken(Tokens[slot], values). Inline: most
+  // words of a block keep their value from the block before.
+  void Format(int slot, const TTNVariables& values) {
+    const std::size_t i = static_cast<std::size_t>(slot);
+    const int variable = variables_[i];
+    if (variable < 0 || variable >= kVariableCount) {
+      FormatUnkeyed(slot, values);
+      return;
+    }
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[static_cast<std::size_t>(variable)]);
+    const Ring& ring = rings_[i];
+    const std::uint8_t c = cur_[i];
+    if ((ring.Valid >> c & 1u) != 0 && ring.Keys[c] == bits) return;
+    FormatChanged(slot, variable, bits, values);
+  }
+
+  // previous := current.
+  void EndBlock() { prev_ = cur_; }
+
+ private:
+  // A script as the blocks use it: the Command items dropped when there is
+  // no Command, and per item whether it is formatted and whether modal.
+  enum ItemFlags : std::uint8_t { kCommand = 1, kFormat = 2, kModal = 4, kNoToken = 8 };
+  struct CompiledItem {
+    int Token = 0;
+    std::uint8_t Flags = 0;
+  };
+  struct CompiledScript {
+    const std::string* Command = nullptr;
+    std::vector<CompiledItem> Items;
+  };
+
+  // Slots in `keep` are not formatted (they keep their per-toolpath text);
+  // with `modal`, the Modal flags of the items count.
+  static CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) {
+    CompiledScript compiled;
+    compiled.Command = &script.Command;
+    const bool hasCommand = script.Command != kNullCommand;
+    for (const TTNScriptItem& item : script.Items) {
+      CompiledItem c;
+      c.Token = item.Token;
+      if (item.Token < 0) {
+        if (!hasCommand) continue;
+        c.Flags = kCommand;
+      } else if (item.Token >= kTokenCount) {
+        c.Flags = kNoToken;  // reported when a block uses it
+      } else {
+        if ((keep & Bit(item.Token)) == 0) c.Flags |= kFormat;
+        if (modal && item.Modal) c.Flags |= kModal;
+      }
+      compiled.Items.push_back(c);
+    }
+    return compiled;
+  }
+
+  // Appends the words of a script to out; a modal word only when its text
+  // differs from the previous block's.
+  void AppendScript(TextBuffer& out, const CompiledScript& script, const TTNVariables& values) {
+    for (const CompiledItem& item : script.Items) {
+      if ((item.Flags & (kCommand | kNoToken)) != 0) {
+        if ((item.Flags & kNoToken) != 0) {
+          throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
+                            std::to_string(kTokenCount - 1) + ")");
+        }
+        out.Append(*script.Command);
+        continue;
+      }
+      const int t = item.Token;
+      if ((item.Flags & kFormat) != 0) Format(t, values);
+      const std::size_t i = static_cast<std::size_t>(t);
+      const Ring& ring = rings_[i];
+      const std::string& text = ring.Texts[cur_[i]];
+      if ((item.Flags & kModal) != 0 &&
+          (cur_[i] == prev_[i] || SameText(text, ring.Texts[prev_[i]]))) {
+        continue;
+      }
+      out.Append(text);
+    }
+  }
+
+  static constexpr std::uint8_t kRingSize = 4;
+  struct Ring {
+    std::array<std::string, kRingSize> Texts;
+    std::array<std::uint64_t, kRingSize> Keys{};
+    std::uint8_t Valid = 0;  // bit k: Texts[k] is the text of the value Keys[k]
+    std::uint8_t Next = 0;   // where to look for the next free entry
+  };
+
+  // An entry that is neither the current nor the previous text.
+  std::uint8_t FreeEntry(int slot) {
+    const std::size_t i = static_cast<std::size_t>(slot);
+    Ring& ring = rings_[i];
+    std::uint8_t k = ring.Next;
+    while (k == cur_[i] || k == prev_[i]) k = static_cast<std::uint8_t>((k + 1) % kRingSize);
+    ring.Next = static_cast<std::uint8_t>((k + 1) % kRingSize);
+    return k;
+  }
+
+  // No value to key the text on (a cleared token, or one whose variable
+  // does not exist: FormatToken reports that).
+  [[gnu::noinline]] void FormatUnkeyed(int slot, const TTNVariables& values) {
+    Set(slot, FormatToken(post_.Tokens[static_cast<std::size_t>(slot)], values));
+  }
+
+  [[gnu::noinline]] void FormatChanged(int slot, int variable, std::uint64_t bits,
+                                       const TTNVariables& values) {
+    const std::size_t i = static_cast<std::size_t>(slot);
+    Ring& ring = rings_[i];
+    const bool number = variable == TokenVar::Nv;
+    if (!number) {
+      for (std::uint8_t k = 0; k < kRingSize; ++k) {
+        if ((ring.Valid >> k & 1u) != 0 && ring.Keys[k] == bits) {
+          cur_[i] = k;
+          return;
+        }
+      }
+    }
+    const std::uint8_t k = FreeEntry(slot);
+    const std::string* known = number && numbers_ != nullptr ? numbers_->Find(bits) : nullptr;
+    if (known != nullptr) {
+      ring.Texts[k] = *known;
+    } else {
+      ring.Texts[k] = FormatToken(post_.Tokens[i], values);
+      if (number && numbers_ != nullptr) numbers_->Remember(bits, ring.Texts[k]);
+    }
+    ring.Keys[k] = bits;
+    ring.Valid = static_cast<std::uint8_t>(ring.Valid | (1u << k));
+    cur_[i] = k;
+  }
+
+  const TTNPostProcessor& post_;
+  NumberWords* numbers_;
+  std::array<Ring, kTextSlots> rings_;
+  std::array<std::uint8_t, kTextSlots> cur_{};   // ring entry of the current text
+  std::array<std::uint8_t, kTextSlots> prev_{};  // ring entry of the previous text
+  std::array<int, kTokenCount> variables_{};     // of the tokens, at hand
+  std::array<CompiledScript, kScriptCount> moves_;
+  std::array<CompiledScript, kScriptCount> drills_;
+  std::array<CompiledScript, kToolScriptCount> tools_;
+};
+
+// ---- blocks ----------------------------------------------------------------
+
+void AppendMove(TokenTexts& texts, TextBuffer& out, const TTNEntity& move, bool rapid, double n,
+                double z, int& motion) {
+  const int slot = ClassifyMove(move, motion, rapid);
+  const TTNVariables values = MoveVariables(move, z, n);
+  texts.MoveWords(out, slot, values);
+  texts.EndBlock();
+}
+
+void AppendMove3D(TokenTexts& texts, TextBuffer& out, const NcPoint3& from, const NcPoint3& to,
+                  bool rapid, double n, int& motion) {
+  const int slot = ClassifyMove3D(motion, rapid);
+  const TTNVariables values = MoveVariables3D(from, to, n);
+  texts.MoveWords(out, slot, values);
+  texts.EndBlock();
+}
+
+void AppendDrill(TokenTexts& texts, TextBuffer& out, const TTNEntity& hole, int slot, double n,
+                 double z) {
+  if (slot < 0 || slot >= kScriptCount) {
+    throw FormatError("Script slot " + std::to_string(slot) + " does not exist");
+  }
+  const TTNVariables values = MoveVariables(hole, z, n);
+  texts.DrillWords(out, slot, values);
+  texts.EndBlock();
+}
+
+void AppendToolScript(TokenTexts& texts, TextBuffer& out, int index, double toolNumber,
+                      double n) {
+  if (index < 0 || index >= kToolScriptCount) {
+    throw FormatError("Tool script " + std::to_string(index) + " does not exist");
+  }
+  TTNVariables values{};
+  values[TokenVar::Nv] = n;
+  values[TokenVar::Tn] = toolNumber;
+  texts.ToolWords(out, index, values);
+}
+
+void SetToolpathTokens(TokenTexts& texts, const TTNOutRegion& toolpath) {
+  TTNVariables values{};
+  values[TokenVar::Fr] = toolpath.Feed;
+  values[TokenVar::Ss] = toolpath.SpindleSpeed;
+  values[TokenVar::Tn] = static_cast<double>(toolpath.ToolNumber);
+  if (toolpath.LinkKind > 1) values[TokenVar::Cv] = -toolpath.RapidLevel;
+  texts.Format(TokenSlot::Ft, values);
+  texts.Format(TokenSlot::St, values);
+  texts.Format(TokenSlot::Tt, values);
+  for (int t = TokenSlot::Misc1t; t <= TokenSlot::Misc5t; ++t) texts.Set(t, std::string());
+  if (toolpath.LinkKind > 1) texts.Format(TokenSlot::Ct, values);
+}
+
+void SetToolpathTokens3D(TokenTexts& texts, const TTNOutRegion3D& pass) {
+  TTNVariables values{};
+  values[TokenVar::Fr] = pass.Feed;
+  values[TokenVar::Ss] = pass.SpindleSpeed;
+  values[TokenVar::Tn] = static_cast<double>(pass.ToolNumber);
+  if (pass.LinkKind > 1) values[TokenVar::Cv] = pass.RapidLevel;
+  texts.Format(TokenSlot::St, values);
+  texts.Format(TokenSlot::Tt, values);
+  if (pass.LinkKind > 1) texts.Format(TokenSlot::Ct, values);
+}
+
+// "null" stands for no text, as in FormatToken.
+std::string_view DesignationText(const TTNToken& token) {
+  if (token.Designation == kNullDesignation) return {};
+  return token.Designation;
+}
+
+bool IsPlasmaPost(std::string_view name) {
+  constexpr std::string_view kPlasma = "PLASMA";
+  if (name.size() < kPlasma.size()) return false;
+  for (std::size_t i = 0; i < kPlasma.size(); ++i) {
+    char c = name[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != kPlasma[i]) return false;
+  }
+  return true;
+}
+
+Point2 ToolpathStart(const TTNOutRegion& toolpath) {
+  if (toolpath.LeadMoves != 0 && toolpath.EntryMove.Mark) return ElementStart(toolpath.EntryMove);
+  return ElementStart(toolpath.Elements.front());
+}
+
+Point2 ToolpathEnd(const TTNOutRegion& toolpath) {
+  if (toolpath.LeadMoves != 0 && toolpath.ExitMove.Mark) return ElementEnd(toolpath.ExitMove);
+  return ElementEnd(toolpath.Elements.back());
+}
+
+// ---- the file ----------------------------------------------------------------
+
+std::string SystemReason(int error) {
+  if (error == 0) return "unknown error";
+  return std::error_code(error, std::generic_category()).message();
+}
+
+// The NC file and the buffer its lines are built in. Lines are appended to
+// the buffer and handed to the file in chunks of about a megabyte; a line
+// being built can be dropped again (a block that failed to format).
+class NcOutput {
+ public:
+  static constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+  NcOutput(const fs::path& path, bool append) : path_(path) {
+    errno = 0;
+    file_ = std::fopen(path.string().c_str(), append ? "ab" : "wb");
+    if (file_ == nullptr) {
+      const int error = errno;
+      throw NcWriteError(path, std::string(append ? "Cannot open '" : "Cannot create '") +
+                                   path.string() + "'" + (append ? " to append" : "") + ": " +
+                                   SystemReason(error));
+    }
+    // The buffer below is the only one.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    buffer_.Reserve(kChunk + kChunk / 4);
+  }
+  NcOutput(const NcOutput&) = delete;
+  NcOutput& operator=(const NcOutput&) = delete;
+  ~NcOutput() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+
+  // The line being built: append to it, then call EndLine.
+  TextBuffer& Buffer() { return buffer_; }
+
+  // Ends the line built since the last EndLine; an empty one is dropped
+  // unless writeEmpty.
+  void EndLine(bool writeEmpty) {
+    if (buffer_.size() == complete_ && !writeEmpty) return;
+    buffer_.Append("\r\n", 2);
+    complete_ = buffer_.size();
+    if (complete_ >= kChunk) Flush();
+  }
+  void Line(std::string_view text, bool writeEmpty) {
+    buffer_.Append(text);
+    EndLine(writeEmpty);
+  }
+  void DropPartialLine() { buffer_.Truncate(complete_); }
+
+  // Writes what is left and closes the file.
+  void Close() {
+    DropPartialLine();
+    Flush();
+    std::FILE* file = file_;
+    file_ = nullptr;
+    errno = 0;
+    if (std::fclose(file) != 0) Fail(errno);
+  }
+
+ private:
+  void Flush() {
+    if (buffer_.empty()) return;
+    errno = 0;
+    const std::size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
+    if (written != buffer_.size()) Fail(errno);
+    buffer_.Truncate(0);
+    complete_ = 0;
+  }
+  [[noreturn]] void Fail(int error) {
+    throw NcWriteError(path_, "Cannot write '" + path_.string() + "': " + SystemReason(error));
+  }
+
+  fs::path path_;
+  std::FILE* file_ = nullptr;
+  TextBuffer buffer_;
+  std::size_t complete_ = 0;  // length of the complete lines in buffer_
+};
+
+// ---- one run --------------------------------------------------------------------
+
+class Generator {
+ public:
+  Generator(const TTNPostProcessor& post, NcOutput& out)
+      : post_(post),
+        out_(out),
+        texts_(post, &numbers_),
+        n_(static_cast<double>(post.Start) - static_cast<double>(post.Increment)),
+        inc_(static_cast<double>(post.Increment)) {}
+
+  void Run2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
+             const TTNMachiningParameters& params) {
+    if (post_.IncludeComment) {
+      for (const std::string& line : comments) out_.Line(line, true);
+    }
+    for (const std::string& line : post_.Header) out_.Line(line, true);
+
+    motion_ = MotionState::None;
+    position_ = MakeLine(0.0, 0.0, 0.0, 0.0);
+    previousTool_ = -1.0;
+    const bool plasma = IsPlasmaPost(post_.Name);
+    for (std::size_t i = 1; i < toolpaths.size(); ++i) {
+      const TTNOutRegion& toolpath = toolpaths[i];
+      if (toolpath.Elements.empty()) continue;
+      SetToolpathTokens(texts_, toolpath);
+      const double tool = static_cast<double>(toolpath.ToolNumber);
+      if (tool != previousTool_) {
+        previousTool_ = tool;
+        ToolChange(tool, false);
+      }
+      Link(toolpath, plasma);
+      if (toolpath.LinkKind < 4) Path(toolpath);
+      const Point2 end = ToolpathEnd(toolpath);
+      position_ = MakeLine(end.X, end.Y, end.X, end.Y);
+    }
+
+    // Up to the rapid height where the last toolpath ended.
+    position_.X2 = position_.X;
+    position_.Y2 = position_.Y;
+    Next();
+    Move(position_, true, -params.RapidHeight, true);
+
+    for (const std::string& line : post_.Footer) out_.Line(line, true);
+  }
+
+  void Run3D(const TTNOutRegionArray3D& passes, const std::vector<std::string>& comments,
+             const TTNMachiningParameters& params) {
+    if (passes.empty() || passes.front().Points.empty()) return;
+    // Comment and Header lines are numbered, without the MaxBlock wrap.
+    if (post_.IncludeComment) {
+      for (const std::string& line : comments) NumberedLine(line, true);
+    }
+    for (const std::string& line : post_.Header) NumberedLine(line, true);
+
+    motion_ = MotionState::None;
+    previousTool_ = -1.0;
+    const float rapidHeight = static_cast<float>(params.RapidHeight);
+    NcPoint3 at;           // where the last block ended
+    float lastX = 0.0f;    // last point of the previous pass
+    float lastY = 0.0f;
+    for (const TTNOutRegion3D& pass : passes) {
+      if (pass.Points.empty()) continue;
+      if (post_.IncludeComment) {
+        std::string line = post_.Comment;
+        line += "Begin Next Pass ";
+        line += pass.Name;
+        line += " at ";
+        line += FormatNumber("%.3F", pass.Level);
+        line += post_.EndComment;
+        Next();
+        NumberedLine(line, true, false);
+      }
+      SetToolpathTokens3D(texts_, pass);
+      const double tool = static_cast<double>(pass.ToolNumber);
+      if (tool != previousTool_) {
+        previousTool_ = tool;
+        ToolChange(tool, true);
+      }
+
+      const TTNPoint3D& first = pass.Points.front();
+      const float rapidLevel = static_cast<float>(pass.RapidLevel);
+      if (pass.LinkKind == kLinkRetract) {
+        MoveTo3D(at, NcPoint3{lastX, lastY, rapidLevel}, true);
+        MoveTo3D(at, NcPoint3{first.X, first.Y, rapidLevel}, true);
+        texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), pass.PlungeFeed));
+        MoveTo3D(at, NcPoint3{first.X, first.Y, first.Z}, false);
+        texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), pass.Feed));
+      } else if (pass.LinkKind == kLinkFeedAtDepth) {
+        MoveTo3D(at, NcPoint3{first.X, first.Y, first.Z}, false);
+      }
+      for (const TTNPoint3D& p : pass.Points) {
+        MoveTo3D(at, NcPoint3{p.X, p.Y, p.Z}, p.Kind == kPoint3DRapid);
+      }
+      const TTNPoint3D& last = pass.Points.back();
+      lastX = last.X;
+      lastY = last.Y;
+      at = NcPoint3{last.X, last.Y, rapidHeight};
+    }
+
+    MoveTo3D(at, NcPoint3{at.X, at.Y, rapidHeight}, true);
+    for (const std::string& line : post_.Footer) {
+      Next();
+      NumberedLine(line, true, false);
+    }
+  }
+
+ private:
+  const TTNToken& FeedToken() const { return post_.Tokens[TokenSlot::Ft]; }
+
+  void Next() { NextLineNumber(n_, inc_, post_); }
+
+  void Move(const TTNEntity& move, bool rapid, double z, bool writeEmpty) {
+    AppendMove(texts_, out_.Buffer(), move, rapid, n_, z, motion_);
+    out_.EndLine(writeEmpty);
+  }
+
+  // A 3D block from `at` to `to`, written even when empty; at := to.
+  void MoveTo3D(NcPoint3& at, const NcPoint3& to, bool rapid) {
+    Next();
+    AppendMove3D(texts_, out_.Buffer(), at, to, rapid, n_, motion_);
+    out_.EndLine(true);
+    at = to;
+  }
+
+  // Nt(N) + line. `advance`: N := N + Inc first, without the MaxBlock wrap.
+  void NumberedLine(std::string_view line, bool writeEmpty, bool advance = true) {
+    if (advance) n_ += inc_;
+    out_.Buffer().Append(FormatTokenValue(post_.Tokens[TokenSlot::Nt], n_));
+    out_.Line(line, writeEmpty);
+  }
+
+  void ToolChange(double tool, bool writeEmptyLines) {
+    const TTNMiniPost& block = post_.ToolBlock;
+    for (const std::string& line : block.ToolHeader) {
+      Next();
+      NumberedLine(line, writeEmptyLines, false);
+    }
+    for (int index = 0; index < kToolScriptCount; ++index) {
+      Next();
+      TextBuffer& buffer = out_.Buffer();
+      const std::size_t before = buffer.size();
+      AppendToolScript(texts_, buffer, index, tool, n_);
+      if (buffer.size() == before) {
+        n_ -= inc_;  // an empty line uses no number
+      } else {
+        out_.EndLine(false);
+      }
+    }
+    for (const std::string& line : block.ToolFooter) {
+      Next();
+      NumberedLine(line, writeEmptyLines, false);
+    }
+  }
+
+  void Plunge(double plungeFeed, double feed, double depth) {
+    position_.X2 = position_.X;
+    position_.Y2 = position_.Y;
+    Next();
+    // The feed word is written again, with the plunge feed.
+    texts_.SetPrevious(TokenSlot::Ft, {});
+    texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), plungeFeed));
+    Move(position_, false, depth, false);
+    texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), feed));
+  }
+
+  void Link(const TTNOutRegion& toolpath, bool plasma) {
+    const int kind = toolpath.LinkKind;
+    if (kind == kLinkFeedAtDepth) {
+      const Point2 start = ToolpathStart(toolpath);
+      position_.X2 = start.X;
+      position_.Y2 = start.Y;
+      Next();
+      Move(position_, false, toolpath.Depth, false);
+    } else if (kind == kLinkRetract) {
+      // Straight up, across, then down (or the torch on).
+      position_.X2 = position_.X;
+      position_.Y2 = position_.Y;
+      Next();
+      Move(position_, true, toolpath.RapidLevel, false);
+      const Point2 start = ToolpathStart(toolpath);
+      position_.X2 = start.X;
+      position_.Y2 = start.Y;
+      Next();
+      Move(position_, true, toolpath.RapidLevel, false);
+      position_.X = start.X;
+      position_.Y = start.Y;
+      if (plasma) {
+        Next();
+        out_.Buffer().Append(FormatTokenValue(post_.Tokens[TokenSlot::Nt], n_));
+        out_.Line(DesignationText(post_.Tokens[TokenSlot::Misc5t]), false);
+        // The rapid blocks took the new feed text as written although they
+        // do not write it; without a plunge to carry it, the first cutting
+        // block must write the feed word again.
+        texts_.SetPrevious(TokenSlot::Ft, {});
+        texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), toolpath.Feed));
+      } else {
+        Plunge(toolpath.PlungeFeed, toolpath.Feed, toolpath.Depth);
+      }
+    } else if (kind == kLinkInPlace) {
+      Plunge(toolpath.PlungeFeed, toolpath.Feed, toolpath.Depth);
+    } else if (kind > 4) {
+      Next();
+      const int slot = motion_ == MotionState::Drill ? ScriptSlot::DrillContinuous : ScriptSlot::Drill;
+      motion_ = MotionState::Drill;
+      AppendDrill(texts_, out_.Buffer(), toolpath.Elements.front(), slot, n_, toolpath.Depth);
+      out_.EndLine(false);
+    }
+    // 2 and 4: no link.
+  }
+
+  void Path(const TTNOutRegion& toolpath) {
+    const double depth = toolpath.Depth;
+    const bool leads = toolpath.LeadMoves != 0;
+    if (leads && toolpath.EntryMove.Mark) {
+      const Point2 start = ToolpathStart(toolpath);
+      position_.X2 = start.X;
+      position_.Y2 = start.Y;
+      Next();
+      Move(position_, false, depth, false);
+      Next();
+      Move(toolpath.EntryMove, false, depth, false);
+    }
+    for (const TTNEntity& e : toolpath.Elements) {
+      Next();
+      Move(e, false, depth, false);
+    }
+    if (leads && toolpath.ExitMove.Mark) {
+      Next();
+      Move(toolpath.ExitMove, false, depth, false);
+    }
+  }
+
+  const TTNPostProcessor& post_;
+  NcOutput& out_;
+  NumberWords numbers_;  // before texts_, which uses it
+  TokenTexts texts_;
+  double n_;
+  double inc_;
+  double previousTool_ = -1.0;
+  int motion_ = MotionState::None;
+  TTNEntity position_;  // a line from the current position to the next target
+};
+
+template <typename Body>
+void WriteNC(const TTNPostProcessor& post, const fs::path& path, Body&& body) {
+  NcOutput out(path, post.Append);
+  try {
+    Generator generator(post, out);
+    body(generator);
+  } catch (const FormatError&) {
+    // The lines before the failing block stay in the file.
+    out.Close();
+    throw;
+  }
+  out.Close();
+}
+
+}  // namespace
+
+// ---- steps -------------------------------------------------------------------
+
+void NextLineNumber(double& n, double inc, const TTNPostProcessor& post) {
+  n += inc;
+  if (n > static_cast<double>(post.MaxBlock)) n = static_cast<double>(post.Start);
+}
+
+int ClassifyMove(const TTNEntity& move, int& motion, bool rapid) {
+  if (move.Radius < 0.0) {
+    const int slot = motion == MotionState::CwArc ? ScriptSlot::CwArcContinuous : ScriptSlot::CwArc;
+    motion = MotionState::CwArc;
+    return slot;
+  }
+  if (move.Radius > 0.0) {
+    const int slot =
+        motion == MotionState::CcwArc ? ScriptSlot::CcwArcContinuous : ScriptSlot::CcwArc;
+    motion = MotionState::CcwArc;
+    return slot;
+  }
+  return ClassifyMove3D(motion, rapid);
+}
+
+int ClassifyMove3D(int& motion, bool rapid) {
+  if (rapid) {
+    const int slot = motion == MotionState::Rapid ? ScriptSlot::RapidContinuous : ScriptSlot::Rapid;
+    motion = MotionState::Rapid;
+    return slot;
+  }
+  const int slot = motion == MotionState::Linear ? ScriptSlot::LinearContinuous : ScriptSlot::Linear;
+  motion = MotionState::Linear;
+  return slot;
+}
+
+TTNVariables MoveVariables(const TTNEntity& move, double z, double n) {
+  TTNVariables v{};
+  Point2 start{move.X, move.Y};
+  Point2 end{move.X2, move.Y2};
+  if (move.Radius != 0.0) ElementEnds(move, start, end);
+  v[TokenVar::Sx] = start.X;
+  v[TokenVar::Sy] = start.Y;
+  v[TokenVar::Sz] = z;
+  v[TokenVar::Ex] = end.X;
+  v[TokenVar::Ey] = end.Y;
+  v[TokenVar::Ez] = -z;
+  if (move.Radius != 0.0) {
+    v[TokenVar::Sa] = move.StartAngle;
+    v[TokenVar::Ea] = move.EndAngle;
+    v[TokenVar::Rad] = std::fabs(move.Radius);
+    v[TokenVar::Cx] = move.X;
+    v[TokenVar::Cy] = move.Y;
+    v[TokenVar::Ii] = move.X - start.X;
+    v[TokenVar::Ji] = move.Y - start.Y;
+  }
+  v[TokenVar::Nv] = n;
+  return v;
+}
+
+TTNVariables MoveVariables3D(const NcPoint3& from, const NcPoint3& to, double n) {
+  TTNVariables v{};
+  v[TokenVar::Sx] = from.X;
+  v[TokenVar::Sy] = from.Y;
+  v[TokenVar::Sz] = from.Z;
+  v[TokenVar::Ex] = to.X;
+  v[TokenVar::Ey] = to.Y;
+  v[TokenVar::Ez] = to.Z;
+  v[TokenVar::Nv] = n;
+  return v;
+}
+
+void ToolpathTokens(const TTNOutRegion& toolpath, const TTNPostProcessor& post,
+                    TTNTokenString& current) {
+  TokenTexts texts(post);
+  texts.Load(current, current);
+  SetToolpathTokens(texts, toolpath);
+  texts.Store(current, nullptr);
+}
+
+void ToolpathTokens3D(const TTNOutRegion3D& pass, const TTNPostProcessor& post,
+                      TTNTokenString& current) {
+  TokenTexts texts(post);
+  texts.Load(current, current);
+  SetToolpathTokens3D(texts, pass);
+  texts.Store(current, nullptr);
+}
+
+std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
+                           TTNTokenString& previous, bool rapid, double n, double z, int& motion,
+                           TTNTokenString& current) {
+  TokenTexts texts(post);
+  texts.Load(current, previous);
+  TextBuffer text;
+  AppendMove(texts, text, move, rapid, n, z, motion);
+  texts.Store(current, &previous);
+  return text.str();
+}
+
+std::string BuildMoveBlock3D(const NcPoint3& from, const NcPoint3& to,
+                             const TTNPostProcessor& post, TTNTokenString& previous, bool rapid,
+                             double n, int& motion, TTNTokenString& current) {
+  TokenTexts texts(post);
+  texts.Load(current, previous);
+  TextBuffer text;
+  AppendMove3D(texts, text, from, to, rapid, n, motion);
+  texts.Store(current, &previous);
+  return text.str();
+}
+
+std::string BuildDrillBlock(const TTNEntity& hole, const TTNPostProcessor& post,
+                            TTNTokenString& previous, TTNTokenString& current, int slot,
+                            double n, double z) {
+  TokenTexts texts(post);
+  texts.Load(current, previous);
+  TextBuffer text;
+  AppendDrill(texts, text, hole, slot, n, z);
+  texts.Store(current, &previous);
+  return text.str();
+}
+
+std::string BuildToolScriptLine(const TTNPostProcessor& post, int index, double toolNumber,
+                                double n, TTNTokenString& current) {
+  TokenTexts texts(post);
+  texts.Load(current, current);
+  TextBuffer text;
+  AppendToolScript(texts, text, index, toolNumber, n);
+  texts.Store(current, nullptr);
+  return text.str();
+}
+
+void WriteNC2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
+               const TTNMachiningParameters& params, const TTNPostProcessor& post,
+               const std::filesystem::path& path) {
+  WriteNC(post, path, [&](Generator& g) { g.Run2D(toolpaths, comments, params); });
+}
+
+void WriteNC3D(const TTNOutRegionArray3D& passes, const std::vector<std::string>& comments,
+               const TTNMachiningParameters& params, const TTNPostProcessor& post,
+               const std::filesystem::path& path) {
+  WriteNC(post, path, [&](Generator& g) { g.Run3D(passes, comments, params); });
+}
+
+}  // namespace tarnak

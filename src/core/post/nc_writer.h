@@ -1,0 +1,140 @@
+// The NC code generator: writes the document's toolpaths as an NC program,
+// block by block, through the current post definition.
+//
+// Every word of a block comes from a token of the post; the generator never
+// writes an address or G-code of its own. It only decides which block is
+// written when: the link of each toolpath to the previous one (retract,
+// rapid, plunge, ...), the moves of the path, the tool change and the
+// numbering of the blocks. There are two writers: WriteNC2D for the
+// toolpaths of the contour, pocket, drill and circuit-board strategies and
+// WriteNC3D for the raster passes of prototype machining.
+//
+// Lines end with CR LF. Output is built in one large buffer and handed to
+// the file in big chunks, so that a program of millions of blocks costs
+// little more than writing its bytes.
+//
+// Variables that have no value in a block are 0: Cv, Fr, Ss and Tn inside
+// move and drill blocks, the move variables when the feed, speed, tool and
+// clearance words are formatted once per toolpath, everything but Nv and
+// Tn in tool-script lines. A post that binds a token to such a variable
+// writes 0 there.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "geometry/geometry.h"
+#include "post/post_definition.h"
+#include "shell/profile_file.h"
+#include "toolpaths/machining_params.h"
+#include "toolpaths/toolpath_model.h"
+#include "toolpaths/toolpath_model3d.h"
+
+namespace tarnak {
+
+// The NC file could not be created, appended to or written. what() names
+// the file and gives the system's reason; file() is the path.
+class NcWriteError : public FileError {
+ public:
+  using FileError::FileError;
+};
+
+// The kind of the last move written, so that a run of moves of one kind
+// can use the "Continuous" script after the first ("Single Move") one.
+namespace MotionState {
+inline constexpr int None = -1;
+inline constexpr int Linear = 0;
+inline constexpr int Rapid = 1;
+inline constexpr int CwArc = 2;
+inline constexpr int CcwArc = 3;
+inline constexpr int Drill = 11;
+}  // namespace MotionState
+
+// A point of the 3D writer: its state is kept in 32-bit floats, like the
+// points of the passes.
+struct NcPoint3 {
+  float X = 0.0f;
+  float Y = 0.0f;
+  float Z = 0.0f;
+};
+
+// ---- the steps of the generator ------------------------------------------
+
+// Advances the line number: n + inc, back to the post's Start once it
+// passes MaxBlock.
+void NextLineNumber(double& n, double inc, const TTNPostProcessor& post);
+
+// The script slot of a move, given the kind of the move before it (motion,
+// updated): arcs by their direction (an arc is an arc even when `rapid` is
+// set), otherwise rapid or linear. The Continuous variant is chosen when
+// the previous move was of the same kind.
+int ClassifyMove(const TTNEntity& move, int& motion, bool rapid);
+// The 3D form: rapid or linear only.
+int ClassifyMove3D(int& motion, bool rapid);
+
+// Variable values of a 2D move: start and end of the Element, Sz = z and
+// Ez = -z (z is a depth; Ez is the machine Z), the arc values (0 for a
+// line), Nv = n; everything else 0.
+TTNVariables MoveVariables(const TTNEntity& move, double z, double n);
+// Variable values of a 3D move from `from` to `to`; Nv = n, the rest 0.
+TTNVariables MoveVariables3D(const NcPoint3& from, const NcPoint3& to, double n);
+
+// The per-toolpath words: Ft, St, Tt from Feed, SpindleSpeed and
+// ToolNumber; Misc1t..Misc5t emptied; Ct from Cv = -RapidLevel when the
+// LinkKind is greater than 1 (otherwise Ct keeps its text).
+void ToolpathTokens(const TTNOutRegion& toolpath, const TTNPostProcessor& post,
+                    TTNTokenString& current);
+// The 3D form: St, Tt and, when the LinkKind is greater than 1, Ct from
+// Cv = RapidLevel (already a machine Z in a pass). Ft and the Misc words
+// are left as they are.
+void ToolpathTokens3D(const TTNOutRegion3D& pass, const TTNPostProcessor& post,
+                      TTNTokenString& current);
+
+// One move block: classifies the move, formats every token of its script
+// (except Ft, St and Tt, which keep their per-toolpath text) and appends
+// each word, a modal one only when its text changed since the previous
+// block; then previous := current. Returns the block, possibly empty.
+// Throws FormatError when a token cannot be written.
+std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
+                           TTNTokenString& previous, bool rapid, double n, double z, int& motion,
+                           TTNTokenString& current);
+std::string BuildMoveBlock3D(const NcPoint3& from, const NcPoint3& to,
+                             const TTNPostProcessor& post, TTNTokenString& previous, bool rapid,
+                             double n, int& motion, TTNTokenString& current);
+// A drill block with the given script slot (8 or 9): as a move block, but
+// Ct keeps its per-toolpath text too.
+std::string BuildDrillBlock(const TTNEntity& hole, const TTNPostProcessor& post,
+                            TTNTokenString& previous, TTNTokenString& current, int slot,
+                            double n, double z);
+// One line of the tool-change scripts (index 0..2): every word is written,
+// modal or not, and the previous texts are left alone.
+std::string BuildToolScriptLine(const TTNPostProcessor& post, int index, double toolNumber,
+                                double n, TTNTokenString& current);
+
+// ---- the writers --------------------------------------------------------------
+
+// Writes the 2D toolpaths (from slot 1) to `path`: the comment lines (when
+// the post includes comments, verbatim), the Header, per toolpath the tool
+// change (on a new tool), the link and the path, the final retract to the
+// rapid height and the Footer. Appends when the post's Append flag is set,
+// otherwise creates or replaces the file.
+//
+// Throws NcWriteError when the file cannot be opened or written, and
+// FormatError when a token cannot be written; in that case the lines
+// before the failing block stay in the file. The file is closed in every
+// case.
+void WriteNC2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
+               const TTNMachiningParameters& params, const TTNPostProcessor& post,
+               const std::filesystem::path& path);
+
+// Writes the 3D passes (from slot 0). Comment, Header and Footer lines
+// carry line numbers here, each pass gets a comment naming it, and every
+// move block is written even when it is empty. Nothing is written (the
+// file is still created or opened) when there is no pass or the first has
+// no points; a later pass without points is left out. Errors as WriteNC2D.
+void WriteNC3D(const TTNOutRegionArray3D& passes, const std::vector<std::string>& comments,
+               const TTNMachiningParameters& params, const TTNPostProcessor& post,
+               const std::filesystem::path& path);
+
+}  // namespace tarnak

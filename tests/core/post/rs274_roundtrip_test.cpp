@@ -1,0 +1,405 @@
+// Every post shipped in data/Posts.Cfg must write programs that a real
+// G-code interpreter runs without complaint and whose motions end where the
+// toolpaths say. The interpreter is LinuxCNC's standalone one, `rs274 -g`,
+// which prints the canonical machining calls it would make
+// (STRAIGHT_TRAVERSE, STRAIGHT_FEED, ARC_FEED, ...) in program units.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <unistd.h>
+
+#include "geometry/primitives.h"
+#include "post/nc_writer.h"
+#include "post/post_definition.h"
+#include "post/save_command.h"
+#include "shell/numbers.h"
+
+namespace tarnak {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kRs274 = "/usr/bin/rs274";
+constexpr double kRapidHeight = 5.0;
+
+// One motion of the machine.
+struct Motion {
+  enum Kind { Traverse, Feed, Arc } kind = Feed;
+  double x = 0, y = 0, z = 0;
+  double cx = 0, cy = 0;  // arcs: centre
+  int turn = 0;           // arcs: +1 counter-clockwise, -1 clockwise
+};
+
+std::string Describe(const Motion& m) {
+  static const char* names[] = {"traverse", "feed", "arc"};
+  std::ostringstream s;
+  s << names[m.kind] << " (" << m.x << ", " << m.y << ", " << m.z << ")";
+  if (m.kind == Motion::Arc) s << " centre (" << m.cx << ", " << m.cy << ") turn " << m.turn;
+  return s.str();
+}
+
+// What the toolpaths must make the machine do, worked out from what each
+// link kind means rather than from the blocks the writer makes. Straight
+// moves that go nowhere are left out (the interpreter may or may not report
+// them).
+class MachineModel {
+ public:
+  explicit MachineModel(bool plasma) : plasma_(plasma) {}
+
+  void Straight(Motion::Kind kind, double x, double y, double z) {
+    if (std::fabs(x - x_) < 1e-7 && std::fabs(y - y_) < 1e-7 && std::fabs(z - z_) < 1e-7) return;
+    moves.push_back({kind, x, y, z});
+    x_ = x, y_ = y, z_ = z;
+  }
+  void Element(const TTNEntity& e, double z) {
+    const Point2 end = ElementEnd(e);
+    if (e.IsLine()) {
+      Straight(Motion::Feed, end.X, end.Y, z);
+      return;
+    }
+    moves.push_back({Motion::Arc, end.X, end.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
+    x_ = end.X, y_ = end.Y, z_ = z;
+  }
+
+  void Toolpath(const TTNOutRegion& tp) {
+    const double depth = -tp.Depth, clear = -tp.RapidLevel;
+    const bool leads = tp.LeadMoves != 0;
+    const Point2 start =
+        leads && tp.EntryMove.Mark ? ElementStart(tp.EntryMove) : ElementStart(tp.Elements.front());
+    if (tp.LinkKind == kLinkRetract) {
+      Straight(Motion::Traverse, x_, y_, clear);
+      Straight(Motion::Traverse, start.X, start.Y, clear);
+      if (!plasma_) Straight(Motion::Feed, start.X, start.Y, depth);
+    } else if (tp.LinkKind == kLinkFeedAtDepth) {
+      Straight(Motion::Feed, start.X, start.Y, depth);
+    } else if (tp.LinkKind == kLinkInPlace) {
+      Straight(Motion::Feed, x_, y_, depth);
+    } else if (tp.LinkKind > 4) {
+      // A G81 cycle, returning to the level it started from (G98), never
+      // below the R plane.
+      const Point2 hole = ElementStart(tp.Elements.front());
+      if (z_ < clear) Straight(Motion::Traverse, x_, y_, clear);
+      const double level = z_;
+      Straight(Motion::Traverse, hole.X, hole.Y, level);
+      Straight(Motion::Traverse, hole.X, hole.Y, clear);
+      Straight(Motion::Feed, hole.X, hole.Y, depth);
+      Straight(Motion::Traverse, hole.X, hole.Y, level);
+      return;
+    }
+    if (leads && tp.EntryMove.Mark) {
+      Straight(Motion::Feed, start.X, start.Y, depth);
+      Element(tp.EntryMove, depth);
+    }
+    for (const TTNEntity& e : tp.Elements) Element(e, depth);
+    if (leads && tp.ExitMove.Mark) Element(tp.ExitMove, depth);
+  }
+
+  void Program(const TTNOutRegionArray& list) {
+    for (std::size_t i = 1; i < list.size(); ++i) {
+      if (!list[i].Elements.empty()) Toolpath(list[i]);
+    }
+    Straight(Motion::Traverse, x_, y_, kRapidHeight);
+  }
+
+  std::vector<Motion> moves;
+
+ private:
+  bool plasma_;
+  double x_ = 0, y_ = 0, z_ = 0;  // where the interpreter starts
+};
+
+// ---- toolpath lists -----------------------------------------------------------------
+
+TTNOutRegion Path(TTNEntityArray elements, int link, double depth, int tool) {
+  TTNOutRegion tp;
+  tp.Feed = 250 + 10 * tool;
+  tp.PlungeFeed = 80;
+  tp.SpindleSpeed = 10000 + 1000 * tool;
+  tp.ToolNumber = tool;
+  tp.Depth = depth;
+  tp.RapidLevel = -kRapidHeight;
+  tp.LinkKind = link;
+  tp.Elements = std::move(elements);
+  return tp;
+}
+
+// Builds a chain of Elements from a start point.
+class Chain {
+ public:
+  Chain(double x, double y) : x_(x), y_(y) {}
+  Chain& Line(double x, double y) {
+    elements_.push_back(MakeLine(x_, y_, x, y));
+    x_ = x, y_ = y;
+    return *this;
+  }
+  // An arc about (cx, cy) turning `degrees` (negative: clockwise).
+  Chain& Arc(double cx, double cy, double degrees) {
+    const double r = std::hypot(x_ - cx, y_ - cy);
+    const double a0 = std::atan2(y_ - cy, x_ - cx);
+    const double a1 = a0 + degrees * kPi / 180;
+    elements_.push_back(MakeArc(cx, cy, degrees > 0 ? r : -r, a0, a1));
+    const Point2 end = ElementEnd(elements_.back());
+    x_ = end.X, y_ = end.Y;
+    return *this;
+  }
+  TTNEntityArray Elements() const { return elements_; }
+
+ private:
+  double x_, y_;
+  TTNEntityArray elements_;
+};
+
+TTNOutRegionArray RectangleWithLeads() {
+  const TTNEntityArray rect = Chain(0, 0).Line(20, 0).Line(20, 10).Line(0, 10).Line(0, 0).Elements();
+  TTNOutRegion a = Path(rect, kLinkRetract, 1, 1);
+  a.LeadMoves = 1;
+  a.EntryMove = MakeArc(0, 2, 2, kPi, 3 * kPi / 2);  // (-2, 2) -> (0, 0)
+  a.EntryMove.Mark = true;
+  a.ExitMove = MakeArc(0, 2, 2, 3 * kPi / 2, 2 * kPi);  // (0, 0) -> (2, 2)
+  a.ExitMove.Mark = true;
+  TTNOutRegion b = a;
+  b.Depth = 2;
+  b.LinkKind = kLinkFeedAtDepth;
+  TTNOutRegion c = a;
+  c.Depth = 2.75;
+  c.LinkKind = kLinkRetract;
+  c.ExitMove.Mark = false;
+  return {TTNOutRegion{}, a, b, c};
+}
+
+TTNOutRegionArray FullCircles() {
+  TTNOutRegion ccw = Path({MakeArc(40, 40, 5, 0, 0)}, kLinkRetract, 1.2, 1);
+  TTNOutRegion cw = Path({MakeArc(60, 40, -3, kPi / 2, kPi / 2)}, kLinkRetract, 0.8, 1);
+  TTNOutRegion again = Path({MakeArc(60, 40, -3, kPi / 2, kPi / 2)}, kLinkFeedAtDepth, 1.6, 1);
+  return {TTNOutRegion{}, ccw, cw, again};
+}
+
+// Lines and arcs of both directions; `longArcs` adds arcs of more than half
+// a turn.
+TTNOutRegionArray MixedArcs(bool longArcs) {
+  Chain chain(0, 0);
+  chain.Line(10, 0).Arc(10, 5, 90).Arc(20, 5, -120).Line(30, 12.125);
+  if (longArcs) {
+    chain.Arc(30, 16.125, 270).Arc(22, 18, -200);
+  } else {
+    chain.Arc(30, 16.125, 150).Arc(22, 18, -45);
+  }
+  chain.Arc(15, 25, 30).Line(0, 20).Line(0, 0.5);
+  const TTNEntityArray path = chain.Elements();
+  return {TTNOutRegion{}, Path(path, kLinkRetract, 1.5, 2), Path(path, kLinkRetract, 3.0625, 2)};
+}
+
+TTNOutRegionArray SeveralTools() {
+  // The first path starts where the tool stands and plunges there.
+  TTNOutRegion first =
+      Path(Chain(0, 0).Line(5, 0).Line(5, 5).Line(0, 5).Line(0, 0).Elements(), kLinkInPlace, 0.5, 1);
+  TTNOutRegion second = Path(
+      Chain(12, 10).Arc(12, 12, -90).Line(18, 14).Arc(18, 12, -90).Line(20, 10).Elements(),
+      kLinkRetract, 1, 3);
+  TTNOutRegion third = Path(Chain(30, 30).Line(35, 31).Arc(35, 33, 90).Elements(), kLinkRetract, 2, 0);
+  TTNOutRegion fourth = Path(Chain(35, 35).Line(30, 36).Elements(), kLinkFeedAtDepth, 2.5, 0);
+  TTNOutRegion fifth = Path(Chain(1, 1).Line(2, 2).Elements(), kLinkRetract, 0.25, 1);
+  return {TTNOutRegion{}, first, second, third, fourth, fifth};
+}
+
+TTNOutRegionArray Drilling() {
+  TTNOutRegionArray list(1);
+  const double holes[][3] = {{5, 5, 2}, {15, 5, 2}, {15, 20, 3.5}, {4.25, 20, 1}};
+  for (const auto& h : holes) {
+    TTNOutRegion tp = Path({MakeLine(h[0], h[1], h[0], h[1])}, kLinkDrillCanned, h[2], 4);
+    tp.Feed = 120;
+    tp.PlungeFeed = 0;
+    tp.SpindleSpeed = 0;
+    list.push_back(tp);
+  }
+  list.back().LinkKind = kLinkDrillLinear;  // written alike
+  return list;
+}
+
+// ---- the post under test --------------------------------------------------------------
+
+bool ScriptUses(const TTNPostProcessor& post, const TTNScript& script, int variable) {
+  for (const auto& item : script.Items) {
+    if (item.Token >= 0 && post.Tokens[static_cast<std::size_t>(item.Token)].Variable == variable) return true;
+  }
+  return false;
+}
+
+bool WritesSomething(const TTNScript& script) {
+  for (const auto& item : script.Items) {
+    if (item.Token >= 0 || script.Command != kNullCommand) return true;
+  }
+  return false;
+}
+
+int Decimals(const std::string& format) {
+  const std::size_t dot = format.find('.');
+  if (dot == std::string::npos) return 0;
+  return std::atoi(format.c_str() + dot + 1);
+}
+
+class Rs274RoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kRs274)) {
+      GTEST_SKIP() << kRs274 << " is missing: install the package linuxcnc-uspace "
+                   << "(scripts/bootstrap.sh does) to check the shipped posts";
+    }
+    SetDecimalSeparator('.');
+    std::random_device rd;
+    folder_ = fs::temp_directory_path() /
+              ("tarnak_rs274_" + std::to_string(::getpid()) + "_" + std::to_string(rd()));
+    fs::create_directories(folder_);
+    std::ofstream table(folder_ / "tools.tbl");
+    for (int t = 0; t <= 9; ++t) table << "T" << t << " P" << t + 1 << " D3.0 ;\n";
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!folder_.empty()) fs::remove_all(folder_, ec);
+  }
+
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  // Runs the interpreter; returns its motions, or fails with what it said.
+  std::vector<Motion> Interpret(const fs::path& program, const std::string& what) {
+    const std::string command = "cd '" + folder_.string() + "' && " + kRs274 +
+                                " -t tools.tbl -g '" + program.string() +
+                                "' > out.txt 2> err.txt";
+    const int status = std::system(command.c_str());
+    const std::string out = Read(folder_ / "out.txt");
+    std::string err = Read(folder_ / "err.txt");
+    // The interpreter announces itself on stderr; anything else is a complaint.
+    for (std::size_t at; (at = err.find("executing\n")) != std::string::npos;) err.erase(at, 10);
+    EXPECT_EQ(status, 0) << what << ": rs274 failed\n" << err << "\n" << Read(program);
+    EXPECT_EQ(err, "") << what << "\n" << Read(program);
+    EXPECT_NE(out.find("PROGRAM_END()"), std::string::npos) << what << ": did not reach the end";
+
+    std::vector<Motion> motions;
+    static const std::regex call(R"((STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED)\(([^)]*)\))");
+    double x = 0, y = 0, z = 0;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+      std::smatch m;
+      if (!std::regex_search(line, m, call)) continue;
+      std::vector<double> v;
+      std::istringstream args(m[2].str());
+      for (std::string field; std::getline(args, field, ',');) v.push_back(std::stod(field));
+      Motion motion;
+      if (m[1] == "ARC_FEED") {
+        motion = {Motion::Arc, v.at(0), v.at(1), v.at(5), v.at(2), v.at(3), v.at(4) > 0 ? 1 : -1};
+      } else {
+        motion = {m[1] == "STRAIGHT_FEED" ? Motion::Feed : Motion::Traverse, v.at(0), v.at(1), v.at(2)};
+        if (motion.x == x && motion.y == y && motion.z == z) continue;  // goes nowhere
+      }
+      x = motion.x, y = motion.y, z = motion.z;
+      motions.push_back(motion);
+    }
+    return motions;
+  }
+
+  void Check(const std::string& postName, const std::string& listName, const TTNOutRegionArray& list) {
+    const std::string what = postName + " / " + listName;
+    TTNMachiningParameters params;
+    params.RapidHeight = kRapidHeight;
+    params.Rough.ToolNumber = 1;
+    params.Rough.Name = "6mm (flat)";
+    params.FinishMode = kFinishIslands;
+    params.Finish.ToolNumber = 2;
+    params.Finish.Name = "3mm ball";
+    const fs::path program = folder_ / "program.ngc";
+    const auto comments = NcCommentLines(post_, params, "part (2)", std::chrono::system_clock::now());
+    WriteNC2D(list, comments, params, post_, program);
+
+    MachineModel model(plasma_);
+    model.Program(list);
+    const std::vector<Motion> got = Interpret(program, what);
+    std::ostringstream both;
+    for (std::size_t i = 0; i < std::max(got.size(), model.moves.size()); ++i) {
+      both << i << ": " << (i < got.size() ? Describe(got[i]) : "-") << "   expected "
+           << (i < model.moves.size() ? Describe(model.moves[i]) : "-") << "\n";
+    }
+    ASSERT_EQ(got.size(), model.moves.size()) << what << "\n" << both.str() << Read(program);
+    const double tol = 1.5 * std::pow(10.0, -Decimals(post_.Tokens[TokenSlot::Xt].Format));
+    // A centre found from a radius and two rounded end points moves more
+    // than the end points do.
+    const double centreTol = radiusArcs_ ? 20 * tol : tol;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      const Motion& g = got[i];
+      const Motion& e = model.moves[i];
+      const bool same = g.kind == e.kind && std::fabs(g.x - e.x) <= tol &&
+                        std::fabs(g.y - e.y) <= tol && std::fabs(g.z - e.z) <= tol &&
+                        (g.kind != Motion::Arc ||
+                         (std::fabs(g.cx - e.cx) <= centreTol && std::fabs(g.cy - e.cy) <= centreTol &&
+                          g.turn == e.turn));
+      ASSERT_TRUE(same) << what << ": motion " << i << "\n" << both.str() << Read(program);
+    }
+  }
+
+  void Load(const std::string& name) {
+    post_ = TTNPostProcessor();
+    ASSERT_TRUE(LoadPostDefinition(post_, name, PostsFile())) << name;
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    plasma_ = upper.rfind("PLASMA", 0) == 0;
+    radiusArcs_ = ScriptUses(post_, post_.Scripts[ScriptSlot::CwArc], TokenVar::Rad);
+    drills_ = WritesSomething(post_.Scripts[ScriptSlot::Drill]);
+  }
+
+  static fs::path PostsFile() { return fs::path(TARNAK_SOURCE_DIR) / "data" / "Posts.Cfg"; }
+
+  fs::path folder_;
+  TTNPostProcessor post_;
+  bool plasma_ = false;
+  bool radiusArcs_ = false;
+  bool drills_ = false;
+};
+
+TEST_F(Rs274RoundTrip, EveryShippedPostRunsAndEndsWhereTheToolpathsSay) {
+  const std::vector<std::string> names = ListPostNames(PostsFile());
+  ASSERT_GE(names.size(), 6u);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    Load(name);
+    Check(name, "rectangle with lead moves", RectangleWithLeads());
+    // Radius arcs cannot say a full circle or an arc beyond half a turn.
+    if (!radiusArcs_) Check(name, "full circles", FullCircles());
+    Check(name, "mixed arcs", MixedArcs(!radiusArcs_));
+    Check(name, "several tools", SeveralTools());
+    if (drills_) Check(name, "drilling", Drilling());
+  }
+}
+
+TEST_F(Rs274RoundTrip, ShippedPostsAreWhatTheirNamesPromise) {
+  Load("Default");
+  EXPECT_EQ(post_.Header.front(), "%");
+  EXPECT_EQ(post_.Footer.back(), "%");
+  EXPECT_TRUE(drills_);
+  Load("Orvano");
+  EXPECT_EQ(post_.Header.front(), "%");
+  Load("Plasma");
+  EXPECT_TRUE(plasma_);
+  EXPECT_FALSE(post_.Tokens[TokenSlot::Misc5t].Designation.empty());
+  Load("Radius Arcs");
+  EXPECT_TRUE(radiusArcs_);
+  // Every section says what it is for on a comment line of its own.
+  const std::string text = Read(PostsFile());
+  for (const std::string& name : ListPostNames(PostsFile())) {
+    const std::size_t at = text.find("[" + name + "]");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(text.compare(text.find('\n', at) + 1, 1, ";"), 0) << name;
+  }
+}
+
+}  // namespace
+}  // namespace tarnak
