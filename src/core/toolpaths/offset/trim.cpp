@@ -262,6 +262,12 @@ void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TT
     });
 
     if (params.size() >= 2) {
+      // A lone circle has no neighbours to give it the ends 0 and 1: without
+      // them the piece running through its start point would be lost.
+      if (e.IsFullCircle()) {
+        params.push_back(0.0);
+        params.push_back(1.0);
+      }
       trim.Split(e, params, emode);
     } else if (e.IsLine()) {
       raw[i].Mark = true;  // consumed: nothing of it survives

@@ -910,3 +910,33 @@ TEST(OffsetEngine, LargeOutlineNeedsFewIntersectionTestsPerElement) {
 
 }  // namespace
 }  // namespace tarnak
+
+namespace tarnak {
+namespace {
+
+// A lone circle in the raw chain, crossed twice by an obstacle loop: the
+// piece through the circle's start point must survive too, not only the
+// one between the crossings.
+TEST(TrimRawChain, LoneCircleCutTwiceKeepsEveryPiece) {
+  SilentUserInterface ui;
+  Document doc(ui);
+  doc.PickMode = 200;
+  TTNRegionArray regions(1);
+  TTNRegion circle;
+  circle.Elements = {MakeArc(0, 0, 5, 0, 0)};
+  RegionBounds(circle);
+  TTNEntityArray raw = circle.Elements, pieces;
+  TTNRegionArray extra(1);
+  extra[0].Elements = {MakeLine(-1, 3, 1, 3), MakeLine(1, 3, 1, 7), MakeLine(1, 7, -1, 7),
+                       MakeLine(-1, 7, -1, 3)};
+  RegionBounds(extra[0]);
+  // Distance 0 keeps every piece: only the cutting is under test.
+  TrimRawChain(doc, regions, raw, extra, {}, circle, 0.0, 1, pieces);
+  double circleLength = 0;
+  for (const TTNEntity& p : pieces)
+    if (p.IsArc()) circleLength += ElementLength(p);
+  EXPECT_NEAR(circleLength, 2 * kPi * 5, 1e-9);
+}
+
+}  // namespace
+}  // namespace tarnak
