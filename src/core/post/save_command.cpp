@@ -113,7 +113,7 @@ void SaveToolpathsCommand(Document& doc, const std::filesystem::path& file,
       NcCommentLines(post, doc.MachiningParams, doc.FileName, now);
   if (doc.StlMode) {
     static const TTNOutRegionArray3D kNoPasses;
-    WriteNC3D(options.Passes3D != nullptr ? *options.Passes3D : kNoPasses, comments,
+    WriteNC3D(options.Passes3D != nullptr ? *options.Passes3D : doc.Toolpaths3D, comments,
               doc.MachiningParams, post, file);
   } else {
     WriteNC2D(doc.Toolpaths, comments, doc.MachiningParams, post, file);

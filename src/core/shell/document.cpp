@@ -33,6 +33,7 @@ void Document::ComputeExtents() {
 void Document::Close() {
   Regions.assign(1, TTNRegion{});
   ClearToolpaths(Toolpaths);
+  Toolpaths3D.clear();
   StlMode = false;
   ComputeExtents();
 }

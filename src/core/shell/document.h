@@ -9,6 +9,7 @@
 #include "shell/options.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
+#include "toolpaths/toolpath_model3d.h"
 #include "shell/user_interface.h"
 
 namespace tarnak {
@@ -40,6 +41,7 @@ class Document {
 
   TTNRegionArray Regions;      // slot 0 reserved
   TTNOutRegionArray Toolpaths;  // slot 0 reserved
+  TTNOutRegionArray3D Toolpaths3D;  // prototype passes, from index 0
   TTNMachiningParameters MachiningParams;
   TTNRegionArray ProfileLibrary;  // wall profiles, loaded by the wall command
   TTNPostProcessor PostDefinition;  // the current post, start values until one loads
