@@ -539,7 +539,8 @@ class Generator {
         out_(out),
         texts_(post, &numbers_),
         n_(static_cast<double>(post.Start) - static_cast<double>(post.Increment)),
-        inc_(static_cast<double>(post.Increment)) {}
+        inc_(static_cast<double>(post.Increment)),
+        arcsByRadius_(ArcsByRadius(post)) {}
 
   void Run2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
              const TTNMachiningParameters& params) {
@@ -741,6 +742,47 @@ class Generator {
     // 2 and 4: no link.
   }
 
+  // A post whose arc blocks give the radius (R) instead of the centre cannot
+  // tell the short arc from the long one, and near half a turn the centre a
+  // control works out from R and the rounded end points swings far off (or
+  // does not exist). Such posts get arcs in pieces of at most a quarter turn.
+  static bool ArcsByRadius(const TTNPostProcessor& post) {
+    for (int slot = ScriptSlot::CwArc; slot <= ScriptSlot::CcwArcContinuous; ++slot) {
+      for (const TTNScriptItem& item : post.Scripts[static_cast<std::size_t>(slot)].Items) {
+        if (item.Token < 0 || item.Token >= kTokenCount) continue;
+        if (post.Tokens[static_cast<std::size_t>(item.Token)].Variable == TokenVar::Rad) return true;
+      }
+    }
+    return false;
+  }
+
+  void PathMove(const TTNEntity& e, double depth) {
+    const double sweep = e.IsArc() ? ArcSweep(e) : 0.0;
+    const int pieces = arcsByRadius_ ? RadiusArcPieces(sweep) : 1;
+    if (pieces > 1) {
+      double from = e.StartAngle;
+      for (int k = 1; k <= pieces; ++k) {
+        TTNEntity piece = e;
+        piece.StartAngle = from;
+        if (k == pieces) {
+          piece.EndAngle = e.EndAngle;
+        } else {
+          double to = e.StartAngle + sweep * k / pieces;
+          to = std::fmod(to, kTwoPi);
+          if (to < 0.0) to += kTwoPi;
+          piece.EndAngle = to;
+        }
+        from = piece.EndAngle;
+        ElementBounds(piece);
+        Next();
+        Move(piece, false, depth, false);
+      }
+      return;
+    }
+    Next();
+    Move(e, false, depth, false);
+  }
+
   void Path(const TTNOutRegion& toolpath) {
     const double depth = toolpath.Depth;
     const bool leads = toolpath.LeadMoves != 0;
@@ -750,17 +792,10 @@ class Generator {
       position_.Y2 = start.Y;
       Next();
       Move(position_, false, depth, false);
-      Next();
-      Move(toolpath.EntryMove, false, depth, false);
+      PathMove(toolpath.EntryMove, depth);
     }
-    for (const TTNEntity& e : toolpath.Elements) {
-      Next();
-      Move(e, false, depth, false);
-    }
-    if (leads && toolpath.ExitMove.Mark) {
-      Next();
-      Move(toolpath.ExitMove, false, depth, false);
-    }
+    for (const TTNEntity& e : toolpath.Elements) PathMove(e, depth);
+    if (leads && toolpath.ExitMove.Mark) PathMove(toolpath.ExitMove, depth);
   }
 
   const TTNPostProcessor& post_;
@@ -771,6 +806,7 @@ class Generator {
   double inc_;
   double previousTool_ = -1.0;
   int motion_ = MotionState::None;
+  bool arcsByRadius_ = false;
   TTNEntity position_;  // a line from the current position to the next target
 };
 
@@ -791,6 +827,12 @@ void WriteNC(const TTNPostProcessor& post, const fs::path& path, Body&& body) {
 }  // namespace
 
 // ---- steps -------------------------------------------------------------------
+
+int RadiusArcPieces(double sweep) {
+  const double quarters = std::fabs(sweep) / (kPi / 2.0);
+  if (!std::isfinite(quarters) || quarters <= 1.0 + 1e-9) return 1;
+  return static_cast<int>(std::ceil(quarters - 1e-9));
+}
 
 void NextLineNumber(double& n, double inc, const TTNPostProcessor& post) {
   n += inc;

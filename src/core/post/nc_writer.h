@@ -137,4 +137,8 @@ void WriteNC3D(const TTNOutRegionArray3D& passes, const std::vector<std::string>
                const TTNMachiningParameters& params, const TTNPostProcessor& post,
                const std::filesystem::path& path);
 
+// How many blocks an arc of this sweep is written in by a post that gives
+// arcs by radius: pieces of at most a quarter turn.
+int RadiusArcPieces(double sweep);
+
 }  // namespace tarnak
