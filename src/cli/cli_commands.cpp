@@ -15,6 +15,10 @@
 #include "shell/settings_folder.h"
 #include "toolpaths/contour.h"
 #include "toolpaths/drill.h"
+#include "toolpaths/pocket.h"
+#include "post/post_definition.h"
+#include "post/posts_file.h"
+#include "post/save_command.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/presets.h"
 
@@ -25,9 +29,10 @@ namespace {
 constexpr const char* kUsage =
     "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--select all|closed|open|islands|empty-circles] [--json FILE|-]\n"
-    "       tarnak-cli contour|drill DRAWING.dxf [--select all|closed|open|islands|empty-circles]\n"
-    "                  [--preset NAME] [--set KEY=VALUE]... [--depth D] [--dir cw|ccw] [--fix]\n"
-    "                  [--strict] [--json FILE|-]\n";
+    "       tarnak-cli contour|pocket|drill DRAWING.dxf\n"
+    "                  [--select all|closed|open|islands|empty-circles] [--preset NAME]\n"
+    "                  [--set KEY=VALUE]... [--depth D] [--dir cw|ccw] [--fix] [--strict]\n"
+    "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -42,6 +47,9 @@ struct Args {
   std::vector<std::string> Sets;
   std::string Depth;
   bool HasDepth = false;
+  std::string Output;  // NC file to write
+  std::string Post;    // post section; empty: the options' post
+  bool Append = false;
 };
 
 // Returns an empty string on success, else the complaint.
@@ -79,6 +87,12 @@ std::string ParseArgs(const std::vector<std::string>& a, bool strategy, Args& ou
       std::string v;
       if (!value(v) || v.find('=') == std::string::npos) return "--set needs KEY=VALUE";
       out.Sets.push_back(v);
+    } else if (strategy && s == "-o") {
+      if (!value(out.Output) || out.Output.empty()) return "-o needs a file name";
+    } else if (strategy && s == "--post") {
+      if (!value(out.Post) || out.Post.empty()) return "--post needs a name";
+    } else if (strategy && s == "--append") {
+      out.Append = true;
     } else if (strategy && s == "--depth") {
       if (!value(out.Depth)) return "--depth needs a number";
       out.HasDepth = true;
@@ -91,6 +105,7 @@ std::string ParseArgs(const std::vector<std::string>& a, bool strategy, Args& ou
     }
   }
   if (out.Drawing.empty()) return "no drawing given";
+  if (out.Output.empty() && (!out.Post.empty() || out.Append)) return "--post and --append go with -o";
   return {};
 }
 
@@ -226,12 +241,44 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
     std::error_code ec;
     if (std::filesystem::exists(optionsFile, ec)) LoadOptions(s.doc().Options, optionsFile, s.ui());
   }
+  // The post is loaded before the dialog's fields are applied, as at
+  // start-up: the dialog then sets its line numbering.
+  if (!a.Output.empty()) {
+    const std::string post = a.Post.empty() ? s.doc().Options.Program.Post : a.Post;
+    try {
+      std::filesystem::path postsFile;
+      if (!settings.empty()) {
+        EnsurePostsFile(settings, ShippedDataFolder(ExecutablePath()));
+        postsFile = settings / kPostsFileName;
+      }
+      if (postsFile.empty() || !LoadPostDefinition(s.doc().PostDefinition, post, postsFile)) {
+        err << "tarnak-cli: no post '" << post << "' in " << postsFile.string() << '\n';
+        return 2;
+      }
+    } catch (const std::exception& e) {
+      err << "tarnak-cli: " << e.what() << '\n';
+      return 2;
+    }
+  }
   if (!s.Import()) return 2;
   const std::string importStatus = s.ui().Status();
   RunSelection(s.doc(), a.Select.empty() ? strategy.DefaultSelection : a.Select);
 
-  FillMachiningParams(strategy.Dialog, fields, s.doc().MachiningParams);
+  const LineNumbering numbering = FillMachiningParams(strategy.Dialog, fields, s.doc().MachiningParams);
+  s.doc().PostDefinition.Start = numbering.Start;
+  s.doc().PostDefinition.Increment = numbering.Increment;
   const bool made = strategy.Command(s.doc());
+
+  if (made && !a.Output.empty()) {
+    SaveToolpathsOptions save;
+    save.IfExists = a.Append ? ExistingNcFile::Append : ExistingNcFile::Overwrite;
+    try {
+      SaveToolpathsCommand(s.doc(), a.Output, save);
+    } catch (const std::exception& e) {
+      err << "tarnak-cli: " << e.what() << '\n';
+      return 2;
+    }
+  }
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';
@@ -243,6 +290,8 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
 
 const Strategy kContour{StrategyDialog::Contour, "all",
                         [](Document& d) { return ContourCommand(d) == ContourResult::Made; }};
+const Strategy kPocket{StrategyDialog::Pocket, "closed",
+                       [](Document& d) { return PocketCommand(d) == PocketResult::Made; }};
 const Strategy kDrill{StrategyDialog::Drill, "empty-circles",
                       [](Document& d) { return DrillCommand(d) == DrillResult::Made; }};
 
@@ -258,6 +307,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   args.erase(args.begin());
   if (command == "regions") return RunRegions(args, out, err);
   if (command == "contour") return RunStrategy(kContour, args, out, err);
+  if (command == "pocket") return RunStrategy(kPocket, args, out, err);
   if (command == "drill") return RunStrategy(kDrill, args, out, err);
   err << "tarnak-cli: unknown command '" << command << "'\n" << kUsage;
   return 2;

@@ -265,3 +265,60 @@ TEST(DrillCommand, DrillsEmptyCirclesNearestFirst) {
 
 }  // namespace
 }  // namespace tarnak::cli
+
+namespace tarnak::cli {
+namespace {
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// -o writes the program through the chosen post into the file, the way
+// the save command does; the settings folder gets the shipped posts.
+TEST(ContourCommand, WritesTheProgramThroughThePost) {
+  const fs::path home = fs::temp_directory_path() / ("tarnak-cli-home-" + std::to_string(::getpid()));
+  fs::remove_all(home);
+  fs::create_directories(home);
+  ASSERT_EQ(::setenv("TARNAK_HOME", home.c_str(), 1), 0);
+  const fs::path drawing = TempFile("nested.dxf", NestedSquares());
+  const fs::path nc = home / "out.nc";
+  const std::vector<std::string> base = {"contour", drawing.string(), "--select", "closed",
+                                         "--set", "RoughDiameter=2", "--set", "Compensation=Right",
+                                         "--set", "RapidHeight=5", "--set", "StartAt=10",
+                                         "--set", "Increment=10", "-o", nc.string()};
+  const CliRun first = RunCli(base);
+  ASSERT_EQ(first.Status, 0) << first.Err;
+  EXPECT_TRUE(fs::exists(home / "Posts.Cfg"));
+  const std::string once = ReadFile(nc);
+  EXPECT_NE(once.find("N10 "), std::string::npos) << once;
+  EXPECT_NE(once.find("G03"), std::string::npos);  // corner arcs outside counter-clockwise squares
+  EXPECT_NE(once.find("\r\n"), std::string::npos);
+  EXPECT_EQ(once.rfind("%\r\n"), once.size() - 3);
+
+  std::vector<std::string> append = base;
+  append.push_back("--append");
+  ASSERT_EQ(RunCli(append).Status, 0);
+  EXPECT_EQ(ReadFile(nc), once + once);
+  ASSERT_EQ(RunCli(base).Status, 0);
+  EXPECT_EQ(ReadFile(nc), once);
+
+  std::vector<std::string> hobby = base;
+  hobby.insert(hobby.end(), {"--post", "Hobby"});
+  ASSERT_EQ(RunCli(hobby).Status, 0);
+  EXPECT_EQ(ReadFile(nc).find("M06"), std::string::npos);
+
+  std::vector<std::string> missing = base;
+  missing.insert(missing.end(), {"--post", "No Such Post"});
+  const CliRun bad = RunCli(missing);
+  EXPECT_EQ(bad.Status, 2);
+  EXPECT_NE(bad.Err.find("No Such Post"), std::string::npos);
+  EXPECT_EQ(RunCli({"contour", drawing.string(), "--append"}).Status, 2);
+  ::unsetenv("TARNAK_HOME");
+  fs::remove_all(home);
+}
+
+}  // namespace
+}  // namespace tarnak::cli
