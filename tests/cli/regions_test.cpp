@@ -322,3 +322,24 @@ TEST(ContourCommand, WritesTheProgramThroughThePost) {
 
 }  // namespace
 }  // namespace tarnak::cli
+
+namespace tarnak::cli {
+namespace {
+
+TEST(PocketCommand, ClearsInsideTheBoundaryAroundItsIsland) {
+  // The outer square (boundary) and the square inside it (island); the
+  // innermost square is a boundary again, pocketed inside the island.
+  const fs::path drawing = TempFile("nested.dxf", NestedSquares());
+  const CliRun r = RunCli({"pocket", drawing.string(), "--set", "RoughDiameter=1", "--set", "RoughStepXY=0.5",
+                           "--set", "RapidHeight=5", "--depth", "1", "--json", "-"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_GT(Count(r.Out, "\"index\": "), 3u) << r.Out;
+  // Every path lies inside the outer square by the tool radius.
+  for (const char* outside : {"\"x\": 10.", "\"x\": -10.", "\"y\": 10.", "\"y\": -10."})
+    EXPECT_EQ(r.Out.find(outside), std::string::npos) << outside;
+  const CliRun none = RunCli({"pocket", drawing.string(), "--select", "open", "--set", "RoughDiameter=1"});
+  EXPECT_EQ(none.Status, 1);
+}
+
+}  // namespace
+}  // namespace tarnak::cli
