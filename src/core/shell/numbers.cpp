@@ -255,19 +255,19 @@ constexpr int kMaxFieldNumber = 999;
 }
 
 FormatSpec ParseFormat(std::string_view format) {
-  FormatSpec spec;
+  FormatSpec form;
   bool found = false;
   const std::size_t n = format.size();
   std::size_t i = 0;
   while (i < n) {
     const char c = format[i];
     if (c != '%') {
-      (found ? spec.suffix : spec.prefix) += c;
+      (found ? form.suffix : form.prefix) += c;
       ++i;
       continue;
     }
     if (i + 1 < n && format[i + 1] == '%') {
-      (found ? spec.suffix : spec.prefix) += '%';
+      (found ? form.suffix : form.prefix) += '%';
       i += 2;
       continue;
     }
@@ -276,10 +276,10 @@ FormatSpec ParseFormat(std::string_view format) {
     ++i;
     for (; i < n; ++i) {
       const char f = format[i];
-      if (f == '-') spec.left = true;
-      else if (f == '+') spec.plus = true;
-      else if (f == ' ') spec.space = true;
-      else if (f == '0') spec.zero = true;
+      if (f == '-') form.left = true;
+      else if (f == '+') form.plus = true;
+      else if (f == ' ') form.space = true;
+      else if (f == '0') form.zero = true;
       else break;
     }
     auto readNumber = [&](int& value) {
@@ -291,10 +291,10 @@ FormatSpec ParseFormat(std::string_view format) {
         ++i;
       }
     };
-    readNumber(spec.width);
+    readNumber(form.width);
     if (i < n && format[i] == '.') {
       ++i;
-      readNumber(spec.precision);
+      readNumber(form.precision);
     }
     if (i < n && format[i] == 'l') {
       ++i;
@@ -305,7 +305,7 @@ FormatSpec ParseFormat(std::string_view format) {
     if (i >= n) ThrowBadFormat(format);
     switch (format[i]) {
       case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'd': case 'D':
-        spec.conversion = format[i];
+        form.conversion = format[i];
         break;
       default:
         ThrowBadFormat(format);
@@ -313,59 +313,59 @@ FormatSpec ParseFormat(std::string_view format) {
     ++i;
   }
   if (!found) ThrowBadFormat(format);
-  return spec;
+  return form;
 }
 
 bool IsIntegerConversion(char c) { return c == 'd' || c == 'D'; }
 
 // Sign, padding and the literal text around the field.
-std::string Assemble(const FormatSpec& spec, bool negative, const std::string& body,
+std::string Assemble(const FormatSpec& form, bool negative, const std::string& body,
                      bool zeroPadAllowed) {
   std::string sign;
   if (negative) sign = "-";
-  else if (spec.plus) sign = "+";
-  else if (spec.space) sign = " ";
+  else if (form.plus) sign = "+";
+  else if (form.space) sign = " ";
   std::string field;
   const std::size_t len = sign.size() + body.size();
-  const std::size_t width = static_cast<std::size_t>(spec.width);
+  const std::size_t width = static_cast<std::size_t>(form.width);
   if (len >= width) {
     field = sign + body;
-  } else if (spec.left) {
+  } else if (form.left) {
     field = sign + body + std::string(width - len, ' ');
-  } else if (spec.zero && zeroPadAllowed) {
+  } else if (form.zero && zeroPadAllowed) {
     field = sign + std::string(width - len, '0') + body;
   } else {
     field = std::string(width - len, ' ') + sign + body;
   }
-  return spec.prefix + field + spec.suffix;
+  return form.prefix + field + form.suffix;
 }
 
-std::string FormatIntegerField(const FormatSpec& spec, long long value) {
+std::string FormatIntegerField(const FormatSpec& form, long long value) {
   const bool negative = value < 0;
   const unsigned long long magnitude =
       negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
   char buf[32];
   const auto r = std::to_chars(buf, buf + sizeof buf, magnitude);
   std::string body(buf, r.ptr);
-  if (spec.precision > 0 && body.size() < static_cast<std::size_t>(spec.precision))
-    body.insert(0, static_cast<std::size_t>(spec.precision) - body.size(), '0');
-  return Assemble(spec, negative, body, spec.precision < 0);
+  if (form.precision > 0 && body.size() < static_cast<std::size_t>(form.precision))
+    body.insert(0, static_cast<std::size_t>(form.precision) - body.size(), '0');
+  return Assemble(form, negative, body, form.precision < 0);
 }
 
-std::string FormatFloatField(const FormatSpec& spec, double value) {
+std::string FormatFloatField(const FormatSpec& form, double value) {
   const char sep = DecimalSeparator();
-  if (std::isnan(value)) return Assemble(spec, false, "NAN", false);
-  if (std::isinf(value)) return Assemble(spec, value < 0, "INF", false);
+  if (std::isnan(value)) return Assemble(form, false, "NAN", false);
+  if (std::isinf(value)) return Assemble(form, value < 0, "INF", false);
 
   const Decimal d = DecimalOf(value, 18);
-  const bool upper = spec.conversion == 'E' || spec.conversion == 'G';
+  const bool upper = form.conversion == 'E' || form.conversion == 'G';
   const char expLetter = upper ? 'E' : 'e';
   std::string body;
   bool zeroResult = false;
-  switch (spec.conversion) {
+  switch (form.conversion) {
     case 'f':
     case 'F': {
-      const int decimals = spec.precision < 0 ? 6 : spec.precision;
+      const int decimals = form.precision < 0 ? 6 : form.precision;
       const std::string m = RoundToDecimals(d, decimals);
       zeroResult = AllZero(m);
       body = FixedText(m, decimals, sep);
@@ -373,7 +373,7 @@ std::string FormatFloatField(const FormatSpec& spec, double value) {
     }
     case 'e':
     case 'E': {
-      const int decimals = spec.precision < 0 ? 6 : spec.precision;
+      const int decimals = form.precision < 0 ? 6 : form.precision;
       const Decimal r = RoundToSignificant(d, decimals + 1);
       zeroResult = AllZero(r.digits);
       body = FixedText(r.digits, decimals, sep) + expLetter + (r.exp < 0 ? "" : "+") +
@@ -381,7 +381,7 @@ std::string FormatFloatField(const FormatSpec& spec, double value) {
       break;
     }
     default: {  // g, G
-      const int significant = spec.precision < 0 ? 6 : (spec.precision == 0 ? 1 : spec.precision);
+      const int significant = form.precision < 0 ? 6 : (form.precision == 0 ? 1 : form.precision);
       const Decimal r = RoundToSignificant(d, significant);
       zeroResult = AllZero(r.digits);
       if (r.exp >= -4 && r.exp < significant) {
@@ -400,7 +400,7 @@ std::string FormatFloatField(const FormatSpec& spec, double value) {
   // A value that rounds to nothing is written without a minus sign, so a
   // tiny negative coordinate does not come out as "-0.0000".
   const bool negative = std::signbit(value) && !zeroResult;
-  return Assemble(spec, negative, body, true);
+  return Assemble(form, negative, body, true);
 }
 
 // Nearest integer, halves to even; the value must fit a 64-bit integer.
@@ -513,16 +513,16 @@ int TextToInt(std::string_view text) {
 }
 
 std::string FormatNumber(std::string_view format, double value) {
-  const FormatSpec spec = ParseFormat(format);
-  if (IsIntegerConversion(spec.conversion))
-    return FormatIntegerField(spec, RoundHalfEven(value, format));
-  return FormatFloatField(spec, value);
+  const FormatSpec form = ParseFormat(format);
+  if (IsIntegerConversion(form.conversion))
+    return FormatIntegerField(form, RoundHalfEven(value, format));
+  return FormatFloatField(form, value);
 }
 
 std::string FormatInteger(std::string_view format, long long value) {
-  const FormatSpec spec = ParseFormat(format);
-  if (IsIntegerConversion(spec.conversion)) return FormatIntegerField(spec, value);
-  return FormatFloatField(spec, static_cast<double>(value));
+  const FormatSpec form = ParseFormat(format);
+  if (IsIntegerConversion(form.conversion)) return FormatIntegerField(form, value);
+  return FormatFloatField(form, static_cast<double>(value));
 }
 
 }  // namespace tarnak
