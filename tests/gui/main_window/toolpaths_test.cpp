@@ -3,6 +3,8 @@
 // Escape during a strategy; the save dialog's filter and proposed name;
 // the overwrite-or-append question; leaving with toolpaths and saving them.
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QMenuBar>
 #include <QToolButton>
 
@@ -10,6 +12,7 @@
 #include "dialogs/overwrite_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "toolpaths/contour.h"
+#include "toolpaths/presets.h"
 #include "toolpaths/toolpath_model.h"
 #include "window_fixture.h"
 
@@ -200,6 +203,22 @@ class ToolpathsTest : public QObject {
     const QByteArray first = ReadAll(out);
     QVERIFY(first.contains("G"));
     QVERIFY(first.contains("\r\n"));
+
+    // The command line writes the same program for the same parameters.
+    {
+      QStringList args = {"contour", f.Path("squares.dxf"), "--select", "closed", "--post", "Orvano",
+                          "--depth", "3", "-o", f.Path("cli.nc")};
+      for (const auto& [key, value] : PresetFromFields(StrategyDialog::Contour, ContourJob()))
+        args << "--set" << QString::fromStdString(key + "=" + value);
+      QProcess cli;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert("TARNAK_HOME", f.Path(""));
+      cli.setProcessEnvironment(env);
+      cli.start(QString(TARNAK_BINARY_DIR) + "/src/cli/tarnak-cli", args);
+      QVERIFY(cli.waitForFinished(60000));
+      QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+      QCOMPARE(ReadAll(f.Path("cli.nc")), first);
+    }
 
     // The file exists now: append, then overwrite, through the question.
     ClickWhenShown(w->frmOverWrite, w->frmOverWrite->cmdAppend);
