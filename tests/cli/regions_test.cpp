@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -44,7 +45,9 @@ size_t Count(const std::string& text, const std::string& what) {
 }
 
 fs::path TempFile(const std::string& name, const std::string& contents) {
-  const fs::path dir = fs::temp_directory_path() / "tarnak-cli-test";
+  // One folder per test process: ctest runs tests in parallel, and two
+  // processes rewriting the same drawing would read each other's halves.
+  const fs::path dir = fs::temp_directory_path() / ("tarnak-cli-test-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path p = dir / name;
   std::ofstream(p, std::ios::binary) << contents;
