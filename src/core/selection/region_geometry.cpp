@@ -274,4 +274,21 @@ double PickToleranceForView(const DrawingExtentsRec& extents, int widthPx, int h
   return kPickPixels / scale;
 }
 
+double NearestElementDistance(const TTNEntity& e, Point2 p) {
+  if (e.IsLine()) {
+    const double ax = p.X - e.X, ay = p.Y - e.Y;
+    const double bx = e.X2 - e.X, by = e.Y2 - e.Y;
+    const double len2 = bx * bx + by * by;
+    const double dot = ax * bx + ay * by;
+    if (dot > 0.0 && len2 > 0.0 && dot / len2 < 1.0)
+      return std::fabs(ax * by - ay * bx) / std::sqrt(len2);
+    return std::hypot(ax, ay);
+  }
+  const Point2 c{e.X, e.Y};
+  if (AngleOnArcSpan(e, PointAngle(c, p)))
+    return std::fabs(std::hypot(p.X - c.X, p.Y - c.Y) - std::fabs(e.Radius));
+  const Point2 s = ElementStart(e);
+  return std::hypot(p.X - s.X, p.Y - s.Y);
+}
+
 }  // namespace tarnak

@@ -32,6 +32,12 @@ inline constexpr double kPickPixels = 8.0;
 // at 2pi covers angle 0).
 bool AngleOnArcSpan(const TTNEntity& e, double angle);
 
+// Distance from p to an Element by the nearest-Element rules of the
+// all-as-islands command: perpendicular to a line when p projects strictly
+// inside it, else to its start point; radial to an arc when p's angle lies
+// on its span, else to its start point.
+double NearestElementDistance(const TTNEntity& e, Point2 p);
+
 // Squared distance from p to the Element as picking measures it: a line
 // beyond an end and an arc beyond its span measure to the nearer end.
 double PickDistanceSquared(const TTNEntity& e, Point2 p);

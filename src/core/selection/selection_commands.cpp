@@ -72,27 +72,6 @@ class EscPoll {
   int next_ = 0;
 };
 
-// Distance from q to an Element as the all-as-islands command measures it:
-// perpendicular to a line when the foot lies on it, else to the line's start
-// point; radial to an arc when q's angle lies on its span, else to the
-// arc's start point.
-double NearestElementDistance(const TTNEntity& e, Point2 q) {
-  if (e.IsLine()) {
-    const double ax = q.X - e.X, ay = q.Y - e.Y;
-    const double bx = e.X2 - e.X, by = e.Y2 - e.Y;
-    const double len2 = bx * bx + by * by;
-    const double dot = ax * bx + ay * by;
-    if (dot > 0.0 && len2 > 0.0 && dot / len2 < 1.0)
-      return std::fabs(ax * by - ay * bx) / std::sqrt(len2);
-    return std::hypot(ax, ay);
-  }
-  const Point2 c{e.X, e.Y};
-  if (AngleOnArcSpan(e, PointAngle(c, q)))
-    return std::fabs(std::hypot(q.X - c.X, q.Y - c.Y) - std::fabs(e.Radius));
-  const Point2 s = ElementStart(e);
-  return std::hypot(q.X - s.X, q.Y - s.Y);
-}
-
 // Which single-Element arcs and circles are empty: no other Region's first
 // Element ends strictly inside their circle. The end points are sorted by X
 // so that each circle only looks at those within its width.

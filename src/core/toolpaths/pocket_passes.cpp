@@ -70,27 +70,6 @@ bool IsDegenerateLoop(const TTNRegion& loop) {
 
 Box Shrunk(const Box& b, double w) { return Box{b.MinX + w, b.MinY + w, b.MaxY - w, b.MaxX - w}; }
 
-// Distance from p to an Element by the selection's nearest-Element rules: a
-// line measures perpendicularly when p projects strictly inside it, else to
-// its start; an arc radially when p's angle lies on its span, else to its
-// start.
-double NearestElementDistance(const TTNEntity& e, Point2 p) {
-  if (e.IsLine()) {
-    const double ax = p.X - e.X, ay = p.Y - e.Y;
-    const double bx = e.X2 - e.X, by = e.Y2 - e.Y;
-    const double len2 = bx * bx + by * by;
-    const double dot = ax * bx + ay * by;
-    if (dot > 0.0 && len2 > 0.0 && dot / len2 < 1.0)
-      return std::fabs(ax * by - ay * bx) / std::sqrt(len2);
-    return std::hypot(ax, ay);
-  }
-  const Point2 c{e.X, e.Y};
-  if (AngleOnArcSpan(e, PointAngle(c, p)))
-    return std::fabs(std::hypot(p.X - c.X, p.Y - c.Y) - std::fabs(e.Radius));
-  const Point2 s = ElementStart(e);
-  return std::hypot(p.X - s.X, p.Y - s.Y);
-}
-
 // The link line tests of one level, over the outlines of the area the tool
 // centre may cover.
 class LinkTester {
