@@ -1,10 +1,13 @@
 #include "view/vector_display.h"
 
+#include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -14,6 +17,7 @@
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
 #include "shell/numbers.h"
+#include "toolpaths/toolpath_model.h"
 
 namespace tarnak::gui {
 
@@ -64,6 +68,8 @@ MouseButton CoreButton(Qt::MouseButton button) {
 TVectorDisplay3D::TVectorDisplay3D(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
+  // Space + drag pans: the view must hear the Space key.
+  setFocusPolicy(Qt::StrongFocus);
   setCursor(Qt::CrossCursor);
   setMinimumSize(1, 1);
   pendingPlane_ = window_;
@@ -190,6 +196,70 @@ void TVectorDisplay3D::Fit(const Box& box, int marginX, int marginY, double minZ
 void TVectorDisplay3D::SavePrevious() {
   previous_ = window_;
   previousScale_ = scale_;
+  previousTurn_ = projection_.Is3D() ? projection_.Turn() : ViewProjection::kAngle3DTurn;
+  previousTilt_ = projection_.Is3D() ? projection_.Tilt() : ViewProjection::kAngle3DTilt;
+  gestureSaved_ = false;
+}
+
+void TVectorDisplay3D::SaveBeforeGesture() {
+  if (gestureSaved_) return;
+  SavePrevious();
+  gestureSaved_ = true;
+}
+
+void TVectorDisplay3D::CentreSoThat(QPointF uv, QPointF pixel) {
+  if (!(scale_ > 0.0)) return;
+  const double cx = uv.x() - (pixel.x() - width() / 2.0) / scale_;
+  const double cy = uv.y() + (pixel.y() - height() / 2.0) / scale_;
+  const double hw = width() / (2.0 * scale_);
+  const double hh = height() / (2.0 * scale_);
+  const ViewWindow next{cx - hw, cx + hw, cy - hh, cy + hh};
+  if (!Finite(next)) return;
+  window_ = next;
+}
+
+void TVectorDisplay3D::ZoomAbout(QPointF pixel, double factor) {
+  if (!(scale_ > 0.0) || !(factor > 0.0) || !std::isfinite(factor) || fitPending_) return;
+  const double next = scale_ * factor;
+  const double spanX = width() / next;
+  const double spanY = height() / next;
+  if (!(spanX >= kMinWindowSpan && spanY >= kMinWindowSpan) || spanX > kMaxWindowSpan ||
+      spanY > kMaxWindowSpan)
+    return;  // as far as it goes
+  const QPointF uv = PixelToPlane(pixel);
+  SaveBeforeGesture();
+  scale_ = next;
+  CentreSoThat(uv, pixel);
+  UpdatePickTolerance();
+  WindowChanged();
+  DrawGeometry();
+}
+
+void TVectorDisplay3D::PanBy(QPointF pixels) {
+  if (!(scale_ > 0.0) || fitPending_) return;
+  const QPointF centre(width() / 2.0, height() / 2.0);
+  // The plane point now at the centre is to show `pixels` further on.
+  CentreSoThat(PixelToPlane(centre), centre + pixels);
+  WindowChanged();
+  DrawGeometry();
+}
+
+void TVectorDisplay3D::TurnBy(double turn, double tilt) {
+  if (!Is3D() || doc_ == nullptr || !(scale_ > 0.0) || fitPending_) return;
+  const DrawingExtentsRec& e = doc_->DrawingExtents;
+  const double x = (e.MinX + e.MaxX) / 2.0;
+  const double y = (e.MinY + e.MaxY) / 2.0;
+  double z = 0.0;
+  if (doc_->StlMode) {
+    z = (e.MinZ + e.MaxZ) / 2.0;
+  } else if (scene_.Valid) {
+    z = (scene_.MinZ + scene_.MaxZ) / 2.0;
+  }
+  const QPointF pixel = DrawingToScreen(x, y, z);
+  projection_.Set3D(projection_.Turn() + turn, projection_.Tilt() + tilt);
+  CentreSoThat(projection_.Project(x, y, z), pixel);
+  WindowChanged();
+  DrawGeometry();
 }
 
 void TVectorDisplay3D::ZoomBy(double f) {
@@ -209,8 +279,17 @@ void TVectorDisplay3D::ZoomBy(double f) {
 
 void TVectorDisplay3D::ZoomPrevious() {
   if (previousScale_ <= 0.0) return;  // nothing to go back to
+  gestureSaved_ = false;
   std::swap(window_, previous_);
   std::swap(scale_, previousScale_);
+  if (projection_.Is3D()) {
+    // A turned view goes back to the angles it had, too.
+    const double turn = projection_.Turn();
+    const double tilt = projection_.Tilt();
+    projection_.Set3D(previousTurn_, previousTilt_);
+    previousTurn_ = turn;
+    previousTilt_ = tilt;
+  }
   if (scale_ > 0.0) fitPending_ = false;
   UpdatePickTolerance();
   WindowChanged();
@@ -370,6 +449,7 @@ void TVectorDisplay3D::RenderFrame() {
     case 3:
       if (doc_->Options.View.DrawBoundaries) DrawRegions(p, false);
       DrawToolpaths(p);
+      DrawDrillMarks(p);
       break;
     default:
       DrawRegions(p, false);
@@ -412,6 +492,40 @@ void TVectorDisplay3D::DrawToolpaths(QPainter& p) {
     p.drawPath(g.Path);
   }
   p.resetTransform();
+}
+
+void TVectorDisplay3D::DrawDrillMarks(QPainter& p) {
+  // A drilled hole is a single point of the path; without a mark it would
+  // show only as the end of its rapid moves. A circle with a cross at the
+  // hole's bottom, the same size on the screen at every zoom, in the
+  // toolpath's colour.
+  constexpr double kRadius = 5.0;
+  constexpr double kArm = 8.0;
+  std::map<Colour, QPainterPath> marks;
+  const QRectF visible = QRectF(rect()).adjusted(-kArm, -kArm, kArm, kArm);
+  for (std::size_t i = 1; i < doc_->Toolpaths.size(); ++i) {
+    const TTNOutRegion& t = doc_->Toolpaths[i];
+    if (t.Elements.empty() || (t.LinkKind != kLinkDrillLinear && t.LinkKind != kLinkDrillCanned))
+      continue;
+    if (!IsFiniteElement(t.Elements.front())) continue;
+    const Point2 hole = ElementStart(t.Elements.front());
+    const QPointF at = DrawingToScreen(hole.X, hole.Y, HeightOfDepth(t.Depth));
+    if (!visible.contains(at)) continue;
+    // A drilling record carries no colour of its own (0); its mark then
+    // takes the rough toolpath colour, drilling being done with the rough
+    // tool, so that it does not pass for an unselected outline.
+    const Colour own = static_cast<Colour>(t.Colour) & kColourMax;
+    QPainterPath& path = marks[own != 0 ? own : (doc_->Options.View.RTool & kColourMax)];
+    path.addEllipse(at, kRadius, kRadius);
+    path.moveTo(at.x() - kArm, at.y());
+    path.lineTo(at.x() + kArm, at.y());
+    path.moveTo(at.x(), at.y() - kArm);
+    path.lineTo(at.x(), at.y() + kArm);
+  }
+  for (const auto& [colour, path] : marks) {
+    p.setPen(SolidPen(colour));
+    p.drawPath(path);
+  }
 }
 
 void TVectorDisplay3D::DrawMarks(QPainter& p) {
@@ -538,13 +652,35 @@ bool TVectorDisplay3D::WindowModeActive() const {
   return mode == kPickZoomWindow || mode == kPickSelectWindow || mode == kPickDeselectWindow;
 }
 
+void TVectorDisplay3D::ShowNavigationCursor() {
+  if (pressed_ && drag_ != Drag::Pick)
+    setCursor(Qt::ClosedHandCursor);
+  else if (spaceDown_)
+    setCursor(Qt::OpenHandCursor);
+  else
+    setCursor(Qt::CrossCursor);
+}
+
 void TVectorDisplay3D::mousePressEvent(QMouseEvent* event) {
   if (pressed_) return;  // a second button during a drag
   pressed_ = true;
   pressButton_ = event->button();
   pressAt_ = event->position();
   dragAt_ = pressAt_;
+  lastAt_ = pressAt_;
   bandShown_ = false;
+  drag_ = Drag::Pick;
+  if (pressButton_ == Qt::MiddleButton || (pressButton_ == Qt::LeftButton && spaceDown_))
+    drag_ = Drag::Pan;
+  else if (pressButton_ == Qt::LeftButton && Is3D() &&
+           (event->modifiers() & Qt::ShiftModifier) != 0)
+    drag_ = Drag::Turn;
+  if (drag_ != Drag::Pick) {
+    // One drag, one step back for ZoomPrevious.
+    gestureSaved_ = false;
+    ShowNavigationCursor();
+    return;
+  }
   if (doc_ != nullptr && doc_->PickMode == kPickZoomWindow) return;
   emit MouseDown(ScreenToDrawing(pressAt_), pressButton_);
 }
@@ -553,10 +689,18 @@ void TVectorDisplay3D::mouseMoveEvent(QMouseEvent* event) {
   const QPointF at = event->position();
   if (pressed_) {
     dragAt_ = at;
-    if (pressButton_ == Qt::LeftButton && WindowModeActive()) {
+    if (drag_ == Drag::Pan && at != lastAt_) {
+      SaveBeforeGesture();
+      PanBy(at - lastAt_);
+    } else if (drag_ == Drag::Turn && at != lastAt_) {
+      SaveBeforeGesture();
+      const QPointF d = at - lastAt_;
+      TurnBy(d.x() * kTurnPerPixel, -d.y() * kTurnPerPixel);
+    } else if (pressButton_ == Qt::LeftButton && WindowModeActive()) {
       bandShown_ = true;
       update();
     }
+    lastAt_ = at;
   }
   emit MouseMoved(ScreenToDrawing(at));
 }
@@ -564,6 +708,11 @@ void TVectorDisplay3D::mouseMoveEvent(QMouseEvent* event) {
 void TVectorDisplay3D::mouseReleaseEvent(QMouseEvent* event) {
   if (!pressed_ || event->button() != pressButton_) return;
   pressed_ = false;
+  if (drag_ != Drag::Pick) {
+    drag_ = Drag::Pick;
+    ShowNavigationCursor();
+    return;
+  }
   if (bandShown_) {
     bandShown_ = false;
     update();
@@ -581,6 +730,52 @@ void TVectorDisplay3D::mouseReleaseEvent(QMouseEvent* event) {
   }
   emit MouseUp(ScreenToDrawing(at), pressButton_);
   if (window) emit WindowPicked(ScreenRectToDrawing(QRectF(pressAt_, at)));
+}
+
+void TVectorDisplay3D::wheelEvent(QWheelEvent* event) {
+  const QPoint delta = event->angleDelta();
+  const int eighths = delta.y() != 0 ? delta.y() : delta.x();
+  if (eighths == 0) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  // Wheel steps in quick succession are one zoom for ZoomPrevious.
+  const auto now = static_cast<qint64>(event->timestamp());
+  if (lastWheelMs_ < 0 || now - lastWheelMs_ > 500 || now < lastWheelMs_) gestureSaved_ = false;
+  lastWheelMs_ = now;
+  ZoomAbout(event->position(), std::pow(kWheelStep, eighths / 120.0));
+}
+
+void TVectorDisplay3D::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space) {
+    if (!event->isAutoRepeat()) {
+      spaceDown_ = true;
+      ShowNavigationCursor();
+    }
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TVectorDisplay3D::keyReleaseEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space) {
+    if (!event->isAutoRepeat()) {
+      spaceDown_ = false;
+      ShowNavigationCursor();
+    }
+    event->accept();
+    return;
+  }
+  QWidget::keyReleaseEvent(event);
+}
+
+void TVectorDisplay3D::focusOutEvent(QFocusEvent* event) {
+  // A Space released elsewhere is never heard here.
+  spaceDown_ = false;
+  ShowNavigationCursor();
+  QWidget::focusOutEvent(event);
 }
 
 }  // namespace tarnak::gui

@@ -24,9 +24,14 @@
 // the Regions and toolpaths is compared on every redraw), so forgetting
 // InvalidateGeometry costs nothing but a rebuild at the next redraw.
 //
-// Mouse: MouseDown on every press, MouseUp on every release, and
-// WindowPicked after a left-button drag of at least 2 pixels in both
-// directions (a smaller drag is only a click), all in drawing units;
+// Navigation belongs to the view alone and sends no signal but MouseMoved:
+// the wheel zooms about the pointer, a middle-button drag or a left drag
+// with Space held pans, and in the oblique view a left drag with Shift
+// turns the picture about the drawing's centre.
+//
+// Mouse, other than navigation: MouseDown on every press, MouseUp on every
+// release, and WindowPicked after a left-button drag of at least 2 pixels
+// in both directions (a smaller drag is only a click), all in drawing units;
 // MouseMoved on every move (PositionText formats it for status panel 3).
 // PickMode 1 (zoom window) is handled here: the drag is zoomed to and no
 // signal but MouseMoved is sent. The main window passes the rest on, e.g.
@@ -114,6 +119,23 @@ class TVectorDisplay3D : public QWidget {
   bool ZoomSelected();
   static constexpr int kZoomMargin = 20;
 
+  // ---- mouse navigation ------------------------------------------------------
+  // Zooms by `factor` (above 1: closer) about a widget pixel: the drawing
+  // point under that pixel stays under it. A run of wheel steps counts as
+  // one zoom for ZoomPrevious, as does a whole pan or turn drag.
+  void ZoomAbout(QPointF pixel, double factor);
+  // The zoom of one wheel notch (120 eighths of a degree).
+  static constexpr double kWheelStep = 1.25;
+  // Moves the picture by a pixel offset: what lay under a pixel p now lies
+  // under p + pixels.
+  void PanBy(QPointF pixels);
+  // Oblique view only: turns it by `turn` degrees about the vertical and
+  // tilts it by `tilt` degrees, about the centre of the drawing, which
+  // stays where it is on the screen.
+  void TurnBy(double turn, double tilt);
+  // Degrees of turn (and tilt) per pixel of a Shift + left drag.
+  static constexpr double kTurnPerPixel = 0.5;
+
   // ---- projection -----------------------------------------------------------
   // The top view (angles 0 and 90 degrees) or the oblique one (30 and 45).
   // The window is kept as it is; the caller refits (see N2DView1).
@@ -163,6 +185,10 @@ class TVectorDisplay3D : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   bool Busy() const { return doc_ != nullptr && doc_->Busy; }
@@ -176,6 +202,13 @@ class TVectorDisplay3D : public QWidget {
   QPointF PlaneToPixel(QPointF uv) const;
   QPointF PixelToPlane(QPointF pixel) const;
   bool WindowModeActive() const;
+  // Saves the previous window once per navigation gesture (a drag, or wheel
+  // steps that follow each other closely).
+  void SaveBeforeGesture();
+  // Window of the same scale whose plane point `uv` lies under `pixel`.
+  void CentreSoThat(QPointF uv, QPointF pixel);
+  void ShowNavigationCursor();
+  void DrawDrillMarks(QPainter& p);
 
   // Rebuilds the paths when the document's geometry has changed.
   void EnsureScene();
@@ -192,6 +225,9 @@ class TVectorDisplay3D : public QWidget {
   ViewWindow previous_;
   double scale_ = 0.0;
   double previousScale_ = 0.0;
+  // The oblique view's angles that go with the previous window.
+  double previousTurn_ = ViewProjection::kAngle3DTurn;
+  double previousTilt_ = ViewProjection::kAngle3DTilt;
   // A fit that could not be done yet because the view was too small.
   bool fitPending_ = true;
   ViewWindow pendingPlane_;
@@ -213,6 +249,14 @@ class TVectorDisplay3D : public QWidget {
   QPointF pressAt_;
   QPointF dragAt_;
   bool bandShown_ = false;
+  // What the drag in progress does: a pick (the program's own mouse), or
+  // moving the picture about.
+  enum class Drag { Pick, Pan, Turn };
+  Drag drag_ = Drag::Pick;
+  QPointF lastAt_;      // pan and turn: where the last move ended
+  bool spaceDown_ = false;
+  bool gestureSaved_ = false;
+  qint64 lastWheelMs_ = -1;
 };
 
 }  // namespace tarnak::gui

@@ -59,20 +59,26 @@ double HeightOfDepth(double depth) { return std::isfinite(depth) ? -depth : 0.0;
 
 void ViewProjection::Set2D() {
   is3D_ = false;
+  turn_ = kAngle2DTurn;
+  tilt_ = kAngle2DTilt;
   ct_ = 1.0;
   st_ = 0.0;
   sp_ = 1.0;
   cp_ = 0.0;
 }
 
-void ViewProjection::Set3D() {
+void ViewProjection::Set3D() { Set3D(kAngle3DTurn, kAngle3DTilt); }
+
+void ViewProjection::Set3D(double turn, double tilt) {
   is3D_ = true;
-  const double turn = kAngle3DTurn / kDegreesPerRadian;
-  const double tilt = kAngle3DTilt / kDegreesPerRadian;
-  ct_ = std::cos(turn);
-  st_ = std::sin(turn);
-  sp_ = std::sin(tilt);
-  cp_ = std::cos(tilt);
+  turn_ = std::isfinite(turn) ? std::remainder(turn, 360.0) : kAngle3DTurn;
+  tilt_ = std::isfinite(tilt) ? std::clamp(tilt, kMinTilt, 90.0) : kAngle3DTilt;
+  const double t = turn_ / kDegreesPerRadian;
+  const double p = tilt_ / kDegreesPerRadian;
+  ct_ = std::cos(t);
+  st_ = std::sin(t);
+  sp_ = std::sin(p);
+  cp_ = std::cos(p);
 }
 
 QPointF ViewProjection::Project(double x, double y, double z) const {

@@ -36,7 +36,13 @@ class ViewProjection {
  public:
   void Set2D();
   void Set3D();
+  // The oblique view turned by the user: `turn` degrees about z, `tilt`
+  // degrees from the plane (kept within kMinTilt..90 so that a screen point
+  // still meets the plane z = 0).
+  void Set3D(double turn, double tilt);
   bool Is3D() const { return is3D_; }
+  double Turn() const { return turn_; }
+  double Tilt() const { return tilt_; }
 
   // The view-plane point of a drawing point.
   QPointF Project(double x, double y, double z) const;
@@ -49,9 +55,12 @@ class ViewProjection {
   static constexpr double kAngle2DTilt = 90.0;
   static constexpr double kAngle3DTurn = 30.0;
   static constexpr double kAngle3DTilt = 45.0;
+  static constexpr double kMinTilt = 10.0;
 
  private:
   bool is3D_ = false;
+  double turn_ = kAngle2DTurn;
+  double tilt_ = kAngle2DTilt;
   // cos and sin of the turn about z and of the tilt; exactly (1, 0, 1, 0)
   // in the top view so that heights never leak into it through rounding.
   double ct_ = 1.0, st_ = 0.0, sp_ = 1.0, cp_ = 0.0;
