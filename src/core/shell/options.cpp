@@ -246,6 +246,30 @@ bool HasLineBreak(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+std::string RecentFileKey(std::size_t number) { return "File" + std::to_string(number); }
+
+std::vector<std::string> ReadRecentFiles(ProfileFile& file) {
+  std::vector<std::string> list;
+  for (std::size_t n = 1; n <= kMaxRecentFiles; ++n) {
+    const std::string key = RecentFileKey(n);
+    if (!file.ValueExists(kRecentFilesSection, key)) break;
+    const std::string path = file.ReadString(kRecentFilesSection, key, "");
+    bool known = false;
+    for (const std::string& p : list) known = known || p == path;
+    if (!path.empty() && !known) list.push_back(path);
+  }
+  return list;
+}
+
+void WriteRecentFiles(ProfileFile& file, const std::vector<std::string>& list) {
+  for (std::size_t n = 1; n <= kMaxRecentFiles; ++n) {
+    if (n <= list.size())
+      file.WriteString(kRecentFilesSection, RecentFileKey(n), list[n - 1]);
+    else
+      file.DeleteKey(kRecentFilesSection, RecentFileKey(n));
+  }
+}
+
 }  // namespace
 
 ProgramOptions OptionsFileDefaults() {
@@ -267,11 +291,11 @@ std::vector<std::string> LoadOptions(ProgramOptions& options, const std::filesys
   std::vector<std::string> problems;
   ProfileFile profile(file);
   try {
-    if (!profile.SectionExists(kOptionsSection)) return problems;
     // Read into a copy: a file that turns unreadable half-way leaves the
     // options as they were rather than half loaded.
     ProgramOptions loaded = options;
-    ReadSection(profile, loaded, problems);
+    if (profile.SectionExists(kRecentFilesSection)) loaded.RecentFiles = ReadRecentFiles(profile);
+    if (profile.SectionExists(kOptionsSection)) ReadSection(profile, loaded, problems);
     options = std::move(loaded);
   } catch (const FileError& e) {
     problems.push_back(std::string(e.what()) + "; the options were not loaded.");
@@ -350,6 +374,28 @@ void SaveOptions(ProgramOptions& options, std::string_view postListText,
     f.WriteString(s, "StlOverlap", PercentText(o.Program.StlOverlap));
     f.WriteInteger(s, "Offset", o.Program.Offset);
     f.WriteBool(s, "Air", o.Program.Air);
+    WriteRecentFiles(f, o.RecentFiles);
+    update.Commit();
+  } catch (const std::invalid_argument& e) {
+    throw FileError(file, e.what());
+  }
+}
+
+bool AddRecentFile(std::vector<std::string>& list, const std::string& path) {
+  if (path.empty() || HasLineBreak(path) || TrimBlanks(path).size() != path.size() ||
+      path.size() > ProfileFile::kMaxValueLength)
+    return false;
+  std::erase(list, path);
+  list.insert(list.begin(), path);
+  if (list.size() > kMaxRecentFiles) list.resize(kMaxRecentFiles);
+  return true;
+}
+
+void SaveRecentFiles(const ProgramOptions& options, const std::filesystem::path& file) {
+  ProfileFile f(file);
+  ProfileFile::Update update(f);
+  try {
+    WriteRecentFiles(f, options.RecentFiles);
     update.Commit();
   } catch (const std::invalid_argument& e) {
     throw FileError(file, e.what());

@@ -88,8 +88,11 @@ struct TTNViewOptions {
   Colour Closed = kColourBlue;     // selected boundaries
   Colour Island = kColourRed;      // selected Islands
   Colour Open = kColourGreen;      // selected open Regions
-  Colour RTool = kColourBlue;      // rough toolpaths
-  Colour FTool = kColourBlack;     // finish toolpaths
+  // Toolpaths take colours no outline has, so that with the boundaries
+  // shown a toolpath never passes for a boundary (blue), an island (red)
+  // or an unselected outline (black). Saved colours are kept as they are.
+  Colour RTool = MakeColour(224, 112, 0);  // rough toolpaths: orange
+  Colour FTool = MakeColour(0, 150, 150);  // finish toolpaths: teal
   Colour Back = kColourWhite;      // view background
   bool DrawBoundaries = true;      // show boundaries with the toolpaths
   bool MarkDirs = false;           // mark every Element, not only the first
@@ -127,6 +130,9 @@ struct ProgramOptions {
   TTNEditorColouring Editor;
   TTNArcTolerances RoughTolerances;
   TTNArcTolerances FinishTolerances;
+  // The File menu's list of the files opened last, newest first, at most
+  // kMaxRecentFiles, each path once (see AddRecentFile).
+  std::vector<std::string> RecentFiles;
 
   bool operator==(const ProgramOptions&) const = default;
 };
@@ -139,6 +145,18 @@ ProgramOptions OptionsFileDefaults();
 
 inline constexpr std::string_view kOptionsFileName = "Options.cfg";
 inline constexpr std::string_view kOptionsSection = "Options";
+// The recent files have a section of their own: writing them into
+// "Options" of a file that had no such section would make every other
+// option take its file default, instead of its start value, at the next
+// start. Keys "File1" to "File8", read until the first missing number.
+inline constexpr std::string_view kRecentFilesSection = "RecentFiles";
+inline constexpr std::size_t kMaxRecentFiles = 8;
+
+// Puts `path` first in the list, dropping an earlier entry of the same
+// path and anything beyond kMaxRecentFiles. A path the file cannot hold
+// (empty, with a line break or blanks at its ends, or too long) is not
+// recorded; returns whether the list took it.
+bool AddRecentFile(std::vector<std::string>& list, const std::string& path);
 
 // "Options.cfg" in the given settings folder.
 std::filesystem::path OptionsFilePath(const std::filesystem::path& settingsFolder);
@@ -154,6 +172,8 @@ std::filesystem::path OptionsFilePath(const std::filesystem::path& settingsFolde
 //   option can take: a colour above 0xFFFFFF, a style other than 0..2, an
 //   Offset outside 0..1000, a negative percent or tolerance, a GridSize not
 //   above 0, an empty Post or Font) takes the file default.
+// The recent files are read from their own section whether or not the file
+// has an "Options" section; empty and repeated entries are skipped.
 // Returns one message per problem, naming the file, the line and the key;
 // a file that exists but cannot be read gives one message and leaves
 // `options` as it is. Never throws for a bad file.
@@ -170,9 +190,15 @@ void LoadOptions(ProgramOptions& options, const std::filesystem::path& file, Use
 // separator, Overlap and StlOverlap as percent rounded to the nearest whole
 // number (halves to even). "EndPointTolerence" (0.00005) and
 // "JoinTolerence" (0.001) are written for other tools but never read.
+// The recent files are written too (SaveRecentFiles).
 // Throws FileError naming the file when it cannot be written or a text
 // option holds a line break.
 void SaveOptions(ProgramOptions& options, std::string_view postListText,
                  const std::filesystem::path& file);
+
+// Writes only the recent-file section (after every successful open, so the
+// list survives without the options dialog's save). Entries beyond the list
+// are removed. Throws FileError when the file cannot be written.
+void SaveRecentFiles(const ProgramOptions& options, const std::filesystem::path& file);
 
 }  // namespace tarnak
