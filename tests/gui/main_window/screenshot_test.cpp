@@ -1,7 +1,10 @@
 // Pictures for a reviewer: the main window with a drawing, its selection
-// and its toolpaths (top and oblique view), the options dialog and the
-// contour dialog, the about box and the splash window, saved as PNG files under <build>/screenshots. Nothing is
-// compared: this test fails only when a picture cannot be made or saved.
+// and its toolpaths (contour, pocket, drill; top and oblique view), the
+// options and strategy dialogs, the about box and the splash window, saved
+// as PNG files under <build>/screenshots. The user manual shows some of
+// them: those are saved into <build>/manual/images as well, under the
+// names the manual uses. Nothing is compared: this test fails only when a
+// picture cannot be made or saved.
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
@@ -25,7 +28,14 @@ QString ShotFolder() {
   return folder;
 }
 
-bool Save(QWidget* widget, const QString& name) {
+QString ManualPictureFolder() {
+  const QString folder = QString(TARNAK_BINARY_DIR) + "/manual/images";
+  QDir().mkpath(folder);
+  return folder;
+}
+
+// `manualName`: the picture's name in the manual, when it shows it.
+bool Save(QWidget* widget, const QString& name, const QString& manualName = QString()) {
   widget->show();
   widget->raise();
   QCoreApplication::processEvents();
@@ -34,6 +44,11 @@ bool Save(QWidget* widget, const QString& name) {
   const QString path = ShotFolder() + "/" + name + ".png";
   if (!shot.save(path, "PNG")) return false;
   qInfo("saved %s (%dx%d)", qPrintable(path), shot.width(), shot.height());
+  if (!manualName.isEmpty()) {
+    const QString copy = ManualPictureFolder() + "/" + manualName + ".png";
+    if (!shot.save(copy, "PNG")) return false;
+    qInfo("saved %s", qPrintable(copy));
+  }
   return true;
 }
 
@@ -63,11 +78,11 @@ class ScreenshotTest : public QObject {
 
     f.Open(*w, f.Write("bracket.dxf", Bracket().Text()));
     w->ViewMouseMove({80.0, 50.0});
-    QVERIFY(Save(w.get(), "main_window_drawing"));
+    QVERIFY(Save(w.get(), "main_window_drawing", "open"));
 
     w->mnuAutoAll->trigger();
     w->mnuShowDirs->trigger();
-    QVERIFY(Save(w.get(), "main_window_selected"));
+    QVERIFY(Save(w.get(), "main_window_selected", "select"));
 
     StrategyDialogFields job;
     job.Depth = "3";
@@ -84,20 +99,51 @@ class ScreenshotTest : public QObject {
     job.EntryLength = "3";
     job.ExitLength = "3";
     w->frmContour->setFields(job);
-    QVERIFY(Save(w->frmContour, "contour_dialog"));
+    QVERIFY(Save(w->frmContour, "contour_dialog", "contour_dialog"));
     w->frmContour->hide();
 
     ClickWhenShown(w->frmContour, w->frmContour->cmdContour);
     w->mnuContour->trigger();
     QVERIFY(ToolpathCount(w->doc().Toolpaths) > 0);
-    QVERIFY(Save(w.get(), "main_window_toolpaths"));
+    QVERIFY(Save(w.get(), "main_window_toolpaths", "contour"));
 
     w->N2DView1->trigger();
-    QVERIFY(Save(w.get(), "main_window_toolpaths_3d"));
+    QVERIFY(Save(w.get(), "main_window_toolpaths_3d", "toolpaths_3d"));
     w->N2DView1->trigger();
+
+    // A pocket of every closed outline: the plate cleared around its
+    // islands and holes.
+    w->mnuShowDirs->trigger();
+    w->mnuViewAll->trigger();
+    w->mnuDeselectAll->trigger();
+    w->mnuAutoAllClosed->trigger();
+    StrategyDialogFields pocket = job;
+    pocket.RoughStepXY = "2.5";
+    w->frmPocket->setFields(pocket);
+    QVERIFY(Save(w->frmPocket, "pocket_dialog", "pocket_dialog"));
+    w->frmPocket->hide();
+    ClickWhenShown(w->frmPocket, w->frmPocket->cmdPocket);
+    w->mnuPocket->trigger();
+    QVERIFY(ToolpathCount(w->doc().Toolpaths) > 0);
+    QVERIFY(Save(w.get(), "main_window_pocket", "pocket"));
+
+    // The four holes, drilled: each marked where the drill goes down.
+    w->mnuViewAll->trigger();
+    w->mnuDeselectAll->trigger();
+    w->mnuAutoEmptyCircles->trigger();
+    StrategyDialogFields drill = job;
+    drill.RoughName = "Drill 3mm";
+    drill.RoughDiameter = "3";
+    w->frmDrill->setFields(drill);
+    QVERIFY(Save(w->frmDrill, "drill_dialog", "drill_dialog"));
+    w->frmDrill->hide();
+    ClickWhenShown(w->frmDrill, w->frmDrill->cmdDrill);
+    w->mnuDrill->trigger();
+    QCOMPARE(ToolpathCount(w->doc().Toolpaths), 4);
+    QVERIFY(Save(w.get(), "main_window_drill", "drill"));
 
     w->frmOptions->Fill();
-    QVERIFY(Save(w->frmOptions, "options_dialog"));
+    QVERIFY(Save(w->frmOptions, "options_dialog", "options_dialog"));
     w->frmOptions->hide();
 
     QVERIFY(Save(w->frmAbout1, "about_box"));
