@@ -3,9 +3,11 @@
 #include <iostream>
 
 #include "startup.h"
+#include "translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  tarnak::gui::InstallQtTranslations(app);
   tarnak::gui::StartupFolders folders;
   try {
     folders = tarnak::gui::StartupFolders::ForThisProgram();
