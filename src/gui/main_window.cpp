@@ -67,6 +67,7 @@ TfrmTarnak::TfrmTarnak(const StartupFolders& folders, QWidget* parent)
 
   FormCreate();
   CreateForms();
+  CreateComforts();
 }
 
 TfrmTarnak::~TfrmTarnak() {

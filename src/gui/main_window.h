@@ -13,6 +13,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QUrl>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,7 +26,10 @@
 
 class QAction;
 class QActionGroup;
+class QDragEnterEvent;
+class QDropEvent;
 class QMenu;
+class QMimeData;
 class QToolBar;
 class QToolButton;
 
@@ -92,6 +96,13 @@ class TfrmTarnak : public QMainWindow {
   void OpenDrawing(const QString& path);
   // The NC save command; true when the file was written.
   bool SaveNcProgram();
+  // Opens a file exactly as if the open command's dialog had chosen it, so
+  // that every check of that command applies (dropped files, recent files).
+  // Does nothing while a command runs or the command is disabled.
+  void OpenThroughMenu(const QString& path);
+  // The user manual's first page: "manual/index.html" beside the program,
+  // else the one the build made; empty when there is none.
+  std::filesystem::path ManualIndex() const;
 
   // True while a long command runs.
   bool CommandRunning() const { return running_; }
@@ -113,6 +124,8 @@ class TfrmTarnak : public QMainWindow {
       SaveFileDialog;
   // The overwrite-or-append question; nothing when dismissed.
   std::function<std::optional<ExistingNcFile>(const QString& path)> OverwriteQuestion;
+  // Shows a page in the desktop's browser; false when that failed.
+  std::function<bool(const QUrl& url)> OpenUrl;
 
   // ---- windows and controls, named as the program names them ----
   TStatusBar* sbrBar = nullptr;
@@ -163,6 +176,8 @@ class TfrmTarnak : public QMainWindow {
       *DeSelectSingle1, *DeSelectEmptyCircles1, *Cancel1;
   // Editor context menu
   QAction *Undo1, *Font1, *Search1, *SelectAll2, *Renumber1, *SyntaxColored1;
+  // File menu: the files opened last (mnuRecent1 ...), hidden when unused.
+  std::vector<QAction*> mnuRecentFiles;
 
   // Tool bar buttons; each triggers its menu item.
   QToolButton *ToolButton1, *ToolButton2, *ToolButton3, *ToolButton4, *ToolButton5,
@@ -273,6 +288,8 @@ class TfrmTarnak : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   using Handler = void (TfrmTarnak::*)();
@@ -341,6 +358,17 @@ class TfrmTarnak : public QMainWindow {
   // Without a view that reports its scale: the tolerance of a fitted view.
   void UpdatePickTolerance();
 
+  // ---- comforts: shortcuts, recent files, the title, dropped files ----
+  void CreateComforts();
+  void UpdateRecentFilesMenu();
+  void RecentFileClick(std::size_t index);
+  // After a drawing was read: the title names it and it heads the recent
+  // files; an empty path: nothing is open.
+  void NoteFileOpened(const QString& path);
+  void ShowFileInTitle(const QString& path);
+  // The first file of a drag that the open command takes, or empty.
+  static QString DroppableFile(const QMimeData* mime);
+
   StartupFolders folders_;
   std::filesystem::path helpFile_;
   std::unique_ptr<QtUserInterface> ui_;
@@ -355,6 +383,8 @@ class TfrmTarnak : public QMainWindow {
   bool editorShown_ = false;
   bool popupEnabled_ = false;
   bool postLoaded_ = false;
+  bool openingThroughMenu_ = false;
+  QAction* recentSeparator_ = nullptr;
 };
 
 }  // namespace tarnak::gui

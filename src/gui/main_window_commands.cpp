@@ -93,6 +93,7 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
     case OpenResult::Empty:
       ViewIcons(0);
       DrawGeometry();
+      ShowFileInTitle(QString());
       return;
     case OpenResult::Loaded:
       break;
@@ -117,6 +118,7 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
   if (!mnuViewAll->isChecked()) mnuViewAllClick();
   Set2DMode();
   DrawGeometry();
+  NoteFileOpened(path);
 }
 
 void TfrmTarnak::mnuCloseClick() {
@@ -133,6 +135,7 @@ void TfrmTarnak::mnuCloseClick() {
   mnuViewAllClick();
   DrawGeometry();
   SetItemEnabled(mnuClose, false);
+  ShowFileInTitle(QString());
 }
 
 void TfrmTarnak::mnuExitClick() { close(); }
@@ -428,6 +431,16 @@ void TfrmTarnak::mnuPrototypeClick() { NotInThisVersion(); }
 void TfrmTarnak::mnuHelpContentsClick() {
   std::error_code ec;
   if (!std::filesystem::exists(helpFile_, ec)) {
+    // Without the help file, the user manual in the desktop's browser.
+    const std::filesystem::path manual = ManualIndex();
+    if (!manual.empty()) {
+      const QUrl url = QUrl::fromLocalFile(QString::fromStdString(manual.string()));
+      if (!(OpenUrl ? OpenUrl(url) : QDesktopServices::openUrl(url)))
+        ui_->Message("Help file " + helpFile_.string() + " not found, and the manual " +
+                         manual.string() + " could not be shown in a browser.",
+                     kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
+      return;
+    }
     ui_->Message("Help file " + helpFile_.string() + " not found.", kApplicationTitle,
                  MsgButtons::Ok, MsgIcon::Warning);
     return;
