@@ -1,5 +1,6 @@
 #include "view/vector_display.h"
 
+#include <QEnterEvent>
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -769,6 +770,14 @@ void TVectorDisplay3D::keyReleaseEvent(QKeyEvent* event) {
     return;
   }
   QWidget::keyReleaseEvent(event);
+}
+
+void TVectorDisplay3D::enterEvent(QEnterEvent* event) {
+  // Space is pressed before the drag starts, so the view must have the
+  // keyboard while the mouse is over it (a tool button that kept the focus
+  // would take the Space for a click).
+  if (!hasFocus() && window()->isActiveWindow()) setFocus(Qt::MouseFocusReason);
+  QWidget::enterEvent(event);
 }
 
 void TVectorDisplay3D::focusOutEvent(QFocusEvent* event) {

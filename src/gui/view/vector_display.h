@@ -189,6 +189,7 @@ class TVectorDisplay3D : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
 
  private:
   bool Busy() const { return doc_ != nullptr && doc_->Busy; }
