@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
+
+#include "toolpaths/presets.h"
 
 namespace tarnak {
 namespace {
@@ -120,6 +123,33 @@ TEST(ParamChecks, RefuseWhatTheStrategyWouldMisuseAndNameTheField) {
     EXPECT_EQ(params.RapidHeight, 42);
     EXPECT_EQ(numbering.Start, 7);
   }
+}
+
+// The presets a first start copies into the settings folder can each be
+// used as they are by the strategies they are meant for.
+TEST(ParamChecks, ShippedPresetsAreUsableAsTheyStand) {
+  const std::filesystem::path file =
+      std::filesystem::path(TARNAK_SOURCE_DIR) / "data" / std::string(kPresetFileName);
+  const std::vector<std::string> names = PresetNames(file);
+  ASSERT_GE(names.size(), 5u);
+  int drills = 0;
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const bool drill = name.rfind("Drill", 0) == 0;
+    drills += drill ? 1 : 0;
+    for (StrategyDialog dialog : drill ? std::vector{StrategyDialog::Drill}
+                                       : std::vector{StrategyDialog::Pocket, StrategyDialog::Contour}) {
+      StrategyDialogFields f;
+      ASSERT_EQ(LoadPreset(file, name, dialog, f), PresetLoad::Loaded);
+      TTNMachiningParameters params;
+      LineNumbering numbering;
+      const auto problem = FillCheckedParams(dialog, f, params, numbering);
+      EXPECT_FALSE(problem) << problem->Message;
+      EXPECT_GT(params.Rough.SpindleSpeed, 0);
+      EXPECT_GT(params.RapidHeight, 0);
+    }
+  }
+  EXPECT_EQ(drills, 1);
 }
 
 }  // namespace

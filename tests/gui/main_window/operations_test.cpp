@@ -2,6 +2,7 @@
 // window does with toolpaths when another drawing is opened or a run is cut
 // short: the program written is checked through LinuxCNC's interpreter.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QToolButton>
@@ -49,7 +50,7 @@ StrategyDialogFields Tool(const char* number, const char* diameter, const char* 
 
 // Runs a strategy through its menu item and dialog, adding to the
 // toolpaths or not.
-void Run(TfrmTarnak& w, StrategyDialogBase* dialog, QPushButton* action, QAction* item,
+void Run(TfrmTarnak&, StrategyDialogBase* dialog, QPushButton* action, QAction* item,
          const StrategyDialogFields& fields, bool add) {
   dialog->setFields(fields);
   dialog->chkAddToolpaths->setChecked(add);
@@ -69,6 +70,9 @@ class OperationsTest : public QObject {
     w->show();
     f.Open(*w, f.Write("plate.dxf", Plate().Text()));
     QVERIFY(!w->frmPocket->chkAddToolpaths->isChecked());  // replacing, unless asked
+    // The first start gave the dialogs the shipped presets.
+    QVERIFY(w->frmPocket->cmbConfig->findText("EndMill 6mm Wood") >= 0);
+    QVERIFY(w->frmDrill->cmbConfig->findText("Drill 0.8mm") >= 0);
 
     w->mnuAutoAllClosed->trigger();
     Run(*w, w->frmPocket, w->frmPocket->cmdPocket, w->mnuPocket, Tool("1", "6", "2"), false);
