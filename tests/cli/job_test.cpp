@@ -131,7 +131,9 @@ TEST_F(JobCommand, RefusesWhatNoOperationCouldUse) {
     args.insert(args.end(), {"-o", (home_ / "out.ngc").string()});
     const CliRun r = RunCli(args);
     EXPECT_EQ(r.Status, c.status) << r.Err;
-    if (c.message) EXPECT_EQ(r.Err, c.message);
+    if (c.message) {
+      EXPECT_EQ(r.Err, c.message);
+    }
     EXPECT_FALSE(fs::exists(home_ / "out.ngc")) << r.Err;
   }
 }
