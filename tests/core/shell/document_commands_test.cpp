@@ -94,13 +94,21 @@ TEST_F(DocumentCommands, AnotherDrawingTakesNoToolpathsOfTheLastOneAndAFailedOpe
   const TTNRegionArray plateRegions = doc.Regions;
   const double plateMaxX = doc.DrawingExtents.MaxX;
 
-  // A file that cannot be read, and Escape during the read: the plate
-  // stays, drawing, name and toolpaths together.
-  for (const char* bad : {"missing.dxf", "bracket.dxf"}) {
-    SCOPED_TRACE(bad);
-    ui.OnProcessEvents = [&](int) { doc.RequestAbort(); };
-    const OpenResult r = OpenDxfCommand(doc, Path(bad));
+  // A file that cannot be read, and Escape after the read or during the
+  // import: the plate stays, drawing, name and toolpaths together.
+  const struct {
+    const char* file;
+    int escapeAt;  // the chance to process events at which Escape comes
+  } failures[] = {{"missing.dxf", 0}, {"bracket.dxf", 1}, {"bracket.dxf", 2}};
+  for (const auto& bad : failures) {
+    SCOPED_TRACE(std::string(bad.file) + " " + std::to_string(bad.escapeAt));
+    int chance = 0;
+    ui.OnProcessEvents = [&](int) {
+      if (++chance == bad.escapeAt) doc.RequestAbort();
+    };
+    const OpenResult r = OpenDxfCommand(doc, Path(bad.file));
     ui.OnProcessEvents = nullptr;
+    EXPECT_TRUE(bad.escapeAt == 0 || chance >= bad.escapeAt);
     EXPECT_TRUE(r == OpenResult::Failed || r == OpenResult::Cancelled);
     EXPECT_EQ(doc.FileName, "plate");
     EXPECT_EQ(doc.Regions.size(), plateRegions.size());
