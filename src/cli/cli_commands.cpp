@@ -20,7 +20,9 @@
 #include "post/posts_file.h"
 #include "post/save_command.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/param_checks.h"
 #include "toolpaths/presets.h"
+#include "toolpaths/toolpath_batch.h"
 
 namespace tarnak::cli {
 
@@ -32,6 +34,9 @@ constexpr const char* kUsage =
     "       tarnak-cli contour|pocket|drill DRAWING.dxf\n"
     "                  [--select all|closed|open|islands|empty-circles] [--preset NAME]\n"
     "                  [--set KEY=VALUE]... [--depth D] [--dir cw|ccw] [--fix] [--strict]\n"
+    "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n"
+    "       tarnak-cli job DRAWING.dxf --op \"STRATEGY [--select S] [--preset NAME]\n"
+    "                  [--set KEY=VALUE]... [--depth D]\"... [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n";
 
 // Options shared by the commands that import a drawing.
@@ -206,8 +211,88 @@ struct Strategy {
   StrategyDialog Dialog;
   const char* DefaultSelection;
   // Runs the command; true when toolpaths were made.
-  bool (*Command)(Document&);
+  bool (*Command)(Document&, ToolpathsMode);
 };
+
+// The dialog's fields: form defaults, then the preset, then each --set,
+// then --depth. False (with the reason written) when one cannot be used.
+bool LoadFields(const Strategy& strategy, const Args& a, const std::filesystem::path& settings,
+                StrategyDialogFields& fields, std::ostream& err) {
+  try {
+    if (!a.Preset.empty()) {
+      const std::filesystem::path file = settings / kPresetFileName;
+      if (!settings.empty()) EnsureSettingsFile(settings, ShippedDataFolder(ExecutablePath()), kPresetFileName);
+      if (LoadPreset(file, a.Preset, strategy.Dialog, fields) != PresetLoad::Loaded) {
+        err << "tarnak-cli: no preset '" << a.Preset << "' in " << file.string() << '\n';
+        return false;
+      }
+    }
+    for (const std::string& set : a.Sets) ApplyPresetSetting(strategy.Dialog, set, fields);
+  } catch (const std::exception& e) {
+    err << "tarnak-cli: " << e.what() << '\n';
+    return false;
+  }
+  if (a.HasDepth) fields.Depth = a.Depth;
+  return true;
+}
+
+// The options, and the post when an NC file is to be written. The post is
+// loaded before the dialog's fields are applied, as at start-up: the
+// dialog then sets its line numbering.
+bool PrepareSession(Session& s, const Args& a, const std::filesystem::path& settings,
+                    std::ostream& err) {
+  if (!settings.empty()) {
+    const std::filesystem::path optionsFile = OptionsFilePath(settings);
+    std::error_code ec;
+    if (std::filesystem::exists(optionsFile, ec)) LoadOptions(s.doc().Options, optionsFile, s.ui());
+  }
+  if (a.Output.empty()) return true;
+  const std::string post = a.Post.empty() ? s.doc().Options.Program.Post : a.Post;
+  try {
+    std::filesystem::path postsFile;
+    if (!settings.empty()) {
+      EnsurePostsFile(settings, ShippedDataFolder(ExecutablePath()));
+      postsFile = settings / kPostsFileName;
+    }
+    if (postsFile.empty() || !LoadPostDefinition(s.doc().PostDefinition, post, postsFile)) {
+      err << "tarnak-cli: no post '" << post << "' in " << postsFile.string() << '\n';
+      return false;
+    }
+  } catch (const std::exception& e) {
+    err << "tarnak-cli: " << e.what() << '\n';
+    return false;
+  }
+  return true;
+}
+
+// Fills the machining parameters as the dialog's action button does; a
+// field that is not a number or a tool value the strategy cannot cut with
+// is refused with the dialog's message. `what` names the operation.
+bool FillParams(const Strategy& strategy, const StrategyDialogFields& fields, Document& doc,
+                const std::string& what, std::ostream& err) {
+  LineNumbering numbering;
+  if (const auto problem = FillCheckedParams(strategy.Dialog, fields, doc.MachiningParams, numbering)) {
+    err << "tarnak-cli: " << what << problem->Message << '\n';
+    return false;
+  }
+  doc.PostDefinition.Start = numbering.Start;
+  doc.PostDefinition.Increment = numbering.Increment;
+  return true;
+}
+
+// Writes the NC file when -o was given.
+bool Save(Document& doc, const Args& a, std::ostream& err) {
+  if (a.Output.empty()) return true;
+  SaveToolpathsOptions save;
+  save.IfExists = a.Append ? ExistingNcFile::Append : ExistingNcFile::Overwrite;
+  try {
+    SaveToolpathsCommand(doc, a.Output, save);
+  } catch (const std::exception& e) {
+    err << "tarnak-cli: " << e.what() << '\n';
+    return false;
+  }
+  return true;
+}
 
 int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, std::ostream& out,
                 std::ostream& err) {
@@ -217,68 +302,19 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
     return 2;
   }
   const std::filesystem::path settings = SettingsFolderOrEmpty();
-
-  // The dialog's fields: form defaults, then the preset, then each --set.
   StrategyDialogFields fields;
-  try {
-    if (!a.Preset.empty()) {
-      const std::filesystem::path file = settings / kPresetFileName;
-      if (LoadPreset(file, a.Preset, strategy.Dialog, fields) != PresetLoad::Loaded) {
-        err << "tarnak-cli: no preset '" << a.Preset << "' in " << file.string() << '\n';
-        return 2;
-      }
-    }
-    for (const std::string& set : a.Sets) ApplyPresetSetting(strategy.Dialog, set, fields);
-  } catch (const std::exception& e) {
-    err << "tarnak-cli: " << e.what() << '\n';
-    return 2;
-  }
-  if (a.HasDepth) fields.Depth = a.Depth;
+  if (!LoadFields(strategy, a, settings, fields, err)) return 2;
 
   Session s(a, err);
-  if (!settings.empty()) {
-    const std::filesystem::path optionsFile = OptionsFilePath(settings);
-    std::error_code ec;
-    if (std::filesystem::exists(optionsFile, ec)) LoadOptions(s.doc().Options, optionsFile, s.ui());
-  }
-  // The post is loaded before the dialog's fields are applied, as at
-  // start-up: the dialog then sets its line numbering.
-  if (!a.Output.empty()) {
-    const std::string post = a.Post.empty() ? s.doc().Options.Program.Post : a.Post;
-    try {
-      std::filesystem::path postsFile;
-      if (!settings.empty()) {
-        EnsurePostsFile(settings, ShippedDataFolder(ExecutablePath()));
-        postsFile = settings / kPostsFileName;
-      }
-      if (postsFile.empty() || !LoadPostDefinition(s.doc().PostDefinition, post, postsFile)) {
-        err << "tarnak-cli: no post '" << post << "' in " << postsFile.string() << '\n';
-        return 2;
-      }
-    } catch (const std::exception& e) {
-      err << "tarnak-cli: " << e.what() << '\n';
-      return 2;
-    }
-  }
+  if (!PrepareSession(s, a, settings, err)) return 2;
   if (!s.Import()) return 2;
   const std::string importStatus = s.ui().Status();
   RunSelection(s.doc(), a.Select.empty() ? strategy.DefaultSelection : a.Select);
 
-  const LineNumbering numbering = FillMachiningParams(strategy.Dialog, fields, s.doc().MachiningParams);
-  s.doc().PostDefinition.Start = numbering.Start;
-  s.doc().PostDefinition.Increment = numbering.Increment;
-  const bool made = strategy.Command(s.doc());
+  if (!FillParams(strategy, fields, s.doc(), "", err)) return 2;
+  const bool made = strategy.Command(s.doc(), ToolpathsMode::Replace);
 
-  if (made && !a.Output.empty()) {
-    SaveToolpathsOptions save;
-    save.IfExists = a.Append ? ExistingNcFile::Append : ExistingNcFile::Overwrite;
-    try {
-      SaveToolpathsCommand(s.doc(), a.Output, save);
-    } catch (const std::exception& e) {
-      err << "tarnak-cli: " << e.what() << '\n';
-      return 2;
-    }
-  }
+  if (made && !Save(s.doc(), a, err)) return 2;
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';
@@ -288,12 +324,152 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
   return made ? 0 : 1;
 }
 
-const Strategy kContour{StrategyDialog::Contour, "all",
-                        [](Document& d) { return ContourCommand(d) == ContourResult::Made; }};
-const Strategy kPocket{StrategyDialog::Pocket, "closed",
-                       [](Document& d) { return PocketCommand(d) == PocketResult::Made; }};
-const Strategy kDrill{StrategyDialog::Drill, "empty-circles",
-                      [](Document& d) { return DrillCommand(d) == DrillResult::Made; }};
+const Strategy kContour{StrategyDialog::Contour, "all", [](Document& d, ToolpathsMode m) {
+                          return ContourCommand(d, m) == ContourResult::Made;
+                        }};
+const Strategy kPocket{StrategyDialog::Pocket, "closed", [](Document& d, ToolpathsMode m) {
+                         return PocketCommand(d, m) == PocketResult::Made;
+                       }};
+const Strategy kDrill{StrategyDialog::Drill, "empty-circles", [](Document& d, ToolpathsMode m) {
+                        return DrillCommand(d, m) == DrillResult::Made;
+                      }};
+
+const Strategy* FindStrategy(const std::string& name) {
+  if (name == "contour") return &kContour;
+  if (name == "pocket") return &kPocket;
+  if (name == "drill") return &kDrill;
+  return nullptr;
+}
+
+// The words of one --op, split at blanks; '...' and "..." keep blanks in.
+std::vector<std::string> SplitWords(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  char quote = 0;
+  for (char c : text) {
+    if (quote != 0) {
+      if (c == quote)
+        quote = 0;
+      else
+        word += c;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+      inWord = true;
+    } else if (c == ' ' || c == '\t') {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+struct Operation {
+  const Strategy* Kind = nullptr;
+  Args Options;  // --select, --preset, --set and --depth of this operation
+  std::string Text;
+};
+
+// Several strategies, each with its own selection and tool, into one
+// program: the operations after the first add to the toolpaths, so the NC
+// writer changes tools between them.
+int RunJob(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> rest;
+  std::vector<std::string> opTexts;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--op") {
+      rest.push_back(args[i]);
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      err << "tarnak-cli: --op needs a strategy and its options\n" << kUsage;
+      return 2;
+    }
+    opTexts.push_back(args[++i]);
+  }
+  Args a;
+  std::string problem = ParseArgs(rest, true, a);
+  if (problem.empty() && opTexts.empty()) problem = "job needs at least one --op";
+  if (problem.empty() && (!a.Preset.empty() || !a.Sets.empty() || a.HasDepth || !a.Select.empty()))
+    problem = "--select, --preset, --set and --depth go inside an --op";
+  if (!problem.empty()) {
+    err << "tarnak-cli: " << problem << '\n' << kUsage;
+    return 2;
+  }
+
+  std::vector<Operation> ops;
+  for (const std::string& text : opTexts) {
+    std::vector<std::string> words = SplitWords(text);
+    Operation op;
+    op.Text = text;
+    op.Kind = words.empty() ? nullptr : FindStrategy(words.front());
+    if (op.Kind == nullptr) {
+      err << "tarnak-cli: --op \"" << text << "\" should start with contour, pocket or drill\n"
+          << kUsage;
+      return 2;
+    }
+    words.erase(words.begin());
+    // The direction of closed Regions, repairs and the output belong to
+    // the drawing and the program, not to one operation: a direction
+    // changed between operations would put a cutout on the wrong side.
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      const std::string& w = words[i];
+      const bool takesValue = w == "--select" || w == "--preset" || w == "--set" || w == "--depth";
+      if (takesValue) {
+        ++i;
+        continue;
+      }
+      if (w.size() > 1 && w[0] == '-') {
+        err << "tarnak-cli: --op \"" << text << "\": '" << w
+            << "' is not an option of an operation (it takes --select, --preset, --set and --depth)\n";
+        return 2;
+      }
+    }
+    op.Options.Drawing = a.Drawing;  // words left over are reported as a second drawing
+    if (std::string bad = ParseArgs(words, true, op.Options); !bad.empty()) {
+      err << "tarnak-cli: --op \"" << text << "\": " << bad << '\n';
+      return 2;
+    }
+    ops.push_back(op);
+  }
+
+  const std::filesystem::path settings = SettingsFolderOrEmpty();
+  std::vector<StrategyDialogFields> fields(ops.size());
+  for (std::size_t i = 0; i < ops.size(); ++i)
+    if (!LoadFields(*ops[i].Kind, ops[i].Options, settings, fields[i], err)) return 2;
+
+  Session s(a, err);
+  if (!PrepareSession(s, a, settings, err)) return 2;
+  if (!s.Import()) return 2;
+  const std::string importStatus = s.ui().Status();
+
+  for (std::size_t i = 0; i < ops.size(); ++i) {
+    const Operation& op = ops[i];
+    const std::string what = "--op \"" + op.Text + "\": ";
+    // Each operation picks its own Regions.
+    DeselectAll(s.doc());
+    RunSelection(s.doc(), op.Options.Select.empty() ? op.Kind->DefaultSelection : op.Options.Select);
+    if (!FillParams(*op.Kind, fields[i], s.doc(), what, err)) return 2;
+    const ToolpathsMode mode = i == 0 ? ToolpathsMode::Replace : ToolpathsMode::Append;
+    if (!op.Kind->Command(s.doc(), mode)) {
+      // A program without one of its operations would cut a different part.
+      err << "tarnak-cli: " << what << "made no toolpaths; nothing written\n";
+      return 1;
+    }
+  }
+  if (!Save(s.doc(), a, err)) return 2;
+
+  const std::string status = s.ui().Status();
+  if (a.Json != "-") out << importStatus << '\n';
+  if (!WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
+  out.flush();
+  return StrictExit(a, s.ui(), err);
+}
 
 }  // namespace
 
@@ -309,6 +485,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (command == "contour") return RunStrategy(kContour, args, out, err);
   if (command == "pocket") return RunStrategy(kPocket, args, out, err);
   if (command == "drill") return RunStrategy(kDrill, args, out, err);
+  if (command == "job") return RunJob(args, out, err);
   err << "tarnak-cli: unknown command '" << command << "'\n" << kUsage;
   return 2;
 }

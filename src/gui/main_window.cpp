@@ -30,6 +30,7 @@
 #include "status_bar.h"
 #include "toolbar_icons.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/presets.h"
 #include "toolpaths/toolpath_model.h"
 #include "view/vector_display.h"
 
@@ -123,6 +124,8 @@ void TfrmTarnak::FormCreate() {
   if (!folders_.Settings.empty()) {
     try {
       EnsurePostsFile(folders_.Settings, folders_.Data);
+      // Starting presets for the strategy dialogs, made before them.
+      EnsureSettingsFile(folders_.Settings, folders_.Data, kPresetFileName);
     } catch (const std::exception& e) {
       ui_->Message(e.what(), kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
     }

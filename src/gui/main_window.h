@@ -330,6 +330,8 @@ class TfrmTarnak : public QMainWindow {
   void SetShowSelected(bool on);
   void SyncViewModeChecks();
   void SetSaveCommands(bool on);
+  // After another file replaced the document: nothing to save or show.
+  void ForgetToolpaths();
   void ActivateEditor(bool on);
 
   bool BeginCommand();

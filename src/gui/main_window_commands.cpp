@@ -80,6 +80,9 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
                  kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
     return;
   }
+  if (running_) return;
+  // The toolpaths of this drawing do not belong to the next one.
+  if (!ConfirmDiscardToolpaths(*doc_, [this] { return SaveNcProgram(); })) return;
   CommandScope scope(*this, true);
   if (!scope) return;
   ActivateEditor(false);
@@ -88,10 +91,12 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
   switch (result) {
     case OpenResult::Cancelled:
     case OpenResult::Failed:
-      // The document is as it was.
+      // The document is as it was, and so is the window.
       return;
     case OpenResult::Empty:
+      ForgetToolpaths();
       ViewIcons(0);
+      if (!mnuViewAll->isChecked()) mnuViewAllClick();
       DrawGeometry();
       ShowFileInTitle(QString());
       return;
@@ -112,6 +117,7 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
     SetItemEnabled(mnuClose, false);
   }
   SetItemEnabled(SaveGeometryDXF1, true);
+  ForgetToolpaths();
   // The new Regions come unselected.
   SetShowSelected(false);
   ToolPathIcons(false);
@@ -142,9 +148,17 @@ void TfrmTarnak::mnuExitClick() { close(); }
 
 void TfrmTarnak::mnuSaveToolpathsClick() { SaveNcProgram(); }
 
+void TfrmTarnak::ForgetToolpaths() {
+  SetSaveCommands(false);
+  SetItemEnabled(mnuViewToolPaths, false);
+  ToolButton15->setEnabled(false);
+}
+
 bool TfrmTarnak::SaveNcProgram() {
   CommandScope scope(*this, false);
   if (!scope) return false;
+  // A run cut short by Escape is saved only when the user says so.
+  if (!ConfirmSaveToolpaths(*doc_)) return false;
   const TTNPostProcessor& post = doc_->PostDefinition;
   const QString filter = QtFileFilter(QString::fromStdString(NcFileFilter(post)));
   const QString proposed = QString::fromStdString(ProposedNcFileName(*doc_));
@@ -400,7 +414,7 @@ void TfrmTarnak::mnuContourClick() {
   if (!ShowStrategyDialog(frmContour)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  ContourCommand(*doc_);
+  ContourCommand(*doc_, frmContour->toolpathsMode());
   // The command reported a missing result itself.
   CheckForToolpaths(false);
 }
@@ -410,7 +424,7 @@ void TfrmTarnak::mnuPocketClick() {
   if (!ShowStrategyDialog(frmPocket)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  if (PocketCommand(*doc_) == PocketResult::NothingSelected) return;
+  if (PocketCommand(*doc_, frmPocket->toolpathsMode()) == PocketResult::NothingSelected) return;
   // The command reported a missing result itself.
   CheckForToolpaths(false);
 }
@@ -419,7 +433,7 @@ void TfrmTarnak::mnuDrillClick() {
   if (!ShowStrategyDialog(frmDrill)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  if (DrillCommand(*doc_) == DrillResult::NothingSelected) return;
+  if (DrillCommand(*doc_, frmDrill->toolpathsMode()) == DrillResult::NothingSelected) return;
   CheckForToolpaths(false);
 }
 

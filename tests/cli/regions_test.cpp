@@ -212,6 +212,7 @@ TEST(ContourCommand, CutsAroundTheOutlineWithTheRequestedTool) {
   const fs::path drawing = TempFile("nested.dxf", NestedSquares());
   const CliRun r = RunCli({"contour", drawing.string(), "--select", "closed", "--set", "RoughDiameter=2",
                            "--set", "Compensation=Right", "--set", "RoughStepZ=1", "--set", "RapidHeight=5",
+                           "--set", "RoughFeed=300", "--set", "RoughPlunge=100",
                            "--depth", "2", "--json", "-"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   // Three squares, two levels each.
@@ -229,10 +230,20 @@ TEST(ContourCommand, CutsAroundTheOutlineWithTheRequestedTool) {
 TEST(ContourCommand, NoToolpathExitsWithOneAndBadSettingsWithTwo) {
   const fs::path drawing = TempFile("nested.dxf", NestedSquares());
   // A tool as wide as the whole drawing, cutting inside every square.
-  const CliRun none = RunCli({"contour", drawing.string(), "--select", "closed", "--set",
-                              "RoughDiameter=100", "--set", "Compensation=Left"});
+  const std::vector<std::string> cutter = {"contour", drawing.string(), "--select", "closed",
+                                           "--set", "RoughStepZ=1", "--set", "RoughFeed=300",
+                                           "--set", "RoughPlunge=100", "--set", "Compensation=Left"};
+  std::vector<std::string> wide = cutter;
+  wide.insert(wide.end(), {"--set", "RoughDiameter=100"});
+  const CliRun none = RunCli(wide);
   EXPECT_EQ(none.Status, 1) << none.Out << none.Err;
   EXPECT_NE(none.Err.find("Toolpaths not Created.  Check Parameters."), std::string::npos) << none.Err;
+  // A tool of no size would run through the islands: refused, naming the field.
+  std::vector<std::string> zero = cutter;
+  zero.insert(zero.end(), {"--set", "RoughDiameter=0"});
+  const CliRun refused = RunCli(zero);
+  EXPECT_EQ(refused.Status, 2);
+  EXPECT_EQ(refused.Err, "tarnak-cli: Rough tool diameter must be greater than 0.\n");
   EXPECT_EQ(RunCli({"contour", drawing.string(), "--set", "Bogus=1"}).Status, 2);
   EXPECT_EQ(RunCli({"contour", drawing.string(), "--set", "Compensation=Sideways"}).Status, 2);
   EXPECT_EQ(RunCli({"contour", drawing.string(), "--preset", "NoSuchPreset"}).Status, 2);
@@ -253,7 +264,8 @@ TEST(DrillCommand, DrillsEmptyCirclesNearestFirst) {
     s += "0\nCIRCLE\n8\n0\n10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n40\n0.25\n";
   s += "0\nENDSEC\n0\nEOF\n";
   const fs::path drawing = TempFile("holes.dxf", s);
-  const CliRun canned = RunCli({"drill", drawing.string(), "--depth", "3", "--json", "-"});
+  const CliRun canned =
+      RunCli({"drill", drawing.string(), "--set", "RoughPlunge=100", "--depth", "3", "--json", "-"});
   ASSERT_EQ(canned.Status, 0) << canned.Err;
   EXPECT_EQ(Count(canned.Out, "\"linkKind\": 6"), 3u) << canned.Out;
   const size_t a = canned.Out.find("\"x\": 0, \"y\": 0");
@@ -262,7 +274,8 @@ TEST(DrillCommand, DrillsEmptyCirclesNearestFirst) {
   ASSERT_NE(c, std::string::npos);
   EXPECT_LT(a, b);
   EXPECT_LT(b, c);
-  const CliRun linear = RunCli({"drill", drawing.string(), "--set", "Linear=True", "--json", "-"});
+  const CliRun linear = RunCli(
+      {"drill", drawing.string(), "--set", "RoughPlunge=100", "--set", "Linear=True", "--json", "-"});
   EXPECT_EQ(Count(linear.Out, "\"linkKind\": 5"), 3u) << linear.Out;
 }
 
@@ -291,7 +304,9 @@ TEST(ContourCommand, WritesTheProgramThroughThePost) {
   const std::vector<std::string> base = {"contour", drawing.string(), "--select", "closed",
                                          "--set", "RoughDiameter=2", "--set", "Compensation=Right",
                                          "--set", "RapidHeight=5", "--set", "StartAt=10",
-                                         "--set", "Increment=10", "-o", nc.string()};
+                                         "--set", "Increment=10", "--set", "RoughStepZ=1",
+                                         "--set", "RoughFeed=300", "--set", "RoughPlunge=100",
+                                         "-o", nc.string()};
   const CliRun first = RunCli(base);
   ASSERT_EQ(first.Status, 0) << first.Err;
   EXPECT_TRUE(fs::exists(home / "Posts.Cfg"));
@@ -333,14 +348,21 @@ TEST(PocketCommand, ClearsInsideTheBoundaryAroundItsIsland) {
   // The outer square (boundary) and the square inside it (island); the
   // innermost square is a boundary again, pocketed inside the island.
   const fs::path drawing = TempFile("nested.dxf", NestedSquares());
-  const CliRun r = RunCli({"pocket", drawing.string(), "--set", "RoughDiameter=1", "--set", "RoughStepXY=0.5",
-                           "--set", "RapidHeight=5", "--depth", "1", "--json", "-"});
+  const std::vector<std::string> tool = {"--set", "RoughDiameter=1", "--set", "RoughStepXY=0.5",
+                                         "--set", "RoughStepZ=1", "--set", "RoughFeed=300",
+                                         "--set", "RoughPlunge=100"};
+  std::vector<std::string> args = {"pocket", drawing.string(), "--set", "RapidHeight=5", "--depth", "1",
+                                   "--json", "-"};
+  args.insert(args.end(), tool.begin(), tool.end());
+  const CliRun r = RunCli(args);
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_GT(Count(r.Out, "\"index\": "), 3u) << r.Out;
   // Every path lies inside the outer square by the tool radius.
   for (const char* outside : {"\"x\": 10.", "\"x\": -10.", "\"y\": 10.", "\"y\": -10."})
     EXPECT_EQ(r.Out.find(outside), std::string::npos) << outside;
-  const CliRun none = RunCli({"pocket", drawing.string(), "--select", "open", "--set", "RoughDiameter=1"});
+  std::vector<std::string> open = {"pocket", drawing.string(), "--select", "open"};
+  open.insert(open.end(), tool.begin(), tool.end());
+  const CliRun none = RunCli(open);
   EXPECT_EQ(none.Status, 1);
 }
 

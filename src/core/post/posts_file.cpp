@@ -42,14 +42,15 @@ fs::path ShippedDataFolder(const fs::path& executablePath) {
   return {};
 }
 
-bool EnsurePostsFile(const fs::path& settingsFolder, const fs::path& dataFolder) {
-  const fs::path target = settingsFolder / kPostsFileName;
+bool EnsureSettingsFile(const fs::path& settingsFolder, const fs::path& dataFolder,
+                        std::string_view fileName) {
+  const fs::path target = settingsFolder / fileName;
   std::error_code ec;
   if (fs::exists(target, ec)) return false;
-  if (!HasPostsFile(dataFolder)) return false;
-  const fs::path source = dataFolder / kPostsFileName;
+  if (dataFolder.empty() || !fs::is_regular_file(dataFolder / fileName, ec)) return false;
+  const fs::path source = dataFolder / fileName;
   const fs::path temporary =
-      settingsFolder / (std::string(kPostsFileName) + ".tmp" + std::to_string(::getpid()));
+      settingsFolder / (std::string(fileName) + ".tmp" + std::to_string(::getpid()));
   if (!fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec)) {
     const std::string reason = ec ? ec.message() : "the copy failed";
     fs::remove(temporary, ec);
@@ -63,6 +64,10 @@ bool EnsurePostsFile(const fs::path& settingsFolder, const fs::path& dataFolder)
     throw FileError(target, "Cannot create '" + target.string() + "': " + reason);
   }
   return true;
+}
+
+bool EnsurePostsFile(const fs::path& settingsFolder, const fs::path& dataFolder) {
+  return EnsureSettingsFile(settingsFolder, dataFolder, kPostsFileName);
 }
 
 }  // namespace tarnak

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 namespace tarnak {
 
@@ -27,5 +28,11 @@ std::filesystem::path ShippedDataFolder(const std::filesystem::path& executableP
 // the system's reason when the copy fails.
 bool EnsurePostsFile(const std::filesystem::path& settingsFolder,
                      const std::filesystem::path& dataFolder);
+
+// The same for any settings file the program ships ("Configurations.cfg"
+// with its starting presets): dataFolder/fileName is copied into the
+// settings folder when that has no such file.
+bool EnsureSettingsFile(const std::filesystem::path& settingsFolder,
+                        const std::filesystem::path& dataFolder, std::string_view fileName);
 
 }  // namespace tarnak

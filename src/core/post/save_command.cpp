@@ -101,6 +101,12 @@ std::vector<std::string> NcCommentLines(const TTNPostProcessor& post,
   return lines;
 }
 
+bool ConfirmSaveToolpaths(Document& doc) {
+  if (!doc.ToolpathsCancelled) return true;
+  return doc.ui().Message(std::string(kIncompleteToolpathsText), "Tarnak", MsgButtons::YesNo,
+                          MsgIcon::Question) == MsgResult::Yes;
+}
+
 void SaveToolpathsCommand(Document& doc, const std::filesystem::path& file,
                           const SaveToolpathsOptions& options) {
   std::error_code ec;

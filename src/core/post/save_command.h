@@ -56,6 +56,15 @@ std::vector<std::string> NcCommentLines(const TTNPostProcessor& post,
                                         std::string_view documentFileName,
                                         std::chrono::system_clock::time_point now);
 
+// Asked before a cancelled, partial set of toolpaths is written.
+inline constexpr std::string_view kIncompleteToolpathsText =
+    "Toolpaths are incomplete (cancelled). Save anyway?";
+
+// True when the toolpaths may be saved: at once for a complete set; for
+// one that Escape cut short (doc.ToolpathsCancelled) only when the user
+// answers Yes to kIncompleteToolpathsText.
+bool ConfirmSaveToolpaths(Document& doc);
+
 enum class ExistingNcFile { Overwrite, Append };
 
 struct SaveToolpathsOptions {

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "import/dxf/dxf_reader.h"
 #include "import/profiles/profile_building.h"
@@ -16,15 +17,61 @@ struct BusyGuard {
   Document& doc;
 };
 
+// What an open replaces, set aside until the new drawing is in and put
+// back should the open not get that far.
+class DrawingStash {
+ public:
+  explicit DrawingStash(Document& d)
+      : doc_(d),
+        regions_(std::move(d.Regions)),
+        extents_(d.DrawingExtents),
+        fileName_(d.FileName),
+        stlMode_(d.StlMode) {
+    doc_.Regions.assign(1, TTNRegion{});
+  }
+  ~DrawingStash() {
+    if (kept_) return;
+    doc_.Regions = std::move(regions_);
+    doc_.DrawingExtents = extents_;
+    doc_.FileName = fileName_;
+    doc_.StlMode = stlMode_;
+  }
+  DrawingStash(const DrawingStash&) = delete;
+  DrawingStash& operator=(const DrawingStash&) = delete;
+
+  // The new drawing stays; the toolpaths of the old one go with it.
+  void Keep() {
+    kept_ = true;
+    ClearToolpaths(doc_.Toolpaths);
+    doc_.Toolpaths3D.clear();
+    doc_.ToolpathsCancelled = false;
+  }
+
+ private:
+  Document& doc_;
+  TTNRegionArray regions_;
+  DrawingExtentsRec extents_;
+  std::string fileName_;
+  bool stlMode_;
+  bool kept_ = false;
+};
+
 }  // namespace
+
+bool ConfirmDiscardToolpaths(Document& doc, const std::function<bool()>& save) {
+  if (ToolpathCount(doc.Toolpaths) == 0 && doc.Toolpaths3D.empty()) return true;
+  const MsgResult answer =
+      doc.ui().Message(kSaveBeforeOpeningText, "Tarnak", MsgButtons::YesNoCancel, MsgIcon::Question);
+  if (answer == MsgResult::Cancel) return false;
+  if (answer == MsgResult::Yes) return save && save();
+  return true;
+}
 
 OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
   doc.PickMode = 0;
   doc.AbortRequested = false;
   BusyGuard busy(doc);
-  doc.StlMode = false;
   const std::string name = ExtractFileNameOnly(path);
-  doc.FileName = name;
   doc.ui().SetStatus("Loading " + name);
 
   std::unique_ptr<DXF_Object> drawing;
@@ -42,7 +89,17 @@ OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
     return OpenResult::Cancelled;
   }
 
+  DrawingStash previous(doc);
+  doc.StlMode = false;
+  doc.FileName = name;
   const std::string status = ImportDxfDrawing(doc, std::move(drawing));
+  if (doc.AbortRequested) {
+    // Escape during the import: what was built so far is not the drawing.
+    doc.AbortRequested = false;
+    doc.ui().SetStatus("Operation Cancelled...");
+    return OpenResult::Cancelled;
+  }
+  previous.Keep();
   if (status == "No Entities Loaded...") return OpenResult::Empty;
   return OpenResult::Loaded;
 }

@@ -34,6 +34,7 @@ void Document::Close() {
   Regions.assign(1, TTNRegion{});
   ClearToolpaths(Toolpaths);
   Toolpaths3D.clear();
+  ToolpathsCancelled = false;
   StlMode = false;
   ComputeExtents();
 }

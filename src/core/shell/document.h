@@ -58,6 +58,10 @@ class Document {
   int ViewMode = 0;
   bool StlMode = false;
   bool Busy = false;
+  // The toolpaths hold a run that Escape cut short (until a run replaces
+  // them, or the document is closed or another file opened): saving asks
+  // first.
+  bool ToolpathsCancelled = false;
 
   // Escape: stop the running loop and forget any pending pick.
   void RequestAbort() {

@@ -567,7 +567,7 @@ bool ContourFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& to
 
 // ---- the command ----------------------------------------------------------------
 
-ContourResult ContourCommand(Document& doc) {
+ContourResult ContourCommand(Document& doc, ToolpathsMode mode) {
   doc.AbortRequested = false;  // an Escape from before belongs to another job
   TTNMachiningParameters& params = doc.MachiningParams;
   if (CompensationOf(params) < kCompCutout) {
@@ -578,15 +578,16 @@ ContourResult ContourCommand(Document& doc) {
   ApplyDialogDepth(doc.Regions, params.Depth);
 
   doc.PickMode = kPickModeContour;
+  ToolpathBatch batch(doc, mode);
   bool allBuilt = ContourRough(doc, doc.Regions, doc.Toolpaths, params, doc.Options,
                                doc.ProfileLibrary, doc.Options.RoughTolerances);
   allBuilt = ContourFinish(doc, doc.Regions, doc.Toolpaths, params, doc.Options,
                            doc.ProfileLibrary, doc.Options.FinishTolerances) &&
              allBuilt;
   const bool cancelled = doc.PickMode == 0;
+  const bool made = batch.Finish(cancelled) > 0;
 
   if (!allBuilt && !cancelled) doc.ui().Message(kTooManyLevels, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  const bool made = ToolpathCount(doc.Toolpaths) > 0;
   if (made) {
     doc.ViewMode = 3;  // show the toolpaths
   } else {

@@ -13,6 +13,7 @@
 #include "shell/options.h"
 #include "toolpaths/machining_groups.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/toolpath_batch.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak {
@@ -96,7 +97,8 @@ enum class ContourResult {
 // Region is then contoured by itself), writes the dialog depth into the
 // selected Regions, runs the rough and finish passes with PickMode 200 and
 // reports through doc.ui(): the toolpath check, "Ready...", and
-// "Operation Cancelled..." after Escape. PickMode is 0 at the end.
-ContourResult ContourCommand(Document& doc);
+// "Operation Cancelled..." after Escape. PickMode is 0 at the end. With
+// ToolpathsMode::Append the new toolpaths follow the ones already made.
+ContourResult ContourCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
 
 }  // namespace tarnak

@@ -143,7 +143,7 @@ int DrillPaths(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& 
   return made;
 }
 
-DrillResult DrillCommand(Document& doc) {
+DrillResult DrillCommand(Document& doc, ToolpathsMode mode) {
   if (!AnyRegionSelected(doc.Regions)) {
     doc.ui().Message(kNothingSelected, kCaption, MsgButtons::Ok, MsgIcon::Warning);
     return DrillResult::NothingSelected;
@@ -151,10 +151,10 @@ DrillResult DrillCommand(Document& doc) {
   doc.AbortRequested = false;  // an Escape from before belongs to another job
   doc.PickMode = kPickModeDrill;
   ApplyDialogDepth(doc.Regions, doc.MachiningParams.Depth);
+  ToolpathBatch batch(doc, mode);
   DrillPaths(doc, doc.Regions, doc.Toolpaths, doc.MachiningParams);
   const bool cancelled = Stopped(doc);
-
-  const bool made = ToolpathCount(doc.Toolpaths) > 0;
+  const bool made = batch.Finish(cancelled) > 0;
   if (made) {
     doc.ViewMode = 3;  // show the toolpaths
   } else {

@@ -11,6 +11,7 @@
 
 #include "geometry/geometry.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/toolpath_batch.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak {
@@ -68,7 +69,8 @@ enum class DrillResult {
 // that are not Islands, runs DrillPaths with PickMode 300 and reports
 // through doc.ui(): the toolpath check, "Ready...", and
 // "Operation Cancelled..." after Escape. PickMode is 0 at the end; the
-// selection is as it was.
-DrillResult DrillCommand(Document& doc);
+// selection is as it was. With ToolpathsMode::Append the holes follow the
+// toolpaths already made.
+DrillResult DrillCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
 
 }  // namespace tarnak

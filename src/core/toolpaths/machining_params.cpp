@@ -7,11 +7,23 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "shell/numbers.h"
+#include "toolpaths/param_checks.h"
+
 namespace tarnak {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// The number in a field, or FieldNumberError naming the field.
+double Number(const std::string& text, ParamField field) {
+  double value = 0.0;
+  if (!TryParseFieldFloat(text, value)) throw FieldNumberError(field, text);
+  return value;
+}
+
+int32_t Integer(const std::string& text, ParamField field) {
+  return RoundToInt32(Number(text, field));
+}
 
 // Cuts a UTF-8 text after `count` characters, never inside one.
 std::string CutToCharacters(const std::string& text, std::size_t count) {
@@ -41,8 +53,8 @@ int PocketFinishItemOf(int item) { return item >= 0 && item <= 2 ? item : 2; }
 void FillLeads(const StrategyDialogFields& fields, TTNMachiningParameters& params) {
   params.EntryKind = LeadKindOf(fields.Entry);
   params.ExitKind = LeadKindOf(fields.Exit);
-  params.EntryLength = params.EntryKind == kLeadNone ? 0.0 : ParseFieldFloat(fields.EntryLength);
-  params.ExitLength = params.ExitKind == kLeadNone ? 0.0 : ParseFieldFloat(fields.ExitLength);
+  params.EntryLength = params.EntryKind == kLeadNone ? 0.0 : Number(fields.EntryLength, ParamField::EntryLength);
+  params.ExitLength = params.ExitKind == kLeadNone ? 0.0 : Number(fields.ExitLength, ParamField::ExitLength);
 }
 
 // The finish block of pocket and contour. With the finish box clear the
@@ -63,13 +75,13 @@ void FillFinish(StrategyDialog dialog, const StrategyDialogFields& fields,
     params.FinishMode = kFinishNone;
     return;
   }
-  finish.Radius = ParseFieldFloat(fields.FinishDiameter) / 2.0;
-  finish.Feed = ParseFieldFloat(fields.FinishFeed);
-  finish.SpindleSpeed = ParseFieldInteger(fields.FinishRPM);
-  finish.ZStep = ParseFieldFloat(fields.FinishStepZ);
+  finish.Radius = Number(fields.FinishDiameter, ParamField::FinishDiameter) / 2.0;
+  finish.Feed = Number(fields.FinishFeed, ParamField::FinishFeed);
+  finish.SpindleSpeed = Integer(fields.FinishRPM, ParamField::FinishRPM);
+  finish.ZStep = Number(fields.FinishStepZ, ParamField::FinishStepZ);
   finish.Name = CutToCharacters(fields.FinishName, kToolNameMaxLength);
   if (dialog == StrategyDialog::Pocket) {
-    finish.XYStep = ParseFieldFloat(fields.FinishStepXY);
+    finish.XYStep = Number(fields.FinishStepXY, ParamField::FinishStepXY);
     params.FinishMode = PocketFinishItemOf(fields.Finish) + 1;
   } else {
     params.FinishMode = kFinishIslands;  // contour: finish pass on
@@ -89,49 +101,17 @@ const char* StrategyDialogName(StrategyDialog dialog) {
   return "unknown";
 }
 
+bool TryParseFieldFloat(std::string_view text, double& value) {
+  double v = 0.0;
+  if (!TryTextToFloatAnySeparator(text, v)) return false;
+  value = v == 0.0 ? 0.0 : v;  // no negative zero from "-0"
+  return true;
+}
+
 double ParseFieldFloat(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-
-  // Gather the number in the form from_chars reads: sign, digits, '.',
-  // digits, exponent.
-  std::string number;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') number += '-';
-    ++i;
-  }
-  std::size_t digits = 0;
-  while (i < text.size() && IsDigit(text[i])) {
-    number += text[i++];
-    ++digits;
-  }
-  if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
-    number += '.';
-    ++i;
-    while (i < text.size() && IsDigit(text[i])) {
-      number += text[i++];
-      ++digits;
-    }
-  }
-  if (digits == 0) return 0.0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    std::size_t j = i + 1;
-    std::string exponent = "e";
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
-    if (j < text.size() && IsDigit(text[j])) {
-      while (j < text.size() && IsDigit(text[j])) exponent += text[j++];
-      number += exponent;
-    }
-  }
-
   double value = 0.0;
-  const char* first = number.data();
-  const char* last = number.data() + number.size();
-  if (*first == '-') ++first;  // from_chars takes no sign of its own here
-  const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
-  if (ec != std::errc() || end != last || !std::isfinite(value)) return 0.0;
-  if (value == 0.0) return 0.0;  // no negative zero from "-0"
-  return number.front() == '-' ? -value : value;
+  if (!TryParseFieldFloat(text, value)) return TextToFloatAnySeparator(text);  // throws
+  return value;
 }
 
 int32_t RoundToInt32(double value) {
@@ -156,16 +136,16 @@ LineNumbering FillMachiningParams(StrategyDialog dialog, const StrategyDialogFie
   TTNToolSettings& rough = params.Rough;
   TTNToolSettings& finish = params.Finish;
 
-  const double depth = ParseFieldFloat(fields.Depth);
+  const double depth = Number(fields.Depth, ParamField::Depth);
   params.Depth = depth;
   params.Depth2 = depth;
-  rough.Radius = ParseFieldFloat(fields.RoughDiameter) / 2.0;
-  params.RapidHeight = ParseFieldFloat(fields.RapidHeight);
-  const double plunge = ParseFieldFloat(fields.RoughPlunge);
+  rough.Radius = Number(fields.RoughDiameter, ParamField::RoughDiameter) / 2.0;
+  params.RapidHeight = Number(fields.RapidHeight, ParamField::RapidHeight);
+  const double plunge = Number(fields.RoughPlunge, ParamField::RoughPlunge);
   rough.PlungeFeed = plunge;
   finish.PlungeFeed = plunge;
-  rough.SpindleSpeed = ParseFieldInteger(fields.RoughRPM);
-  rough.ToolNumber = ParseFieldInteger(fields.RoughTool);
+  rough.SpindleSpeed = Integer(fields.RoughRPM, ParamField::RoughRPM);
+  rough.ToolNumber = Integer(fields.RoughTool, ParamField::RoughTool);
   rough.Name = CutToCharacters(fields.RoughName, kToolNameMaxLength);
   // The coolant combo's state is taken as the dialog shows it, so a setting
   // made in another dialog does not linger; the board dialog has none.
@@ -174,13 +154,13 @@ LineNumbering FillMachiningParams(StrategyDialog dialog, const StrategyDialogFie
   switch (dialog) {
     case StrategyDialog::Pocket:
     case StrategyDialog::Contour: {
-      const double stock = ParseFieldFloat(fields.StockToLeave);
-      if (dialog == StrategyDialog::Pocket) rough.XYStep = ParseFieldFloat(fields.RoughStepXY);
-      rough.ZStep = ParseFieldFloat(fields.RoughStepZ);
+      const double stock = Number(fields.StockToLeave, ParamField::StockToLeave);
+      if (dialog == StrategyDialog::Pocket) rough.XYStep = Number(fields.RoughStepXY, ParamField::RoughStepXY);
+      rough.ZStep = Number(fields.RoughStepZ, ParamField::RoughStepZ);
       rough.StockToLeave = stock;
       finish.StockToLeave = stock;
-      rough.Feed = ParseFieldFloat(fields.RoughFeed);
-      finish.ToolNumber = ParseFieldInteger(fields.FinishTool);
+      rough.Feed = Number(fields.RoughFeed, ParamField::RoughFeed);
+      finish.ToolNumber = Integer(fields.FinishTool, ParamField::FinishTool);
       params.Compensation =
           dialog == StrategyDialog::Pocket ? kCompNone : CompensationOf(fields.Compensation);
       FillLeads(fields, params);
@@ -198,7 +178,7 @@ LineNumbering FillMachiningParams(StrategyDialog dialog, const StrategyDialogFie
       rough.ZStep = rough.Radius;
       rough.StockToLeave = depth;
       finish.StockToLeave = depth;
-      rough.Feed = ParseFieldFloat(fields.RoughFeed);
+      rough.Feed = Number(fields.RoughFeed, ParamField::RoughFeed);
       params.Compensation = kCompCutout;
       params.EntryKind = kLeadNone;
       params.ExitKind = kLeadNone;
@@ -210,11 +190,11 @@ LineNumbering FillMachiningParams(StrategyDialog dialog, const StrategyDialogFie
   }
 
   LineNumbering numbering;
-  numbering.Start = ParseFieldInteger(fields.StartAt);
+  numbering.Start = Integer(fields.StartAt, ParamField::StartAt);
   // 0 would give every block the same number and a negative step runs the
   // numbers backwards; the post definition's own reading also turns a
   // negative step into 1.
-  numbering.Increment = std::max<int32_t>(1, ParseFieldInteger(fields.Increment));
+  numbering.Increment = std::max<int32_t>(1, Integer(fields.Increment, ParamField::Increment));
   return numbering;
 }
 

@@ -165,12 +165,17 @@ struct LineNumbering {
 
 // ---- number reading -----------------------------------------------------------
 
-// Reads a number the way the dialog fields are read: blanks in front are
-// skipped, then the longest prefix that forms a number is taken (sign,
-// digits, one decimal separator, an exponent) and the rest ignored:
-// "1.5abc" is 1.5. Either '.' or ',' is taken as the separator, since the
-// fields accept both keys whatever the current separator. Empty text, text
-// without a leading number, and values beyond the double range give 0.
+// Reads a number the way the dialog fields are read: the whole text, blanks
+// around it ignored, must be one number (sign, digits, one decimal
+// separator, an optional exponent); "1.2.3e5" or "1.5abc" is not taken as
+// the number it starts with. Either '.' or ',' is taken as the separator,
+// since the fields accept both keys whatever the current separator. Empty
+// text (a field being cleared) and a lone "-" are 0; NaN, infinities and
+// values beyond the double range are not numbers. "-0" gives 0.
+// ParseFieldFloat throws ConvertError "'text' is not a valid floating point
+// value" for anything else; TryParseFieldFloat returns false and leaves
+// `value` alone.
+bool TryParseFieldFloat(std::string_view text, double& value);
 double ParseFieldFloat(std::string_view text);
 
 // Rounds to the nearest integer, halves to even; values beyond the 32-bit
@@ -185,9 +190,11 @@ int32_t ParseFieldInteger(std::string_view text);
 // Fills `params` from the fields of the pocket, contour, drill or
 // circuit-board dialog; fields a dialog does not own are left as they are,
 // since one record serves every strategy. Returns the line numbering for
-// the NC output (an increment below 1 becomes 1). Throws
-// std::invalid_argument for the prototype dialog, which fills the record
-// itself.
+// the NC output (an increment below 1 becomes 1). A field text that is not
+// a number throws FieldNumberError (param_checks.h) naming the field; the
+// record may then be partly filled, so callers fill a copy (see
+// FillCheckedParams). Throws std::invalid_argument for the prototype
+// dialog, which fills the record itself.
 LineNumbering FillMachiningParams(StrategyDialog dialog, const StrategyDialogFields& fields,
                                   TTNMachiningParameters& params);
 

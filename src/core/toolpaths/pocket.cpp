@@ -404,23 +404,24 @@ bool CheckPocketSelection(Document& doc) {
   return false;
 }
 
-PocketResult PocketCommand(Document& doc) {
+PocketResult PocketCommand(Document& doc, ToolpathsMode mode) {
   doc.AbortRequested = false;  // an Escape from before belongs to another job
   if (!CheckPocketSelection(doc)) return PocketResult::NothingSelected;
   TTNMachiningParameters& params = doc.MachiningParams;
   ApplyDialogDepth(doc.Regions, params.Depth);
 
   doc.PickMode = kPickModePocket;
+  ToolpathBatch batch(doc, mode);
   bool allBuilt = PocketRough(doc, doc.Regions, doc.Toolpaths, params, doc.Options,
                               doc.ProfileLibrary, doc.Options.RoughTolerances);
   allBuilt = PocketFinish(doc, doc.Regions, doc.Toolpaths, params, doc.Options, doc.ProfileLibrary,
                           doc.Options.FinishTolerances) &&
              allBuilt;
   const bool cancelled = Stopped(doc);
+  const bool made = batch.Finish(cancelled) > 0;
 
   if (!allBuilt && !cancelled)
     doc.ui().Message(kTooManyLevels, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  const bool made = ToolpathCount(doc.Toolpaths) > 0;
   if (made) {
     doc.ViewMode = 3;  // show the toolpaths
   } else {

@@ -30,6 +30,7 @@
 #include "toolpaths/machining_groups.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/offset/offset.h"
+#include "toolpaths/toolpath_batch.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak {
@@ -181,7 +182,8 @@ bool CheckPocketSelection(Document& doc);
 // selected Regions with Owner 0, runs the rough and finish passes with
 // PickMode 100, and reports through doc.ui(): "Toolpaths not Created.
 // Check Parameters." when the list stays empty, "Ready...", and
-// "Operation Cancelled..." after Escape. PickMode is 0 at the end.
-PocketResult PocketCommand(Document& doc);
+// "Operation Cancelled..." after Escape. PickMode is 0 at the end. With
+// ToolpathsMode::Append the new toolpaths follow the ones already made.
+PocketResult PocketCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
 
 }  // namespace tarnak

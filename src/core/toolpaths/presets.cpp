@@ -145,10 +145,19 @@ std::string StrategyDialogFields::* PrototypeYStep(const KeyDef& def) {
   return def.Text == &F::RoughStepXY ? &F::RoughStepY : &F::FinishStepY;
 }
 
+// A number field's value; a text that is not a number is not stored.
+double NumberToStore(const KeyDef& def, const StrategyDialogFields& fields) {
+  const std::string& text = fields.*def.Text;
+  double value = 0.0;
+  if (!TryParseFieldFloat(text, value))
+    throw ConvertError(std::string(def.Key) + ": '" + text + "' is not a valid floating point value");
+  return value;
+}
+
 std::string ValueText(const KeyDef& def, const StrategyDialogFields& fields) {
   switch (def.Type) {
-    case Kind::Number: return FloatToStr(ParseFieldFloat(fields.*def.Text));
-    case Kind::Integer: return std::to_string(ParseFieldInteger(fields.*def.Text));
+    case Kind::Number: return FloatToStr(NumberToStore(def, fields));
+    case Kind::Integer: return std::to_string(RoundToInt32(NumberToStore(def, fields)));
     case Kind::Text: return fields.*def.Text;
     case Kind::ItemIndex: return std::to_string(fields.*def.Choice);
     case Kind::Coolant: return fields.*def.Flag ? "On" : "Off";

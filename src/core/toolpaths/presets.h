@@ -64,7 +64,8 @@ PresetLoad LoadPreset(const std::filesystem::path& file, std::string_view name,
 // the section as needed; false (nothing written) for a "no preset" name.
 // Throws FileError when the file cannot be written and
 // std::invalid_argument for a name or text the file cannot hold (a line
-// break).
+// break); a number field whose text is not a number throws ConvertError
+// naming its key, and nothing is written.
 bool SavePreset(const std::filesystem::path& file, std::string_view name, StrategyDialog dialog,
                 const StrategyDialogFields& fields);
 

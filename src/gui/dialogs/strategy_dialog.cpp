@@ -41,7 +41,9 @@ void Put(QLineEdit* field, const std::string& value) {
 // Tool combo boxes list "0".."9"; a stored number outside is shown as the
 // nearest listed one.
 void PutToolNumber(QComboBox* combo, const std::string& value) {
-  if (combo) combo->setCurrentIndex(std::clamp(ParseFieldInteger(value), 0, kToolNumbers - 1));
+  double number = 0.0;
+  if (!TryParseFieldFloat(value, number)) number = 0.0;
+  if (combo) combo->setCurrentIndex(std::clamp(RoundToInt32(number), 0, kToolNumbers - 1));
 }
 
 int Clamped(int value, int last) { return std::clamp(value, 0, last); }
@@ -311,6 +313,11 @@ void StrategyDialogBase::build() {
   config->addWidget(cmdDeleteConfig);
   layout->addWidget(grpConfig);
 
+  // Several operations, each with its own tool, in one NC program.
+  chkAddToolpaths = new QCheckBox(QStringLiteral("ツールパスに追加"), this);
+  chkAddToolpaths->setObjectName("chkAddToolpaths");
+  layout->addWidget(chkAddToolpaths);
+
   cmdAction = new QPushButton(ActionCaption(kind_), this);
   cmdAction->setObjectName(ActionButtonName(kind_));
   cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
@@ -406,7 +413,49 @@ void StrategyDialogBase::setFields(const StrategyDialogFields& f) {
   updateEnabling();
 }
 
-double StrategyDialogBase::depth() const { return ParseFieldFloat(S(depthField_->text())); }
+double StrategyDialogBase::depth() const {
+  double value = 0.0;
+  return TryParseFieldFloat(S(depthField_->text()), value) ? value : 0.0;
+}
+
+ToolpathsMode StrategyDialogBase::toolpathsMode() const {
+  return chkAddToolpaths->isChecked() ? ToolpathsMode::Append : ToolpathsMode::Replace;
+}
+
+QLineEdit* StrategyDialogBase::fieldControl(ParamField field) const {
+  switch (field) {
+    case ParamField::None: return nullptr;
+    case ParamField::Depth: return depthField_;
+    case ParamField::RapidHeight: return txtRapidHeight;
+    case ParamField::StartAt: return txtStartAt;
+    case ParamField::Increment: return txtIncrement;
+    case ParamField::RoughTool: return nullptr;
+    case ParamField::RoughDiameter: return txtRoughDia;
+    case ParamField::RoughStepXY: return txtRoughXY;
+    case ParamField::RoughStepZ: return txtRoughZ;
+    case ParamField::StockToLeave: return txtStock;
+    case ParamField::RoughRPM: return txtRoughRPM;
+    case ParamField::RoughFeed: return txtRoughFeed;
+    case ParamField::RoughPlunge: return txtRoughPlunge;
+    case ParamField::FinishTool: return nullptr;
+    case ParamField::FinishDiameter: return txtFinishDia;
+    case ParamField::FinishStepXY: return txtFinishXY;
+    case ParamField::FinishStepZ: return txtFinishZ;
+    case ParamField::FinishRPM: return txtFinishRPM;
+    case ParamField::FinishFeed: return txtFinishFeed;
+    case ParamField::EntryLength: return txtLength[0];
+    case ParamField::ExitLength: return txtLength[1];
+  }
+  return nullptr;
+}
+
+void StrategyDialogBase::showProblem(const ParamProblem& problem) {
+  ShowError(doc_.ui(), problem.Message);
+  if (QLineEdit* field = fieldControl(problem.Field)) {
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+  }
+}
 
 // ---- behaviour ------------------------------------------------------------------
 
@@ -448,18 +497,24 @@ void StrategyDialogBase::optLeadClick(int which, int kind) {
 // The pocket's step-over follows the tool: diameter times the overlap of
 // the options, as a proposal the user may still change.
 void StrategyDialogBase::txtRoughDiaChange() {
-  const double diameter = ParseFieldFloat(S(txtRoughDia->text()));
+  // Half typed ("1.", "") or not a number: no proposal yet.
+  double diameter = 0.0;
+  if (!TryParseFieldFloat(S(txtRoughDia->text()), diameter)) return;
   txtRoughXY->setText(Q(FormatNumber("%.4F", diameter * doc_.Options.Program.Overlap)));
 }
 
 void StrategyDialogBase::txtFinishDiaChange() {
-  const double diameter = ParseFieldFloat(S(txtFinishDia->text()));
+  double diameter = 0.0;
+  if (!TryParseFieldFloat(S(txtFinishDia->text()), diameter)) return;
   txtFinishXY->setText(Q(FormatNumber("%.4F", diameter * doc_.Options.Program.Overlap)));
 }
 
 void StrategyDialogBase::cmdActionClick() {
   const StrategyDialogFields f = fields();
-  numbering_ = FillMachiningParams(kind_, f, doc_.MachiningParams);
+  if (const auto problem = FillCheckedParams(kind_, f, doc_.MachiningParams, numbering_)) {
+    showProblem(*problem);
+    return;
+  }
   doc_.PostDefinition.Start = numbering_.Start;
   doc_.PostDefinition.Increment = numbering_.Increment;
   try {
@@ -510,8 +565,17 @@ void StrategyDialogBase::LoadConfig(const QString& name) {
 void StrategyDialogBase::SaveConfig(const QString& name) {
   const std::string preset = S(name.trimmed());
   if (IsNoPresetName(preset)) return;
+  const StrategyDialogFields f = fields();
   try {
-    if (!SavePreset(presetFile_, preset, kind_, fields())) return;
+    // A text that is not a number is shown at its field, and not stored.
+    TTNMachiningParameters scratch = doc_.MachiningParams;
+    FillMachiningParams(kind_, f, scratch);
+  } catch (const FieldNumberError& e) {
+    showProblem({e.Field(), e.what()});
+    return;
+  }
+  try {
+    if (!SavePreset(presetFile_, preset, kind_, f)) return;
   } catch (const std::exception& e) {
     ShowError(doc_.ui(), e.what());
     return;

@@ -15,6 +15,12 @@
 //     the preset "LAST" saved. The caller then applies depth() to the
 //     selected Regions (ApplyDialogDepth) and runs the strategy. On cancel
 //     (button, Escape or close box) nothing is filled and doc.PickMode is 0.
+//   - A field that is not a number, or a tool value the strategy cannot
+//     cut with (CheckStrategyParams), is reported and focused by the
+//     action button; the dialog stays open and nothing is filled or saved.
+//   - The check box "ツールパスに追加" asks for the new toolpaths to be
+//     added to the ones already made (toolpathsMode()); it is not part of
+//     the presets, and starts clear, the replacing behaviour.
 #pragma once
 
 #include <QDialog>
@@ -25,7 +31,9 @@
 #include "dialogs/dialog_widgets.h"
 #include "shell/document.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/param_checks.h"
 #include "toolpaths/presets.h"
+#include "toolpaths/toolpath_batch.h"
 
 class QCheckBox;
 class QComboBox;
@@ -56,6 +64,10 @@ class StrategyDialogBase : public QDialog {
   double depth() const;
   // The line numbering of the last action-button press.
   LineNumbering numbering() const { return numbering_; }
+  // Whether the next run replaces the toolpaths or adds to them.
+  ToolpathsMode toolpathsMode() const;
+  // The control of a number field; null where this dialog has none.
+  QLineEdit* fieldControl(ParamField field) const;
 
   // The preset buttons, by name (the buttons use the preset combo's text).
   // Load sets the controls only; Save reports "Configuration NAME saved"
@@ -108,6 +120,8 @@ class StrategyDialogBase : public QDialog {
   QRadioButton* optCanned = nullptr;
   QRadioButton* optLin = nullptr;
 
+  QCheckBox* chkAddToolpaths = nullptr;  // "ツールパスに追加"
+
   QComboBox* cmbConfig = nullptr;  // preset names, sorted; text "なし" at start
   QPushButton* cmdLoadConfig = nullptr;
   QPushButton* cmdSaveConfig = nullptr;
@@ -130,6 +144,8 @@ class StrategyDialogBase : public QDialog {
   RadioGroup* addLeadGroup(const QString& title, const char* prefix, int which,
                            std::array<QRadioButton*, 4>& buttons);
   void fillPresetList();
+  // Reports the problem and puts the focus on its field.
+  void showProblem(const ParamProblem& problem);
 
   void cmdActionClick();
   void cmdLoadConfigClick();

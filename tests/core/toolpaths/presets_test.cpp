@@ -137,28 +137,33 @@ TEST_F(PresetTest, EachDialogStoresItsOwnKeysOnly) {
                                       "Linear"}));
 }
 
-TEST_F(PresetTest, NumbersAreWrittenInTheirShortestFormAndBadOnesAsZero) {
+TEST_F(PresetTest, NumbersAreWrittenInTheirShortestFormAndBadOnesNotAtAll) {
   StrategyDialogFields f;
   f.RoughStepXY = ".5";
-  f.RoughDiameter = "1.5abc";
-  f.RoughFeed = "fast";
+  f.RoughDiameter = "1,5";
   f.RoughPlunge = "";
   f.StockToLeave = "0.00005";
   f.RoughRPM = "2500.5";  // a number key: kept as it is
   f.RoughTool = "7.6";    // an integer key: rounded
   f.StartAt = "100.5";
-  f.Increment = "abc";
   ASSERT_TRUE(SavePreset(file_, "P", StrategyDialog::Pocket, f));
   const std::string raw = ReadRaw();
-  for (const char* line : {"RoughStepXY=0.5", "RoughDiameter=1.5", "RoughFeed=0", "RoughPlunge=0",
-                           "StockToLeave=5E-5", "RoughRPM=2500.5", "RoughTool=8", "StartAt=100",
-                           "Increment=0"}) {
+  for (const char* line : {"RoughStepXY=0.5", "RoughDiameter=1.5", "RoughPlunge=0",
+                           "StockToLeave=5E-5", "RoughRPM=2500.5", "RoughTool=8", "StartAt=100"}) {
     EXPECT_NE(raw.find(std::string(line) + "\r\n"), std::string::npos) << line;
   }
   StrategyDialogFields loaded;
   LoadPreset(file_, "P", StrategyDialog::Pocket, loaded);
   EXPECT_EQ(loaded.StockToLeave, "5E-5");
   EXPECT_EQ(ParseFieldFloat(loaded.StockToLeave), 0.00005);
+
+  // A text that is not a number leaves the preset as it was.
+  for (auto field : {&StrategyDialogFields::RoughFeed, &StrategyDialogFields::Increment}) {
+    StrategyDialogFields bad = f;
+    bad.*field = "1.2.3e5";
+    EXPECT_THROW(SavePreset(file_, "P", StrategyDialog::Pocket, bad), ConvertError);
+    EXPECT_EQ(ReadRaw(), raw);
+  }
 }
 
 TEST_F(PresetTest, WordsAsWritten) {

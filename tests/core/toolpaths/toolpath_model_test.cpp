@@ -6,7 +6,9 @@
 #include <limits>
 #include <string>
 
+#include "shell/numbers.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/param_checks.h"
 
 namespace tarnak {
 namespace {
@@ -86,24 +88,40 @@ TEST(ToolpathList, ClearKeepsOnlyABlankSlotZero) {
 
 // ---- reading field texts ---------------------------------------------------------
 
-TEST(FieldNumbers, TakesTheLongestNumericPrefix) {
+// A field holds one whole number or is refused: a number it merely starts
+// with ("1.2.3e5" read as 1.2) would be machined as if it were meant.
+TEST(FieldNumbers, TakeOnlyWholeNumbers) {
   struct Case {
     const char* text;
+    bool number;
     double value;
   } cases[] = {
-      {"", 0},          {"abc", 0},        {"1.5abc", 1.5},  {"  2.5", 2.5},
-      {".5", 0.5},      {"5.", 5},         {"-3", -3},       {"+4", 4},
-      {"1.2.3", 1.2},   {".", 0},          {"-", 0},         {"-.", 0},
-      {"5E-5", 5e-5},   {"1e3x", 1000},    {"1e", 1},        {"2e+", 2},
-      {"3e-x", 3},      {"1e999", 0},      {"12 34", 12},    {"0x10", 0},
-      {"007", 7},       {"1,5", 1.5},      {",25", 0.25},    {"inf", 0},
-      {"nan", 0},       {"-0", 0},
+      {"", true, 0},         {"  2.5 ", true, 2.5},  {".5", true, 0.5},     {"5.", true, 5},
+      {"-3", true, -3},      {"+4", true, 4},        {"-", true, 0},        {"-0", true, 0},
+      {"5E-5", true, 5e-5},  {"1,5", true, 1.5},     {",25", true, 0.25},   {"007", true, 7},
+      {"1.2.3e5", false, 0}, {"1.2.35", false, 0},   {"1.5abc", false, 0},  {"abc", false, 0},
+      {"1.2.3", false, 0},   {".", false, 0},        {"-.", false, 0},      {"1e3x", false, 0},
+      {"1e", false, 0},      {"2e+", false, 0},      {"1e999", false, 0},   {"12 34", false, 0},
+      {"0x10", false, 0},    {"inf", false, 0},      {"nan", false, 0},     {"1,2.3", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(ParseFieldFloat(c.text), c.value);
+    double value = -99;
+    EXPECT_EQ(TryParseFieldFloat(c.text, value), c.number);
+    if (c.number) {
+      EXPECT_EQ(value, c.value);
+      EXPECT_FALSE(std::signbit(value) && value == 0.0);
+      EXPECT_EQ(ParseFieldFloat(c.text), c.value);
+    } else {
+      EXPECT_EQ(value, -99);
+      try {
+        ParseFieldFloat(c.text);
+        ADD_FAILURE() << "taken as a number";
+      } catch (const ConvertError& e) {
+        EXPECT_EQ(std::string(e.what()), "'" + std::string(c.text) + "' is not a valid floating point value");
+      }
+    }
   }
-  EXPECT_FALSE(std::signbit(ParseFieldFloat("-0")));
 }
 
 TEST(FieldNumbers, IntegersRoundHalfToEvenAndClamp) {
@@ -115,8 +133,8 @@ TEST(FieldNumbers, IntegersRoundHalfToEvenAndClamp) {
   EXPECT_EQ(ParseFieldInteger("-2.5"), -2);
   EXPECT_EQ(ParseFieldInteger("-3.5"), -4);
   EXPECT_EQ(ParseFieldInteger("-0.4"), 0);
-  EXPECT_EQ(ParseFieldInteger("12000rpm"), 12000);
-  EXPECT_EQ(ParseFieldInteger("x"), 0);
+  EXPECT_THROW(ParseFieldInteger("12000rpm"), ConvertError);
+  EXPECT_THROW(ParseFieldInteger("x"), ConvertError);
   EXPECT_EQ(ParseFieldInteger("9999999999"), std::numeric_limits<int32_t>::max());
   EXPECT_EQ(ParseFieldInteger("-9999999999"), std::numeric_limits<int32_t>::min());
   EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
@@ -336,22 +354,28 @@ TEST(FillMachiningParams, CircuitBoardIsolatesOneLevelAtTheDepth) {
   EXPECT_EQ(p.FinishMode, 2);
 }
 
-TEST(FillMachiningParams, BadTextsGiveZeroAndPrefixesAreRead) {
+TEST(FillMachiningParams, EmptyTextsGiveZeroAndMalformedOnesAreRefused) {
   StrategyDialogFields f = Typical();
   f.Depth = "";
-  f.RoughDiameter = "3abc";
-  f.RoughFeed = "fast";
   f.RoughRPM = "2500.5";
   f.FinishRPM = "2501.5";
   f.RoughTool = "";
   TTNMachiningParameters p;
   FillMachiningParams(StrategyDialog::Pocket, f, p);
   EXPECT_EQ(p.Depth, 0);
-  EXPECT_EQ(p.Rough.Radius, 1.5);
-  EXPECT_EQ(p.Rough.Feed, 0);
   EXPECT_EQ(p.Rough.SpindleSpeed, 2500);
   EXPECT_EQ(p.Finish.SpindleSpeed, 2502);
   EXPECT_EQ(p.Rough.ToolNumber, 0);
+
+  f = Typical();
+  f.RapidHeight = "1.2.3e5";
+  try {
+    FillMachiningParams(StrategyDialog::Pocket, f, p);
+    ADD_FAILURE() << "1.2.3e5 taken as a number";
+  } catch (const FieldNumberError& e) {
+    EXPECT_EQ(e.Field(), ParamField::RapidHeight);
+    EXPECT_EQ(std::string(e.what()), "Rapid height: '1.2.3e5' is not a valid floating point value");
+  }
 }
 
 TEST(FillMachiningParams, LineNumberIncrementBelowOneBecomesOne) {

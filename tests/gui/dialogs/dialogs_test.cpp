@@ -228,8 +228,59 @@ class StrategyDialogsTest : public QObject {
     QVERIFY(!dlg.isVisible());
   }
 
+  // A value the strategy cannot cut with, or a text that is not a number,
+  // keeps the dialog open at its field; nothing is filled or saved.
+  void refusedFieldsKeepTheDialogOpenAtTheField() {
+    TfrmPocket dlg(*doc_, Folder(dir_));
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    FillPocket(dlg);
+    doc_->MachiningParams.RapidHeight = 42;
+    const std::filesystem::path presets = Folder(dir_) / kPresetFileName;
+    const struct {
+      QLineEdit* field;
+      const char* text;
+      const char* message;
+    } cases[] = {
+        {dlg.txtRoughDia, "0", "Rough tool diameter must be greater than 0."},
+        {dlg.txtRoughXY, "7", "Rough step-over must not be greater than the rough tool diameter."},
+        {dlg.txtRoughFeed, "", "Rough feed must be greater than 0."},
+        // The field drops the 'e' as it is typed.
+        {dlg.txtRapidHeight, "1.2.3e5", "Rapid height: '1.2.35' is not a valid floating point value"},
+        {dlg.txtRoughZ, "1,2.35", "Rough Z step: '1,2.35' is not a valid floating point value"},
+    };
+    for (const auto& c : cases) {
+      FillPocket(dlg);
+      TypeInto(c.field, c.text);
+      dlg.txtPocketDepth->setFocus();
+      ui_.Messages.clear();
+      dlg.cmdPocket->click();
+      QVERIFY2(dlg.isVisible(), c.message);
+      QCOMPARE(dlg.result(), int(QDialog::Rejected));
+      QCOMPARE(ui_.Messages.size(), std::size_t(1));
+      QCOMPARE(QString::fromStdString(ui_.Messages[0]), QString(c.message));
+      QTRY_COMPARE(dlg.focusWidget(), static_cast<QWidget*>(c.field));
+      QCOMPARE(doc_->MachiningParams.RapidHeight, 42.0);
+      QVERIFY(!std::filesystem::exists(presets));
+    }
+    // The preset button does not store a text that is not a number either.
+    TypeInto(dlg.txtRoughZ, "1");
+    TypeInto(dlg.txtRapidHeight, "5..");
+    ui_.Messages.clear();
+    dlg.SaveConfig("Mine");
+    QCOMPARE(ui_.Messages.size(), std::size_t(1));
+    QCOMPARE(ui_.Messages[0], std::string("Rapid height: '5..' is not a valid floating point value"));
+    QVERIFY(!std::filesystem::exists(presets));
+    // Put right, the same press goes through.
+    FillPocket(dlg);
+    dlg.cmdPocket->click();
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(doc_->MachiningParams.RapidHeight, 5.0);
+  }
+
   void executeReturnsTrueOnlyThroughTheActionButton() {
     TfrmDrill dlg(*doc_, Folder(dir_));
+    TypeInto(dlg.txtRoughPlunge, "80");
     QTimer::singleShot(0, &dlg, [&dlg] { dlg.cmdDrill->click(); });
     QVERIFY(dlg.Execute());
     QTimer::singleShot(0, &dlg, [&dlg] { dlg.cmdCancel->click(); });
@@ -306,7 +357,12 @@ class StrategyDialogsTest : public QObject {
 
     TypeInto(dlg.txtContourDepth, "3");
     TypeInto(dlg.txtRoughDia, "2");
+    TypeInto(dlg.txtRoughZ, "1");
+    TypeInto(dlg.txtRoughFeed, "300");
+    TypeInto(dlg.txtRoughPlunge, "100");
     TypeInto(dlg.txtFinishDia, "1");
+    TypeInto(dlg.txtFinishZ, "1");
+    TypeInto(dlg.txtFinishFeed, "200");
     TypeInto(dlg.txtStock, "0.1");
     dlg.cmbCoolant->setCurrentIndex(1);
     ClickOption(dlg.optExit[3]);
@@ -350,6 +406,7 @@ class StrategyDialogsTest : public QObject {
     TypeInto(board.txtContourDepth, "0.1");
     TypeInto(board.txtRoughDia, "0.2");
     TypeInto(board.txtRoughFeed, "50");
+    TypeInto(board.txtRoughPlunge, "20");
     p.EntryKind = kLeadArc;
     board.cmdRoute->click();
     QCOMPARE(p.Compensation, kCompCutout);

@@ -145,6 +145,10 @@ class ToolpathsTest : public QObject {
     d.Square(0, 0, 100).Circle(30, 30, 3).Circle(70, 30, 3).Circle(50, 70, 3);
     f.Open(*w, f.Write("plate.dxf", d.Text()));
 
+    StrategyDialogFields drill;
+    drill.RoughPlunge = "100";
+    w->frmDrill->setFields(drill);
+
     // Drill with nothing selected says so after the dialog.
     ClickWhenShown(w->frmDrill, w->frmDrill->cmdDrill);
     w->mnuDrill->trigger();
