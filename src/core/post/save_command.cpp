@@ -114,9 +114,9 @@ void SaveToolpathsCommand(Document& doc, const std::filesystem::path& file,
   if (doc.StlMode) {
     static const TTNOutRegionArray3D kNoPasses;
     WriteNC3D(options.Passes3D != nullptr ? *options.Passes3D : doc.Toolpaths3D, comments,
-              doc.MachiningParams, post, file);
+              doc.MachiningParams, post, file, NcFileWrite::Atomic);
   } else {
-    WriteNC2D(doc.Toolpaths, comments, doc.MachiningParams, post, file);
+    WriteNC2D(doc.Toolpaths, comments, doc.MachiningParams, post, file, NcFileWrite::Atomic);
   }
 }
 
