@@ -848,20 +848,21 @@ int DXF_Reader::ReadLineEntity(bool keep) {
 // An arc or circle of radius 0 has no shape to cut: stored as an Element
 // it would become a line to its angle pair. It is left out, with one note
 // per file saying where the first one was.
-bool DXF_Reader::DegenerateRadius(double radius) {
+bool DXF_Reader::DegenerateRadius(double radius, int line) {
   if (std::fabs(radius) >= kDegenerateRadius) return false;
   if (!zeroRadiusShown_) {
     zeroRadiusShown_ = true;
     const DXF_read_exception note("ARC or CIRCLE of radius 0 left out (and any more like it)",
-                                  lineNo_);
+                                  line);
     ui_.Message(note.what(), kWarningCaption, MsgButtons::Ok, MsgIcon::Warning);
   }
   return true;
 }
 
 int DXF_Reader::ReadCircle(bool keep) {
+  const int line = lineNo_;  // of the entity's name
   if (!ReadRecord(rec_)) Fail("Error reading CIRCLE entity");
-  if (DegenerateRadius(rec_.V40)) return 0;
+  if (DegenerateRadius(rec_.V40, line)) return 0;
   auto e = std::make_unique<Circle_>();
   SetCommon(*e, rec_, true);
   e->P1 = e->Ocs ? e->Ocs->ToWorld(rec_.P[0]) : rec_.P[0];
@@ -872,8 +873,9 @@ int DXF_Reader::ReadCircle(bool keep) {
 }
 
 int DXF_Reader::ReadArc(bool keep) {
+  const int line = lineNo_;  // of the entity's name
   if (!ReadRecord(rec_)) Fail("Error reading ARC entity");
-  if (DegenerateRadius(rec_.V40)) return 0;
+  if (DegenerateRadius(rec_.V40, line)) return 0;
   auto e = std::make_unique<Arc_>();
   SetCommon(*e, rec_, true);
   e->Radius = rec_.V40;

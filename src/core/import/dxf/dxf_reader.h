@@ -110,8 +110,9 @@ class DXF_Reader {
   bool ReadRecord(Record& rec, bool stopAt10 = false);
   int LayerIndex(std::string_view upperName);
   void Fail(const char* message) const;
-  // True (after one warning per file) for a radius too small to cut.
-  bool DegenerateRadius(double radius);
+  // True (after one warning per file, naming `line`) for a radius too
+  // small to cut.
+  bool DegenerateRadius(double radius, int line);
   void Add(int layer, std::unique_ptr<DXF_Entity> entity, bool keep, int& made);
   void SetCommon(DXF_Entity& e, const Record& rec, bool withOcs) const;
 
