@@ -17,6 +17,14 @@ inline std::filesystem::path InputFile(const char* name, const uint8_t* data, si
   if (!std::filesystem::is_directory(folder, ec)) folder = std::filesystem::temp_directory_path();
   folder /= "tarnak-fuzz-" + std::to_string(::getpid());
   std::filesystem::create_directories(folder, ec);
+  // Removed when the fuzzer exits.
+  static const struct Cleanup {
+    std::filesystem::path Folder;
+    ~Cleanup() {
+      std::error_code ignored;
+      std::filesystem::remove_all(Folder, ignored);
+    }
+  } cleanup{folder};
   const std::filesystem::path file = folder / name;
   std::ofstream(file, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -12,6 +12,7 @@
 #include "json_writer.h"
 #include "selection/region_geometry.h"
 #include "selection/selection_commands.h"
+#include "shell/atomic_file.h"
 #include "shell/commands.h"
 #include "shell/document.h"
 #include "shell/numbers.h"
@@ -152,11 +153,10 @@ bool WriteJson(const Args& a, const std::string& json, std::ostream& out, std::o
     out << json;
     return true;
   }
-  std::ofstream f(a.Json, std::ios::binary | std::ios::trunc);
-  f << json;
-  f.close();
-  if (!f) {
-    err << "tarnak-cli: cannot write " << a.Json << '\n';
+  try {
+    AtomicFile::WriteWhole(a.Json, json);
+  } catch (const AtomicFileError& e) {
+    err << "tarnak-cli: " << e.what() << '\n';
     return false;
   }
   return true;
