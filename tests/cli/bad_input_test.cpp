@@ -107,6 +107,9 @@ TEST_F(BadInput, EveryBadDrawingIsNamedAndNothingCrashes) {
       {"no entities section",
        File("header.dxf", "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n0\nENDSEC\n0\nEOF\n"), 2,
        "No Entities", ""},
+      // Padding after the end of a sound drawing is not binary data.
+      {"NUL padding after EOF", File("padded.dxf", Square() + std::string(500, '\0')), 0, "",
+       "1 Regions Created... 0 Open"},
       // A UTF-8 byte-order mark before a sound drawing is skipped.
       {"UTF-8 BOM", File("bom.dxf", "\xEF\xBB\xBF" + Square()), 0, "", "1 Regions Created... 0 Open"},
       // Damage inside an entity: that entity is refused with its line, the

@@ -20,10 +20,13 @@ namespace tarnak {
 
 enum class JobKind { Contour, Pocket, Drill };
 
-// A whole job may cut this many levels and make this many Elements; at
-// about 100 bytes an Element, the bound keeps a job near a gigabyte.
-inline constexpr double kMaxJobLevels = 1e6;
-inline constexpr double kMaxJobElements = 1e7;
+// A whole job may cut this many levels and make this many Elements. A
+// contour of 1,000 Regions in 500 levels each peaks near 900 MB (the
+// toolpath records of the levels cost more than their Elements); the
+// bounds keep a job within a gigabyte or two, some twenty times what a
+// large real job needs.
+inline constexpr double kMaxJobLevels = 5e5;
+inline constexpr double kMaxJobElements = 5e6;
 
 struct JobEstimate {
   double Levels = 0.0;

@@ -185,7 +185,10 @@ const char* NotAsciiDxf(std::string_view head) {
   if (head.substr(0, 18) == "AutoCAD Binary DXF")
     return "the file is a binary DXF; save the drawing as ASCII DXF";
   // Text has no NUL bytes; almost any other kind of file has them early.
-  if (head.find('\0') != std::string_view::npos)
+  // Padding after the end of the drawing (some systems fill the last
+  // block) does not count.
+  const std::size_t end = head.find("\nEOF");
+  if (head.substr(0, end).find('\0') != std::string_view::npos)
     return "the file is not a text file (binary data); open an ASCII DXF drawing";
   return nullptr;
 }
