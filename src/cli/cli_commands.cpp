@@ -211,7 +211,9 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!a.Select.empty()) RunSelection(s.doc(), a.Select);
 
   if (a.Json != "-") out << status << '\n';
-  if (!WriteJson(a, RegionsJson(s.doc(), status, !a.Select.empty()), out, err)) return 2;
+  // The dump of a big job is big too: made only when asked for.
+  if (!a.Json.empty() && !WriteJson(a, RegionsJson(s.doc(), status, !a.Select.empty()), out, err))
+    return 2;
   out.flush();
   return StrictExit(a, s.ui(), err);
 }
@@ -314,7 +316,7 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';
-  if (!WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
+  if (!a.Json.empty() && !WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
   out.flush();
   if (int strict = StrictExit(a, s.ui(), err)) return strict;
   return made ? 0 : 1;
@@ -346,7 +348,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (command == "drill") return RunStrategy(kDrill, args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
-        << ": out of memory; the job is too large for this machine (nothing was written)\n";
+        << ": out of memory: the job is too large for this computer"
+           " (an NC file is written whole or not at all)\n";
     return 2;
   }
   err << "tarnak-cli: unknown command '" << command << "'\n" << kUsage;

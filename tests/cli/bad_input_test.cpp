@@ -9,10 +9,19 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "cli_commands.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNAK_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNAK_TEST_ASAN 1
+#endif
+#endif
 
 namespace tarnak::cli {
 namespace {
@@ -241,6 +250,25 @@ TEST_F(BadInput, AJobTooBigForMemoryIsAMessage) {
     EXPECT_NE(r.Err.find(j.Says), std::string::npos) << r.Err;
     EXPECT_FALSE(fs::exists(nc));
   }
+}
+
+TEST_F(BadInput, RunningOutOfMemoryIsAMessageAndLeavesTheOldProgram) {
+#ifdef TARNAK_TEST_ASAN
+  GTEST_SKIP() << "an address-space limit and AddressSanitizer's shadow memory do not mix";
+#else
+  // A job within the bounds, on a machine with too little memory for it.
+  const fs::path nc = File("old.nc", "old program\r\n");
+  const fs::path err = folder_ / "err.txt";
+  const std::string cmd = "ulimit -v 150000; '" + std::string(TARNAK_CLI_PATH) + "' contour '" +
+                          std::string(TARNAK_CORPUS_DIR) +
+                          "/dxf/dxf2gcode_UAP_212718_R14.dxf' --set RoughStepZ=0.004 -o '" +
+                          nc.string() + "' > /dev/null 2> '" + err.string() + "'";
+  const int status = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << "the program died: " << ReadAll(err);
+  EXPECT_EQ(WEXITSTATUS(status), 2) << ReadAll(err);
+  EXPECT_NE(ReadAll(err).find("ut of memory"), std::string::npos) << ReadAll(err);
+  EXPECT_EQ(ReadAll(nc), "old program\r\n");
+#endif
 }
 
 }  // namespace
