@@ -55,7 +55,7 @@ class AtomicFileTest : public ::testing::Test {
 TEST_F(AtomicFileTest, SettingsSaveKilledAtRandomMomentsLeavesTheOldOrTheNewFile) {
   // A settings file big enough for a save to take a while.
   std::string old = "[LAST]\r\n";
-  for (int i = 0; i < 40000; ++i) old += "Key" + std::to_string(i) + "=value number " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 20000; ++i) old += "Key" + std::to_string(i) + "=value number " + std::to_string(i) + "\r\n";
   const fs::path file = folder_ / "Configurations.cfg";
   const auto save = [&] { ProfileFile(file).WriteString("LAST", "Key7", "changed"); };
 
