@@ -174,8 +174,61 @@ void BM_WriteNC2D_Default(benchmark::State& state) {
   fs::remove(plainFile, ec);
 }
 
+// The same program written atomically (a temporary file beside it, synced
+// to the disk and renamed into place) against written in place, turn about
+// in one run: ratio_atomic_to_in_place is the median of the per-round
+// ratios.
+void BM_WriteNC2D_AtomicVsInPlace(benchmark::State& state) {
+  SetDecimalSeparator('.');
+  const TTNPostProcessor post = DefaultPost();
+  const TTNOutRegionArray toolpaths = SerpentineToolpaths();
+  TTNMachiningParameters params;
+  params.RapidHeight = 5;
+  std::error_code ec;
+  const char* chosen = std::getenv("TARNAK_BENCH_DIR");
+  const fs::path dir = chosen != nullptr && *chosen != '\0' ? fs::path(chosen)
+                       : fs::is_directory("/dev/shm", ec)  ? fs::path("/dev/shm")
+                                                           : fs::temp_directory_path();
+  const fs::path inPlace = dir / ("tarnak_nc_bench_inplace_" + std::to_string(::getpid()) + ".nc");
+  const fs::path atomic = dir / ("tarnak_nc_bench_atomic_" + std::to_string(::getpid()) + ".nc");
+  WriteNC2D(toolpaths, {}, params, post, inPlace, NcFileWrite::InPlace);
+  WriteNC2D(toolpaths, {}, params, post, atomic, NcFileWrite::Atomic);
+
+  std::vector<double> ratios;
+  std::vector<double> atomicTimes;
+  bool atomicFirst = false;  // taking turns at going first
+  const auto timed = [&](const fs::path& file, NcFileWrite how) {
+    const auto t0 = Clock::now();
+    WriteNC2D(toolpaths, {}, params, post, file, how);
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+  };
+  for (auto _ : state) {
+    double plain = 0.0;
+    double safe = 0.0;
+    if (atomicFirst) {
+      safe = timed(atomic, NcFileWrite::Atomic);
+      plain = timed(inPlace, NcFileWrite::InPlace);
+    } else {
+      plain = timed(inPlace, NcFileWrite::InPlace);
+      safe = timed(atomic, NcFileWrite::Atomic);
+    }
+    atomicFirst = !atomicFirst;
+    ratios.push_back(safe / plain);
+    atomicTimes.push_back(safe);
+    state.SetIterationTime(safe);
+  }
+  state.counters["ratio_atomic_to_in_place"] = Median(ratios);
+  state.counters["atomic_ms"] = 1000.0 * Median(atomicTimes);
+  fs::remove(inPlace, ec);
+  fs::remove(atomic, ec);
+}
+
 }  // namespace
 
 BENCHMARK(BM_WriteNC2D_Default)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+BENCHMARK(BM_WriteNC2D_AtomicVsInPlace)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15);
 
 BENCHMARK_MAIN();

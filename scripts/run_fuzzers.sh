@@ -1,24 +1,45 @@
 #!/usr/bin/env bash
 # Runs every built fuzz target for a bounded time, each seeded from the
-# matching folder of the test corpus. Fails on the first finding.
+# matching folder of the test corpus and of fuzz/seeds. Fails when any
+# target finds a problem: a crash, a sanitizer report (they all halt), a
+# leak, an input slower than the per-input timeout or a memory blow-up.
+#
+#   run_fuzzers.sh BUILD CORPUS [SECONDS]
+#
+# Without SECONDS the drawing readers run 60 s each and the settings files
+# 25 s each; with it, every target runs that long.
 set -euo pipefail
 build=$1
 corpus=$2
-seconds=${3:-60}
+seconds=${3:-}
 status=0
+export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 for target in "$build"/fuzz/*_fuzz; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   kind=${name%%_*}
+  time=$seconds
+  if [ -z "$time" ]; then
+    case $kind in
+      dxf) time=60 ;;
+      *) time=25 ;;
+    esac
+  fi
   work=$(mktemp -d)
   if [ -d "$corpus/$kind" ]; then cp "$corpus/$kind"/* "$work"/ 2>/dev/null || true; fi
   if [ -d fuzz/seeds/$kind ]; then cp fuzz/seeds/$kind/* "$work"/ 2>/dev/null || true; fi
-  echo "fuzz: $name for ${seconds}s"
-  if ! "$target" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=20 -print_final_stats=0 \
-      -artifact_prefix="$build/$name-" "$work" >"$build/$name.log" 2>&1; then
-    echo "fuzz: $name found a problem:"; tail -n 60 "$build/$name.log"; status=1
+  echo "fuzz: $name for ${time}s"
+  log="$build/$name.log"
+  if ! "$target" -max_total_time="$time" -rss_limit_mb=4096 -timeout=5 -print_final_stats=0 \
+      -artifact_prefix="$build/$name-" "$work" >"$log" 2>&1; then
+    echo "fuzz: $name found a problem:"; tail -n 60 "$log"; status=1
+  elif grep -qE 'runtime error:|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|SUMMARY: ' "$log"; then
+    # A report that did not stop the run still counts.
+    echo "fuzz: $name reported a problem:"; grep -nE -A20 'runtime error:|ERROR: |SUMMARY: ' "$log" | head -n 60
+    status=1
   else
-    grep -E '^(#[0-9]+ +DONE|Done)' "$build/$name.log" | tail -n 1 || true
+    grep -E '^(#[0-9]+ +DONE|Done)' "$log" | tail -n 1 || true
   fi
   rm -rf "$work"
 done

@@ -1,6 +1,9 @@
 #include "cli_commands.h"
 
+#include <cmath>
 #include <exception>
+#include <new>
+#include <stdexcept>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -9,8 +12,10 @@
 #include "json_writer.h"
 #include "selection/region_geometry.h"
 #include "selection/selection_commands.h"
+#include "shell/atomic_file.h"
 #include "shell/commands.h"
 #include "shell/document.h"
+#include "shell/numbers.h"
 #include "shell/options.h"
 #include "shell/settings_folder.h"
 #include "toolpaths/contour.h"
@@ -114,6 +119,20 @@ std::string ParseArgs(const std::vector<std::string>& a, bool strategy, Args& ou
   return {};
 }
 
+// A number beyond 1e9 in a setting is a typing slip (or an attempt to
+// reach the NC file with a 309-digit word), never a part: refused like any
+// other invalid value. Names are text and may hold anything.
+void CheckMagnitude(const std::string& setting) {
+  const std::size_t eq = setting.find('=');
+  const std::string key = setting.substr(0, eq);
+  if (key.size() >= 4 && key.compare(key.size() - 4, 4, "Name") == 0) return;
+  double v = 0.0;
+  if (!TryTextToFloatAnySeparator(setting.substr(eq + 1), v)) return;
+  if (!std::isfinite(v) || std::fabs(v) > 1e9)
+    throw std::invalid_argument("'" + setting.substr(eq + 1) + "' is out of range for " + key +
+                                ": give a number of at most 1e9");
+}
+
 // Runs the named selection command the way the Select menu does.
 void RunSelection(Document& doc, const std::string& which) {
   // Without a window the pick radius is that of a 1024 x 768 view fitted to
@@ -139,11 +158,10 @@ bool WriteJson(const Args& a, const std::string& json, std::ostream& out, std::o
     out << json;
     return true;
   }
-  std::ofstream f(a.Json, std::ios::binary | std::ios::trunc);
-  f << json;
-  f.close();
-  if (!f) {
-    err << "tarnak-cli: cannot write " << a.Json << '\n';
+  try {
+    AtomicFile::WriteWhole(a.Json, json);
+  } catch (const AtomicFileError& e) {
+    err << "tarnak-cli: " << e.what() << '\n';
     return false;
   }
   return true;
@@ -159,10 +177,17 @@ class Session {
 
   // Imports the drawing as the open command does; false when it could not
   // be read (the reason was already written).
+  // A drawing that gave nothing but problems (no entities section, an
+  // empty or binary file) counts as unreadable.
   bool Import() {
     doc_.Options.Program.Dir = args_.Clockwise;
     doc_.Options.Program.Fix = args_.Fix;
-    return OpenDxfCommand(doc_, args_.Drawing) != OpenResult::Failed;
+    ui_.SetSubject(args_.Drawing);
+    const int problemsBefore = ui_.Problems();
+    const OpenResult result = OpenDxfCommand(doc_, args_.Drawing);
+    ui_.SetSubject({});
+    if (result == OpenResult::Failed) return false;
+    return !(result == OpenResult::Empty && ui_.Problems() > problemsBefore);
   }
 
  private:
@@ -191,7 +216,9 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!a.Select.empty()) RunSelection(s.doc(), a.Select);
 
   if (a.Json != "-") out << status << '\n';
-  if (!WriteJson(a, RegionsJson(s.doc(), status, !a.Select.empty()), out, err)) return 2;
+  // The dump of a big job is big too: made only when asked for.
+  if (!a.Json.empty() && !WriteJson(a, RegionsJson(s.doc(), status, !a.Select.empty()), out, err))
+    return 2;
   out.flush();
   return StrictExit(a, s.ui(), err);
 }
@@ -227,12 +254,19 @@ bool LoadFields(const Strategy& strategy, const Args& a, const std::filesystem::
         return false;
       }
     }
-    for (const std::string& set : a.Sets) ApplyPresetSetting(strategy.Dialog, set, fields);
+    for (const std::string& set : a.Sets) {
+      ApplyPresetSetting(strategy.Dialog, set, fields);
+      CheckMagnitude(set);
+    }
+    // --depth is a setting like any other, checked the same way.
+    if (a.HasDepth) {
+      ApplyPresetSetting(strategy.Dialog, "Depth=" + a.Depth, fields);
+      CheckMagnitude("Depth=" + a.Depth);
+    }
   } catch (const std::exception& e) {
     err << "tarnak-cli: " << e.what() << '\n';
     return false;
   }
-  if (a.HasDepth) fields.Depth = a.Depth;
   return true;
 }
 
@@ -318,7 +352,7 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';
-  if (!WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
+  if (!a.Json.empty() && !WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
   out.flush();
   if (int strict = StrictExit(a, s.ui(), err)) return strict;
   return made ? 0 : 1;
@@ -481,11 +515,20 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   }
   const std::string command = args[0];
   args.erase(args.begin());
-  if (command == "regions") return RunRegions(args, out, err);
-  if (command == "contour") return RunStrategy(kContour, args, out, err);
-  if (command == "pocket") return RunStrategy(kPocket, args, out, err);
-  if (command == "drill") return RunStrategy(kDrill, args, out, err);
-  if (command == "job") return RunJob(args, out, err);
+  // Running out of memory ends the command, not the program with an abort:
+  // the NC file is written atomically, so the old one stays as it was.
+  try {
+    if (command == "regions") return RunRegions(args, out, err);
+    if (command == "contour") return RunStrategy(kContour, args, out, err);
+    if (command == "pocket") return RunStrategy(kPocket, args, out, err);
+    if (command == "drill") return RunStrategy(kDrill, args, out, err);
+    if (command == "job") return RunJob(args, out, err);
+  } catch (const std::bad_alloc&) {
+    err << "tarnak-cli: " << command
+        << ": out of memory: the job is too large for this computer"
+           " (an NC file is written whole or not at all)\n";
+    return 2;
+  }
   err << "tarnak-cli: unknown command '" << command << "'\n" << kUsage;
   return 2;
 }

@@ -6,7 +6,9 @@ namespace tarnak::cli {
 
 MsgResult CliUserInterface::Message(const std::string& text, const std::string& caption,
                                     MsgButtons buttons, MsgIcon icon) {
-  if (icon == MsgIcon::Warning || icon == MsgIcon::Error) ++problems_;
+  const bool problem = icon == MsgIcon::Warning || icon == MsgIcon::Error;
+  if (problem) ++problems_;
+  if (problem && !subject_.empty()) err_ << "tarnak-cli: " << subject_ << ": ";
   // One message per line: the reader's "\r\n" before the line number
   // becomes a blank.
   std::string flat;

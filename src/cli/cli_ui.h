@@ -3,6 +3,8 @@
 #pragma once
 
 #include <ostream>
+#include <string>
+#include <utility>
 
 #include "shell/user_interface.h"
 
@@ -17,6 +19,10 @@ class CliUserInterface : public UserInterface {
   void SetStatus(const std::string& text) override { status_ = text; }
   void SetStatus2(const std::string&) override {}
 
+  // Names the file that warnings and errors are about ("tarnak-cli: FILE: "
+  // before them); empty for none.
+  void SetSubject(std::string file) { subject_ = std::move(file); }
+
   const std::string& Status() const { return status_; }
   // Messages shown with a warning or error icon (reader problems).
   int Problems() const { return problems_; }
@@ -25,6 +31,7 @@ class CliUserInterface : public UserInterface {
   std::ostream& err_;
   MsgResult answer_;
   std::string status_;
+  std::string subject_;
   int problems_ = 0;
 };
 

@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <exception>
 #include <filesystem>
+#include <new>
+#include <utility>
 
 #include "about.h"
 #include "dialogs/options_dialog.h"
@@ -37,6 +39,30 @@ namespace {
 
 std::filesystem::path ToPath(const QString& path) {
   return std::filesystem::path(path.toStdString());
+}
+
+// Runs a toolpath command so that running out of memory is a message, not
+// the end of the program: the toolpath list is put back as it was (the
+// half-built one is freed first, which gives the memory back). False when
+// memory ran out.
+template <typename Command>
+bool RunGuarded(Document& doc, UserInterface& ui, Command&& command) {
+  TTNOutRegionArray before = doc.Toolpaths;
+  try {
+    command();
+    return true;
+  } catch (const std::bad_alloc&) {
+    doc.Toolpaths.clear();
+    doc.Toolpaths.shrink_to_fit();
+    doc.Toolpaths = std::move(before);
+    doc.PickMode = 0;
+    doc.AbortRequested = false;
+    ui.Message("Out of memory: the job is too large for this computer. Make Z Step or Step Over "
+               "larger, or select fewer Regions. The toolpaths are as they were.",
+               kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
+    ui.SetStatus("Ready...");
+    return false;
+  }
 }
 
 }  // namespace
@@ -87,7 +113,26 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
   if (!scope) return;
   ActivateEditor(false);
 
-  const OpenResult result = OpenDxfCommand(*doc_, path.toStdString());
+  OpenResult result = OpenResult::Failed;
+  {
+    // Out of memory while reading: the drawing shown stays.
+    TTNRegionArray before = doc_->Regions;
+    const std::string name = doc_->FileName;
+    try {
+      result = OpenDxfCommand(*doc_, path.toStdString());
+    } catch (const std::bad_alloc&) {
+      doc_->Regions.clear();
+      doc_->Regions.shrink_to_fit();
+      doc_->Regions = std::move(before);
+      doc_->FileName = name;
+      doc_->ComputeExtents();
+      ui_->Message("Out of memory while reading " + path.toStdString() +
+                       ": the drawing is too large for this computer.",
+                   kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
+      ui_->SetStatus("Ready...");
+      return;
+    }
+  }
   switch (result) {
     case OpenResult::Cancelled:
     case OpenResult::Failed:
@@ -414,7 +459,7 @@ void TfrmTarnak::mnuContourClick() {
   if (!ShowStrategyDialog(frmContour)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  ContourCommand(*doc_, frmContour->toolpathsMode());
+  if (!RunGuarded(*doc_, *ui_, [&] { ContourCommand(*doc_, frmContour->toolpathsMode()); })) return;
   // The command reported a missing result itself.
   CheckForToolpaths(false);
 }
@@ -424,7 +469,10 @@ void TfrmTarnak::mnuPocketClick() {
   if (!ShowStrategyDialog(frmPocket)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  if (PocketCommand(*doc_, frmPocket->toolpathsMode()) == PocketResult::NothingSelected) return;
+  PocketResult result = PocketResult::None;
+  if (!RunGuarded(*doc_, *ui_, [&] { result = PocketCommand(*doc_, frmPocket->toolpathsMode()); }))
+    return;
+  if (result == PocketResult::NothingSelected) return;
   // The command reported a missing result itself.
   CheckForToolpaths(false);
 }
@@ -433,7 +481,10 @@ void TfrmTarnak::mnuDrillClick() {
   if (!ShowStrategyDialog(frmDrill)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  if (DrillCommand(*doc_, frmDrill->toolpathsMode()) == DrillResult::NothingSelected) return;
+  DrillResult result = DrillResult::None;
+  if (!RunGuarded(*doc_, *ui_, [&] { result = DrillCommand(*doc_, frmDrill->toolpathsMode()); }))
+    return;
+  if (result == DrillResult::NothingSelected) return;
   CheckForToolpaths(false);
 }
 

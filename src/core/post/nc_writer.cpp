@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "geometry/primitives.h"
+#include "shell/atomic_file.h"
 #include "shell/numbers.h"
 
 namespace tarnak {
@@ -451,6 +452,58 @@ Point2 ToolpathEnd(const TTNOutRegion& toolpath) {
   return ElementEnd(toolpath.Elements.back());
 }
 
+// ---- values that cannot be written ---------------------------------------------
+
+// A word of a non-finite or absurd value ("XINF", a 309-digit number) would
+// be taken by a control for a move, or refused halfway through the
+// program; such a toolpath is refused before anything of it is written.
+void CheckValue(double v, const char* what, const std::string& which) {
+  if (std::isfinite(v) && std::fabs(v) <= kNcMaxMagnitude) return;
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  throw FormatError(which + " cannot be written: its " + what + " is " + text +
+                    " (values must be finite and at most 1e9 in size)");
+}
+
+void CheckElement(const TTNEntity& e, const std::string& which) {
+  CheckValue(e.X, "X coordinate", which);
+  CheckValue(e.Y, "Y coordinate", which);
+  CheckValue(e.Radius, "arc radius", which);
+  if (e.IsArc()) {
+    CheckValue(e.StartAngle, "arc start angle", which);
+    CheckValue(e.EndAngle, "arc end angle", which);
+  } else {
+    CheckValue(e.X2, "X coordinate", which);
+    CheckValue(e.Y2, "Y coordinate", which);
+  }
+}
+
+void CheckToolpath(const TTNOutRegion& t, std::size_t index) {
+  const std::string which = "Toolpath " + std::to_string(index);
+  CheckValue(t.Depth, "depth", which);
+  CheckValue(t.RapidLevel, "rapid level", which);
+  CheckValue(t.Feed, "feed", which);
+  CheckValue(t.PlungeFeed, "plunge feed", which);
+  CheckValue(t.SpindleSpeed, "spindle speed", which);
+  for (const TTNEntity& e : t.Elements) CheckElement(e, which);
+  if (t.LeadMoves != 0 && t.EntryMove.Mark) CheckElement(t.EntryMove, which);
+  if (t.LeadMoves != 0 && t.ExitMove.Mark) CheckElement(t.ExitMove, which);
+}
+
+void CheckPass(const TTNOutRegion3D& p, std::size_t index) {
+  const std::string which = "Pass " + std::to_string(index) + " (" + p.Name + ")";
+  CheckValue(p.Level, "level", which);
+  CheckValue(p.RapidLevel, "rapid level", which);
+  CheckValue(p.Feed, "feed", which);
+  CheckValue(p.PlungeFeed, "plunge feed", which);
+  CheckValue(p.SpindleSpeed, "spindle speed", which);
+  for (const TTNPoint3D& q : p.Points) {
+    CheckValue(q.X, "X coordinate", which);
+    CheckValue(q.Y, "Y coordinate", which);
+    CheckValue(q.Z, "Z coordinate", which);
+  }
+}
+
 // ---- the file ----------------------------------------------------------------
 
 std::string SystemReason(int error) {
@@ -465,24 +518,37 @@ class NcOutput {
  public:
   static constexpr std::size_t kChunk = std::size_t{1} << 20;
 
-  NcOutput(const fs::path& path, bool append) : path_(path) {
-    errno = 0;
-    file_ = std::fopen(path.string().c_str(), append ? "ab" : "wb");
-    if (file_ == nullptr) {
-      const int error = errno;
-      throw NcWriteError(path, std::string(append ? "Cannot open '" : "Cannot create '") +
-                                   path.string() + "'" + (append ? " to append" : "") + ": " +
-                                   SystemReason(error));
+  NcOutput(const fs::path& path, bool append, NcFileWrite how) : path_(path) {
+    if (how == NcFileWrite::Atomic) {
+      try {
+        atomic_ = std::make_unique<AtomicFile>(
+            path, append ? AtomicFile::Mode::Append : AtomicFile::Mode::Replace);
+      } catch (const AtomicFileError& e) {
+        throw NcWriteError(path, e.what());
+      }
+    } else {
+      errno = 0;
+      file_ = std::fopen(path.string().c_str(), append ? "ab" : "wb");
+      if (file_ == nullptr) {
+        const int error = errno;
+        throw NcWriteError(path, std::string(append ? "Cannot open '" : "Cannot create '") +
+                                     path.string() + "'" + (append ? " to append" : "") + ": " +
+                                     SystemReason(error));
+      }
+      // The buffer below is the only one.
+      std::setvbuf(file_, nullptr, _IONBF, 0);
     }
-    // The buffer below is the only one.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
     buffer_.Reserve(kChunk + kChunk / 4);
   }
   NcOutput(const NcOutput&) = delete;
   NcOutput& operator=(const NcOutput&) = delete;
   ~NcOutput() {
     if (file_ != nullptr) std::fclose(file_);
+    // An AtomicFile not committed removes its temporary file: the old
+    // program stays as it was.
   }
+
+  bool atomic() const { return atomic_ != nullptr; }
 
   // The line being built: append to it, then call EndLine.
   TextBuffer& Buffer() { return buffer_; }
@@ -501,10 +567,19 @@ class NcOutput {
   }
   void DropPartialLine() { buffer_.Truncate(complete_); }
 
-  // Writes what is left and closes the file.
+  // Writes what is left and closes the file (renamed into place when
+  // written atomically).
   void Close() {
     DropPartialLine();
     Flush();
+    if (atomic_ != nullptr) {
+      try {
+        atomic_->Commit();
+      } catch (const AtomicFileError& e) {
+        throw NcWriteError(path_, e.what());
+      }
+      return;
+    }
     std::FILE* file = file_;
     file_ = nullptr;
     errno = 0;
@@ -514,9 +589,17 @@ class NcOutput {
  private:
   void Flush() {
     if (buffer_.empty()) return;
-    errno = 0;
-    const std::size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
-    if (written != buffer_.size()) Fail(errno);
+    if (atomic_ != nullptr) {
+      try {
+        atomic_->Write(buffer_.data(), buffer_.size());
+      } catch (const AtomicFileError& e) {
+        throw NcWriteError(path_, e.what());
+      }
+    } else {
+      errno = 0;
+      const std::size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
+      if (written != buffer_.size()) Fail(errno);
+    }
     buffer_.Truncate(0);
     complete_ = 0;
   }
@@ -526,6 +609,7 @@ class NcOutput {
 
   fs::path path_;
   std::FILE* file_ = nullptr;
+  std::unique_ptr<AtomicFile> atomic_;
   TextBuffer buffer_;
   std::size_t complete_ = 0;  // length of the complete lines in buffer_
 };
@@ -556,6 +640,7 @@ class Generator {
     for (std::size_t i = 1; i < toolpaths.size(); ++i) {
       const TTNOutRegion& toolpath = toolpaths[i];
       if (toolpath.Elements.empty()) continue;
+      CheckToolpath(toolpath, i);
       SetToolpathTokens(texts_, toolpath);
       const double tool = static_cast<double>(toolpath.ToolNumber);
       if (tool != previousTool_) {
@@ -569,6 +654,7 @@ class Generator {
     }
 
     // Up to the rapid height where the last toolpath ended.
+    CheckValue(params.RapidHeight, "rapid height", "The program");
     position_.X2 = position_.X;
     position_.Y2 = position_.Y;
     Next();
@@ -592,8 +678,10 @@ class Generator {
     NcPoint3 at;           // where the last block ended
     float lastX = 0.0f;    // last point of the previous pass
     float lastY = 0.0f;
-    for (const TTNOutRegion3D& pass : passes) {
+    for (std::size_t index = 0; index < passes.size(); ++index) {
+      const TTNOutRegion3D& pass = passes[index];
       if (pass.Points.empty()) continue;
+      CheckPass(pass, index);
       if (post_.IncludeComment) {
         std::string line = post_.Comment;
         line += "Begin Next Pass ";
@@ -811,14 +899,15 @@ class Generator {
 };
 
 template <typename Body>
-void WriteNC(const TTNPostProcessor& post, const fs::path& path, Body&& body) {
-  NcOutput out(path, post.Append);
+void WriteNC(const TTNPostProcessor& post, const fs::path& path, NcFileWrite how, Body&& body) {
+  NcOutput out(path, post.Append, how);
   try {
     Generator generator(post, out);
     body(generator);
   } catch (const FormatError&) {
-    // The lines before the failing block stay in the file.
-    out.Close();
+    // Written in place, the lines before the failing block stay in the
+    // file; written atomically, the old file stays as it was.
+    if (!out.atomic()) out.Close();
     throw;
   }
   out.Close();
@@ -962,14 +1051,14 @@ std::string BuildToolScriptLine(const TTNPostProcessor& post, int index, double 
 
 void WriteNC2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
                const TTNMachiningParameters& params, const TTNPostProcessor& post,
-               const std::filesystem::path& path) {
-  WriteNC(post, path, [&](Generator& g) { g.Run2D(toolpaths, comments, params); });
+               const std::filesystem::path& path, NcFileWrite how) {
+  WriteNC(post, path, how, [&](Generator& g) { g.Run2D(toolpaths, comments, params); });
 }
 
 void WriteNC3D(const TTNOutRegionArray3D& passes, const std::vector<std::string>& comments,
                const TTNMachiningParameters& params, const TTNPostProcessor& post,
-               const std::filesystem::path& path) {
-  WriteNC(post, path, [&](Generator& g) { g.Run3D(passes, comments, params); });
+               const std::filesystem::path& path, NcFileWrite how) {
+  WriteNC(post, path, how, [&](Generator& g) { g.Run3D(passes, comments, params); });
 }
 
 }  // namespace tarnak

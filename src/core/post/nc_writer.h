@@ -114,19 +114,32 @@ std::string BuildToolScriptLine(const TTNPostProcessor& post, int index, double 
 
 // ---- the writers --------------------------------------------------------------
 
+// How the file is written. InPlace opens the file itself (created,
+// truncated or appended to) and writes into it as the blocks come. Atomic
+// writes to a temporary file beside it (in append mode a copy of the old
+// program) and renames it into place at the end, so that an error or a
+// killed program leaves the old file as it was: what every file the user
+// asked for is written with (SaveToolpathsCommand).
+enum class NcFileWrite { InPlace, Atomic };
+
 // Writes the 2D toolpaths (from slot 1) to `path`: the comment lines (when
 // the post includes comments, verbatim), the Header, per toolpath the tool
 // change (on a new tool), the link and the path, the final retract to the
 // rapid height and the Footer. Appends when the post's Append flag is set,
 // otherwise creates or replaces the file.
 //
+// Before a toolpath is written its values are checked: a coordinate,
+// depth, height or feed that is not finite or beyond kNcMaxMagnitude
+// throws FormatError naming the toolpath.
+//
 // Throws NcWriteError when the file cannot be opened or written, and
-// FormatError when a token cannot be written; in that case the lines
-// before the failing block stay in the file. The file is closed in every
-// case.
+// FormatError when a token cannot be written; in that case, written in
+// place, the lines before the failing block stay in the file, and written
+// atomically the old file stays as it was (or none is made). The file is
+// closed in every case.
 void WriteNC2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
                const TTNMachiningParameters& params, const TTNPostProcessor& post,
-               const std::filesystem::path& path);
+               const std::filesystem::path& path, NcFileWrite how = NcFileWrite::InPlace);
 
 // Writes the 3D passes (from slot 0). Comment, Header and Footer lines
 // carry line numbers here, each pass gets a comment naming it, and every
@@ -135,7 +148,11 @@ void WriteNC2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string
 // no points; a later pass without points is left out. Errors as WriteNC2D.
 void WriteNC3D(const TTNOutRegionArray3D& passes, const std::vector<std::string>& comments,
                const TTNMachiningParameters& params, const TTNPostProcessor& post,
-               const std::filesystem::path& path);
+               const std::filesystem::path& path, NcFileWrite how = NcFileWrite::InPlace);
+
+// The largest value a word of the NC file may carry (drawing units, feeds,
+// speeds); anything larger is taken for a fault, not a part.
+inline constexpr double kNcMaxMagnitude = 1e9;
 
 // How many blocks an arc of this sweep is written in by a post that gives
 // arcs by radius: pieces of at most a quarter turn.

@@ -1,10 +1,12 @@
 #include "post/posts_file.h"
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 #include "post/post_definition.h"
+#include "shell/atomic_file.h"
 #include "shell/profile_file.h"
 
 namespace tarnak {
@@ -49,19 +51,18 @@ bool EnsureSettingsFile(const fs::path& settingsFolder, const fs::path& dataFold
   if (fs::exists(target, ec)) return false;
   if (dataFolder.empty() || !fs::is_regular_file(dataFolder / fileName, ec)) return false;
   const fs::path source = dataFolder / fileName;
-  const fs::path temporary =
-      settingsFolder / (std::string(fileName) + ".tmp" + std::to_string(::getpid()));
-  if (!fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec)) {
-    const std::string reason = ec ? ec.message() : "the copy failed";
-    fs::remove(temporary, ec);
+  std::ifstream in(source, std::ios::binary);
+  if (!in) {
     throw FileError(target, "Cannot copy '" + source.string() + "' to '" + target.string() +
-                                "': " + reason);
+                                "': the shipped file cannot be read");
   }
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    const std::string reason = ec.message();
-    fs::remove(temporary, ec);
-    throw FileError(target, "Cannot create '" + target.string() + "': " + reason);
+  std::ostringstream content;
+  content << in.rdbuf();
+  // Through a temporary file renamed into place, like every settings file.
+  try {
+    AtomicFile::WriteWhole(target, content.str());
+  } catch (const AtomicFileError& e) {
+    throw FileError(target, e.what());
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "post/nc_writer.h"
+#include "shell/numbers.h"
 
 namespace tarnak {
 
@@ -117,12 +118,20 @@ void SaveToolpathsCommand(Document& doc, const std::filesystem::path& file,
   const auto now = options.Clock ? options.Clock() : std::chrono::system_clock::now();
   const std::vector<std::string> comments =
       NcCommentLines(post, doc.MachiningParams, doc.FileName, now);
-  if (doc.StlMode) {
-    static const TTNOutRegionArray3D kNoPasses;
-    WriteNC3D(options.Passes3D != nullptr ? *options.Passes3D : doc.Toolpaths3D, comments,
-              doc.MachiningParams, post, file);
-  } else {
-    WriteNC2D(doc.Toolpaths, comments, doc.MachiningParams, post, file);
+  // Written atomically, a failure leaves the file as it was: the message
+  // says so, so that nobody looks for a partial program.
+  const std::string kept = "'" + file.string() + "' was left as it was";
+  try {
+    if (doc.StlMode) {
+      WriteNC3D(options.Passes3D != nullptr ? *options.Passes3D : doc.Toolpaths3D, comments,
+                doc.MachiningParams, post, file, NcFileWrite::Atomic);
+    } else {
+      WriteNC2D(doc.Toolpaths, comments, doc.MachiningParams, post, file, NcFileWrite::Atomic);
+    }
+  } catch (const NcWriteError& e) {
+    throw NcWriteError(e.file(), std::string(e.what()) + "; " + kept);
+  } catch (const FormatError& e) {
+    throw FormatError(std::string(e.what()) + "; " + kept);
   }
 }
 

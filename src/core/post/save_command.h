@@ -82,10 +82,14 @@ struct SaveToolpathsOptions {
 // chose to append to), builds the comment lines and runs WriteNC3D in STL
 // mode, WriteNC2D otherwise.
 //
+// The program is written to a temporary file beside `file` and renamed
+// into place when complete (appending: a copy of the old program, extended),
+// so a failure or a killed program leaves the old file as it was.
+//
 // Throws NcWriteError (a FileError naming the file and the system's reason)
 // when the file cannot be created or written, and FormatError when a token
-// of the post cannot be written; the command layer shows the message. The
-// file is closed in every case.
+// of the post or a value of a toolpath cannot be written; the command layer
+// shows the message. The file is closed in every case.
 void SaveToolpathsCommand(Document& doc, const std::filesystem::path& file,
                           const SaveToolpathsOptions& options = {});
 

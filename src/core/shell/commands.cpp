@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 #include <utility>
+#include <new>
 
 #include "import/dxf/dxf_reader.h"
 #include "import/profiles/profile_building.h"
@@ -77,6 +78,11 @@ OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
   std::unique_ptr<DXF_Object> drawing;
   try {
     drawing = ReadDxfFile(path, doc.ui());
+  } catch (const std::bad_alloc&) {
+    doc.ui().Message("Out of memory while reading \"" + path + "\": the drawing is too large",
+                     "Error", MsgButtons::Ok, MsgIcon::Error);
+    doc.ui().SetStatus("Ready...");
+    return OpenResult::Failed;
   } catch (const std::exception& e) {
     doc.ui().Message(e.what(), "Error", MsgButtons::Ok, MsgIcon::Error);
     doc.ui().SetStatus("Ready...");

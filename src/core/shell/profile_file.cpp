@@ -1,6 +1,5 @@
 #include "shell/profile_file.h"
 
-#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "shell/atomic_file.h"
 #include "shell/numbers.h"
 
 namespace tarnak {
@@ -50,8 +50,6 @@ bool HasLineBreak(std::string_view s) {
 }
 
 std::string SystemReason(int error) { return std::strerror(error); }
-
-std::atomic<unsigned> g_tempCounter{0};
 
 }  // namespace
 
@@ -211,64 +209,12 @@ void ProfileFile::Save() {
     return;
   }
   const std::string content = Serialize();
-  // Write through a symbolic link to the file it names rather than
-  // replacing the link.
-  std::filesystem::path target = path_;
-  std::error_code ec;
-  for (int depth = 0; depth < 40 && std::filesystem::is_symlink(target, ec); ++depth) {
-    const std::filesystem::path link = std::filesystem::read_symlink(target, ec);
-    if (ec) break;
-    target = link.is_absolute() ? link : target.parent_path() / link;
-  }
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-
-  auto fail = [&](int error, const std::filesystem::path* temp) {
-    if (temp != nullptr) ::unlink(temp->c_str());
+  try {
+    // Through a temporary file renamed into place, symbolic links followed.
+    AtomicFile::WriteWhole(path_, content);
+  } catch (const AtomicFileError& e) {
     loaded_ = false;  // memory may now differ from the disk: read again next time
-    throw FileError(path_, "Cannot write '" + path_.string() + "': " + SystemReason(error));
-  };
-
-  std::filesystem::path temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                     std::to_string(g_tempCounter.fetch_add(1)));
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) fail(errno, nullptr);
-  }
-  if (fd < 0) fail(EEXIST, nullptr);
-
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) {
-    // Keep the old file's permissions; not being allowed to is no reason
-    // to refuse the write.
-    (void)::fchmod(fd, old.st_mode & 07777);
-  }
-  std::size_t written = 0;
-  while (written < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      fail(error, &temp);
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0) {
-    const int error = errno;
-    ::close(fd);
-    fail(error, &temp);
-  }
-  if (::close(fd) != 0) fail(errno, &temp);
-  if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno, &temp);
-  // Make the rename itself durable; some file systems cannot sync a folder,
-  // which is not worth an error.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    (void)::fsync(dirFd);
-    ::close(dirFd);
+    throw FileError(path_, e.what());
   }
 
   // The lines in memory are what is now on disk; the new file is too young

@@ -9,6 +9,7 @@
 #include "toolpaths/offset/box_tree.h"
 #include "toolpaths/offset/intersect.h"
 #include "toolpaths/offset/offset.h"
+#include "toolpaths/job_bounds.h"
 
 namespace tarnak {
 
@@ -576,6 +577,7 @@ ContourResult ContourCommand(Document& doc, ToolpathsMode mode) {
       if (doc.Regions[i].Selected) doc.Regions[i].Owner = 0;
   }
   ApplyDialogDepth(doc.Regions, params.Depth);
+  if (!CheckJobBounds(doc, JobKind::Contour)) return ContourResult::None;
 
   doc.PickMode = kPickModeContour;
   ToolpathBatch batch(doc, mode);

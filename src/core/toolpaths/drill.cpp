@@ -7,6 +7,7 @@
 #include "geometry/primitives.h"
 #include "selection/region_selection.h"
 #include "shell/document.h"
+#include "toolpaths/job_bounds.h"
 
 namespace tarnak {
 
@@ -149,6 +150,7 @@ DrillResult DrillCommand(Document& doc, ToolpathsMode mode) {
     return DrillResult::NothingSelected;
   }
   doc.AbortRequested = false;  // an Escape from before belongs to another job
+  if (!CheckJobBounds(doc, JobKind::Drill)) return DrillResult::None;
   doc.PickMode = kPickModeDrill;
   ApplyDialogDepth(doc.Regions, doc.MachiningParams.Depth);
   ToolpathBatch batch(doc, mode);

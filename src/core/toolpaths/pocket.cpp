@@ -15,6 +15,7 @@
 #include "toolpaths/offset/box_tree.h"
 #include "toolpaths/offset/intersect.h"
 #include "toolpaths/pocket_internal.h"
+#include "toolpaths/job_bounds.h"
 
 namespace tarnak {
 
@@ -409,6 +410,7 @@ PocketResult PocketCommand(Document& doc, ToolpathsMode mode) {
   if (!CheckPocketSelection(doc)) return PocketResult::NothingSelected;
   TTNMachiningParameters& params = doc.MachiningParams;
   ApplyDialogDepth(doc.Regions, params.Depth);
+  if (!CheckJobBounds(doc, JobKind::Pocket)) return PocketResult::None;
 
   doc.PickMode = kPickModePocket;
   ToolpathBatch batch(doc, mode);

@@ -177,6 +177,22 @@ bool ParseDxfDouble(std::string_view text, double& value) {
 
 // ---------------------------------------------------------------- errors
 
+const char* NotAsciiDxf(std::string_view head) {
+  if (head.empty()) return "the file is empty";
+  if (head.size() >= 2 && ((head[0] == '\xFF' && head[1] == '\xFE') ||
+                           (head[0] == '\xFE' && head[1] == '\xFF')))
+    return "the file is UTF-16 text; save the drawing as ASCII DXF";
+  if (head.substr(0, 18) == "AutoCAD Binary DXF")
+    return "the file is a binary DXF; save the drawing as ASCII DXF";
+  // Text has no NUL bytes; almost any other kind of file has them early.
+  // Padding after the end of the drawing (some systems fill the last
+  // block) does not count.
+  const std::size_t end = head.find("\nEOF");
+  if (head.substr(0, end).find('\0') != std::string_view::npos)
+    return "the file is not a text file (binary data); open an ASCII DXF drawing";
+  return nullptr;
+}
+
 DXF_read_exception::DXF_read_exception(const std::string& message, int line)
     : std::runtime_error(line >= 0 ? message + "\r\nError occured at or near line number " +
                                          std::to_string(line)
@@ -435,6 +451,10 @@ int DXF_Reader::ReadGroup() {
 double DXF_Reader::FloatValue() const {
   double v = 0.0;
   if (!ParseDxfDouble(value_, v)) throw DXF_read_exception("Invalid Floating point conversion", lineNo_);
+  // No drawing measures a billion units; such a number (or "nan", "inf",
+  // "1e308") is damage, and would reach the NC file as an unusable word.
+  if (!std::isfinite(v) || std::fabs(v) > kMaxDxfMagnitude)
+    throw DXF_read_exception("Number out of range (not finite or beyond 1e9)", lineNo_);
   return v;
 }
 
@@ -466,6 +486,10 @@ void DXF_Reader::Run() {
   const uint64_t blocks = source_.Size() / kBlockSize;
   ui_.ProgressStart(static_cast<int>(std::min<uint64_t>(blocks, INT_MAX)));
   try {
+    // Editors on some systems put a UTF-8 byte-order mark before the first
+    // line; it is not part of the drawing.
+    char bom[3] = {};
+    if (source_.ReadAt(0, bom, 3) == 3 && std::string_view(bom, 3) == "\xEF\xBB\xBF") bufStart_ = 3;
     ReadFile();
   } catch (const DXF_read_exception& e) {
     ui_.Message(e.what(), kReadErrorCaption, MsgButtons::Ok, MsgIcon::Warning);
@@ -824,8 +848,24 @@ int DXF_Reader::ReadLineEntity(bool keep) {
   return made;
 }
 
+// An arc or circle of radius 0 has no shape to cut: stored as an Element
+// it would become a line to its angle pair. It is left out, with one note
+// per file saying where the first one was.
+bool DXF_Reader::DegenerateRadius(double radius, int line) {
+  if (std::fabs(radius) >= kDegenerateRadius) return false;
+  if (!zeroRadiusShown_) {
+    zeroRadiusShown_ = true;
+    const DXF_read_exception note("ARC or CIRCLE of radius 0 left out (and any more like it)",
+                                  line);
+    ui_.Message(note.what(), kWarningCaption, MsgButtons::Ok, MsgIcon::Warning);
+  }
+  return true;
+}
+
 int DXF_Reader::ReadCircle(bool keep) {
+  const int line = lineNo_;  // of the entity's name
   if (!ReadRecord(rec_)) Fail("Error reading CIRCLE entity");
+  if (DegenerateRadius(rec_.V40, line)) return 0;
   auto e = std::make_unique<Circle_>();
   SetCommon(*e, rec_, true);
   e->P1 = e->Ocs ? e->Ocs->ToWorld(rec_.P[0]) : rec_.P[0];
@@ -836,7 +876,9 @@ int DXF_Reader::ReadCircle(bool keep) {
 }
 
 int DXF_Reader::ReadArc(bool keep) {
+  const int line = lineNo_;  // of the entity's name
   if (!ReadRecord(rec_)) Fail("Error reading ARC entity");
+  if (DegenerateRadius(rec_.V40, line)) return 0;
   auto e = std::make_unique<Arc_>();
   SetCommon(*e, rec_, true);
   e->Radius = rec_.V40;
@@ -1082,6 +1124,12 @@ int DXF_Reader::ReadLwPolyline(bool keep) {
 
 std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& ui) {
   FileSource source(path);
+  // What cannot be an ASCII drawing at all is said so up front, instead of
+  // a search for an ENTITIES section that cannot succeed.
+  char head[DXF_Reader::kBlockSize];
+  const size_t got = source.ReadAt(0, head, sizeof head);
+  if (const char* why = NotAsciiDxf(std::string_view(head, got)))
+    throw DxfFileError("Cannot read file \"" + path + "\": " + why);
   auto drawing = std::make_unique<DXF_Object>();
   drawing->Name = std::filesystem::path(path).filename().string();
   DXF_Reader reader(source, ui);

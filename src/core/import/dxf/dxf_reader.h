@@ -110,6 +110,9 @@ class DXF_Reader {
   bool ReadRecord(Record& rec, bool stopAt10 = false);
   int LayerIndex(std::string_view upperName);
   void Fail(const char* message) const;
+  // True (after one warning per file, naming `line`) for a radius too
+  // small to cut.
+  bool DegenerateRadius(double radius, int line);
   void Add(int layer, std::unique_ptr<DXF_Entity> entity, bool keep, int& made);
   void SetCommon(DXF_Entity& e, const Record& rec, bool withOcs) const;
 
@@ -153,6 +156,7 @@ class DXF_Reader {
 
   bool insertShown_ = false;
   bool splineShown_ = false;
+  bool zeroRadiusShown_ = false;
 
   std::vector<std::unique_ptr<DXF_Layer>> layers_;
   // Per layer, its entity lists by entity kind (lists only grow while reading).
@@ -171,6 +175,16 @@ std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& 
 // The same for a drawing held in memory.
 std::unique_ptr<DXF_Object> ReadDxfBuffer(const std::string& name, std::string_view bytes,
                                           UserInterface& ui);
+
+// Larger numbers (and ones that are not finite) are refused with the line
+// they are on: no drawing is that big, so they are damage.
+inline constexpr double kMaxDxfMagnitude = 1e9;
+// Arcs and circles of a smaller radius are left out with a warning.
+inline constexpr double kDegenerateRadius = 1e-8;
+
+// Why these first bytes of a file cannot be an ASCII DXF drawing (empty,
+// UTF-16, binary DXF, binary data), or null when they may be one.
+const char* NotAsciiDxf(std::string_view head);
 
 // Number parsing as used for DXF values: blanks and tabs around the number
 // and a leading '+' allowed, '.' as the decimal point, whole text used.
