@@ -48,7 +48,7 @@ StlOpenResult LoadStlModel(const std::string& path, double stlDepth, TTNTriangle
   MeshBox(triangles, box);
   TranslateMesh(triangles, 0.0, 0.0, -box.MaxZ - stlDepth);
   box.MinZ = box.MinZ - box.MaxZ - stlDepth;
-  box.MaxZ = -stlDepth;
+  box.MaxZ = 0.0 - stlDepth;  // +0, not -0, for a depth of 0
   box.MidZ = (box.MinZ + box.MaxZ) / 2.0;
   result.Status = StlOpenStatus::Loaded;
   ui.SetStatus("Ready...");

@@ -5,6 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
+#include <cfloat>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -26,7 +28,11 @@ constexpr size_t kDetectBytes = 65536;
 class FileSource : public StlByteSource {
  public:
   FileSource(const std::string& path) : path_(path), in_(path, std::ios::binary) {
-    if (!in_) throw StlReadError("Cannot open file \"" + path + "\"");
+    if (!in_) {
+      const int error = errno;
+      throw StlReadError("Cannot open file \"" + path + "\": " +
+                         std::error_code(error, std::generic_category()).message());
+    }
     in_.seekg(0, std::ios::end);
     const std::streamoff end = in_.tellg();
     if (!in_ || end < 0) throw StlReadError("Cannot read file \"" + path + "\"");
@@ -269,9 +275,12 @@ class TextStlReader {
     }
     if (ec != std::errc() || end != t.data() + t.size())
       Fail("'" + std::string(token) + "' is not a number");
-    const auto f = static_cast<float>(v);
-    if (coordinate && !Finite(f)) Fail("'" + std::string(token) + "' is not a finite coordinate");
-    return f;
+    // Beyond the range of a float the conversion itself would be undefined.
+    if (!std::isfinite(v) || std::fabs(v) > static_cast<double>(FLT_MAX)) {
+      if (coordinate) Fail("'" + std::string(token) + "' is not a finite coordinate");
+      return 0.0f;
+    }
+    return static_cast<float>(v);
   }
 
   LineReader lines_;
