@@ -1,6 +1,7 @@
 #include "import/stl/stl_mesh.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <utility>
 
@@ -17,7 +18,11 @@ void ForEachVertex(TTNTriangleArray& triangles, F f) {
   }
 }
 
-inline float ToFloat(double v) { return static_cast<float>(v); }
+// Results beyond the float range are held at its ends: converting them
+// would be undefined, and an infinity would turn into NaN at the next step.
+inline float ToFloat(double v) {
+  return static_cast<float>(std::clamp(v, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
+}
 
 }  // namespace
 
@@ -49,6 +54,7 @@ void MeshBox(const TTNTriangleArray& triangles, StlModelBox& box) {
 
 void TranslateMesh(TTNTriangleArray& triangles, double dx, double dy, double dz) {
   if (dx == 0.0 && dy == 0.0 && dz == 0.0) return;
+  if (!std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(dz)) return;
   for (TTNTriangle& t : triangles) {
     for (TTNVertex* v : {&t.V0, &t.V1, &t.V2}) {
       v->X = ToFloat(v->X + dx);
@@ -65,7 +71,8 @@ void TranslateMesh(TTNTriangleArray& triangles, double dx, double dy, double dz)
 }
 
 void ScaleMesh(TTNTriangleArray& triangles, double cx, double cy, double cz, double factor) {
-  if (factor == 0.0 || factor == 1.0) return;
+  if (factor == 0.0 || factor == 1.0 || !std::isfinite(factor)) return;
+  if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz)) return;
   for (TTNTriangle& t : triangles) {
     for (TTNVertex* v : {&t.V0, &t.V1, &t.V2}) {
       v->X = ToFloat(cx + (v->X - cx) * factor);
@@ -79,6 +86,7 @@ void ScaleMesh(TTNTriangleArray& triangles, double cx, double cy, double cz, dou
 
 void RotateMesh(TTNTriangleArray& triangles, int axis, double a, double b, double angle) {
   if (angle == 0.0 || axis < 0 || axis > 2) return;
+  if (!std::isfinite(angle) || !std::isfinite(a) || !std::isfinite(b)) return;
   const double c = std::cos(angle);
   const double s = std::sin(angle);
   auto turn = [&](float& u, float& w) {
@@ -102,6 +110,7 @@ void RotateMesh(TTNTriangleArray& triangles, int axis, double a, double b, doubl
 }
 
 void FlipMesh(TTNTriangleArray& triangles, double c) {
+  if (!std::isfinite(c)) return;
   ForEachVertex(triangles, [c](TTNVertex& v) { v.Z = ToFloat(c - v.Z); });
   for (TTNTriangle& t : triangles) SortTriangleVertices(t);
 }

@@ -3,7 +3,9 @@
 //
 // Every transform that changes vertex Z values sorts each triangle's
 // vertices again and recomputes MinZ and MaxZ, so the per-triangle
-// invariants of stl_triangle.h hold after any sequence of edits.
+// invariants of stl_triangle.h hold after any sequence of edits. Arguments
+// that are not finite change nothing; results beyond the float range are
+// held at its ends.
 #pragma once
 
 #include <cstddef>
