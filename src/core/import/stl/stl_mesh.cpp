@@ -115,6 +115,29 @@ void FlipMesh(TTNTriangleArray& triangles, double c) {
   for (TTNTriangle& t : triangles) SortTriangleVertices(t);
 }
 
+void ApplyStlMove(TTNTriangleArray& triangles, const StlMoveRequest& request,
+                  StlModelBox& extents) {
+  ScaleMesh(triangles, 0.0, 0.0, 0.0, request.Scale);
+  if (request.AngleDegrees != 0.0)
+    RotateMesh(triangles, request.Axis, 0.0, 0.0, request.AngleDegrees * std::acos(-1.0) / 180.0);
+  StlModelBox b = extents;
+  MeshBox(triangles, b);
+  const double dx = request.X - b.MinX;
+  const double dy = request.Y - b.MinY;
+  const double dz = request.Top - b.MaxZ;
+  TranslateMesh(triangles, dx, dy, dz);
+  extents = b;
+  extents.MinX += dx;
+  extents.MaxX += dx;
+  extents.MinY += dy;
+  extents.MaxY += dy;
+  extents.MinZ += dz;
+  extents.MaxZ += dz;
+  extents.MidZ = (extents.MaxZ + extents.MinZ) / 2.0 + extents.MaxZ;
+  extents.Height = extents.MaxY - extents.MinY;
+  extents.Width = extents.MaxX - extents.MinX;
+}
+
 void SortByMinZ(TTNTriangleArray& triangles, std::ptrdiff_t first, std::ptrdiff_t last,
                 const bool& abortRequested) {
   const auto size = static_cast<std::ptrdiff_t>(triangles.size());

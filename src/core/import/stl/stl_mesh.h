@@ -49,6 +49,26 @@ void RotateMesh(TTNTriangleArray& triangles, int axis, double a, double b, doubl
 // Turns the model upside down: every Z becomes c - Z.
 void FlipMesh(TTNTriangleArray& triangles, double c);
 
+// What the move, scale and rotate window asks for: the new lower-left
+// corner and top, a scale factor (0: none) and a turn in degrees (0: none)
+// about the X (0), Y (1) or Z (2) axis through the origin.
+struct StlMoveRequest {
+  double X = 0.0;
+  double Y = 0.0;
+  double Top = 0.0;
+  double Scale = 0.0;
+  int Axis = 2;
+  double AngleDegrees = 0.0;
+};
+
+// Scales about the origin, turns, then moves the model so that its box's
+// lower-left corner is at (X, Y) and its top at Top. `extents` becomes the
+// model's box so moved, with MidZ = (MaxZ + MinZ) / 2 + MaxZ as the rest of
+// the model commands expect it (the middle when the top is at 0). An empty
+// model moves the given extents by the same rule.
+void ApplyStlMove(TTNTriangleArray& triangles, const StlMoveRequest& request,
+                  StlModelBox& extents);
+
 // Quicksort of triangles [first, last] by MinZ, ascending; an empty or
 // out-of-range span is clipped to the list. Returns early, leaving the
 // list partly sorted, when `abortRequested` becomes true.

@@ -384,6 +384,19 @@ TEST(StlMesh, TransformsKeepTheInvariantsAndMoveTheBoxAsExpected) {
     }
     ExpectBoxNear(BoxOf(t), k.Box.data(), 1e-5, k.Name);
   }
+  // The move window's Apply with only a new Top: straight down, so that
+  // the highest point is at that Z; MidZ by the model commands' rule.
+  {
+    TTNTriangleArray t = model;
+    StlModelBox extents = b;
+    ApplyStlMove(t, StlMoveRequest{b.MinX, b.MinY, -3.0, 0.0, 2, 0.0}, extents);
+    ExpectInvariants(t, "apply top");
+    const double want[6] = {b.MinX, b.MaxX, b.MinY, b.MaxY, b.MinZ - b.MaxZ - 3.0, -3.0};
+    ExpectBoxNear(BoxOf(t), want, 1e-6, "apply top");
+    ExpectBoxNear(extents, want, 1e-12, "apply top extents");
+    EXPECT_DOUBLE_EQ(extents.MidZ, (want[4] + want[5]) / 2 - 3.0);
+    EXPECT_EQ(t[7].V1.X, model[7].V1.X);
+  }
   // Slicing order: ascending MinZ.
   TTNTriangleArray sorted = model;
   SortByMinZ(sorted, 0, static_cast<std::ptrdiff_t>(sorted.size()) - 1, false);
