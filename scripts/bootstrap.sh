@@ -13,6 +13,7 @@ PACKAGES=(
   clang libclang-rt-dev
   fonts-ipafont-gothic
   linuxcnc-uspace
+  admesh
   xvfb xauth
 )
 

@@ -23,15 +23,21 @@ for target in "$build"/fuzz/*_fuzz; do
   if [ -z "$time" ]; then
     case $kind in
       dxf) time=60 ;;
+      stl) time=30 ;;
       *) time=25 ;;
     esac
   fi
   work=$(mktemp -d)
   if [ -d "$corpus/$kind" ]; then cp "$corpus/$kind"/* "$work"/ 2>/dev/null || true; fi
   if [ -d fuzz/seeds/$kind ]; then cp fuzz/seeds/$kind/* "$work"/ 2>/dev/null || true; fi
+  # The STL seeds are cut to 16 KiB so that a short run mutates many of them.
+  extra=()
+  case $kind in
+    stl) extra=(-max_len=16384) ;;
+  esac
   echo "fuzz: $name for ${time}s"
   log="$build/$name.log"
-  if ! "$target" -max_total_time="$time" -rss_limit_mb=4096 -timeout=5 -print_final_stats=0 \
+  if ! "$target" "${extra[@]}" -max_total_time="$time" -rss_limit_mb=4096 -timeout=5 -print_final_stats=0 \
       -artifact_prefix="$build/$name-" "$work" >"$log" 2>&1; then
     echo "fuzz: $name found a problem:"; tail -n 60 "$log"; status=1
   elif grep -qE 'runtime error:|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|SUMMARY: ' "$log"; then

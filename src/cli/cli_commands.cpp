@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli_ui.h"
+#include "import/stl/stl_open.h"
 #include "json_writer.h"
 #include "selection/region_geometry.h"
 #include "selection/selection_commands.h"
@@ -42,7 +43,8 @@ constexpr const char* kUsage =
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n"
     "       tarnak-cli job DRAWING.dxf --op \"STRATEGY [--select S] [--preset NAME]\n"
     "                  [--set KEY=VALUE]... [--depth D]\"... [--dir cw|ccw] [--fix] [--strict]\n"
-    "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n";
+    "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n"
+    "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -505,6 +507,65 @@ int RunJob(const std::vector<std::string>& args, std::ostream& out, std::ostream
   return StrictExit(a, s.ui(), err);
 }
 
+// Reads an STL model as the open command does and tells its size: triangle
+// count, box (top at -depth) and form. The depth is the options' STLDepth
+// unless --depth gives one.
+int RunStl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string model, json, depthText;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& s = args[i];
+    if ((s == "--depth" || s == "--json") && i + 1 < args.size()) {
+      (s == "--depth" ? depthText : json) = args[++i];
+    } else if (s.size() > 1 && s[0] == '-') {
+      err << "tarnak-cli: unknown or incomplete option '" << s << "'\n" << kUsage;
+      return 2;
+    } else if (model.empty()) {
+      model = s;
+    } else {
+      err << "tarnak-cli: more than one model given ('" << s << "')\n" << kUsage;
+      return 2;
+    }
+  }
+  if (model.empty()) {
+    err << "tarnak-cli: no model given\n" << kUsage;
+    return 2;
+  }
+  CliUserInterface ui(err, MsgResult::Ok);
+  ProgramOptions options;
+  if (const std::filesystem::path settings = SettingsFolderOrEmpty(); !settings.empty()) {
+    std::error_code ec;
+    if (std::filesystem::exists(OptionsFilePath(settings), ec))
+      LoadOptions(options, OptionsFilePath(settings), ui);
+  }
+  double depth = options.Program.STLDepth;
+  if (!depthText.empty() && (!TryTextToFloat(depthText, depth) || !(depth >= 0.0) || depth > 1e300)) {
+    err << "tarnak-cli: --depth needs a number of 0 or more, not '" << depthText << "'\n";
+    return 2;
+  }
+
+  TTNTriangleArray triangles;
+  const bool abortRequested = false;
+  const StlOpenResult r = LoadStlModel(model, depth, triangles, ui, abortRequested);
+  if (r.Status != StlOpenStatus::Loaded) return 2;
+  const StlModelBox& b = r.Box;
+  const double box[6] = {b.MinX, b.MaxX, b.MinY, b.MaxY, b.MinZ, b.MaxZ};
+  std::string boxText;
+  for (double v : box) boxText += (boxText.empty() ? "" : ", ") + JsonNumber(v);
+  const char* format = r.Binary ? "binary" : "text";
+  if (json != "-")
+    out << triangles.size() << " triangles (" << format << "), box [" << boxText << "]\n";
+  Args a;
+  a.Json = json;
+  if (!WriteJson(a,
+                 "{\"status\": " + JsonString(ui.Status()) + ", \"format\": \"" + format +
+                     "\", \"triangles\": " + std::to_string(triangles.size()) + ", \"box\": [" +
+                     boxText + "]}\n",
+                 out, err))
+    return 2;
+  out.flush();
+  return 0;
+}
+
 }  // namespace
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -523,6 +584,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (command == "pocket") return RunStrategy(kPocket, args, out, err);
     if (command == "drill") return RunStrategy(kDrill, args, out, err);
     if (command == "job") return RunJob(args, out, err);
+    if (command == "stl") return RunStl(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"
