@@ -14,6 +14,7 @@
 #include "post/save_command.h"
 #include "shell/numbers.h"
 #include "test_ui.h"
+#include "toolpaths/motion_list.h"
 
 namespace tarnak {
 namespace {
@@ -480,39 +481,41 @@ TEST_F(NcWriterTest, ShortcutsWriteWhatPlainFormattingWrites) {
   const Lines written = Write(list);
 
   // The same program block by block through the public steps, each of
-  // which formats from scratch.
+  // which formats from scratch, motion by motion of the motion list.
   Lines expected;
   TTNTokenString current, previous;
   double n = post_.Start - post_.Increment;
   int motion = MotionState::None;
-  TTNEntity at = MakeLine(0, 0, 0, 0);
-  auto block = [&](const TTNEntity& e, bool rapid, double z) {
+  auto block = [&](const TTNEntity& e, bool rapid, double z, bool writeEmpty) {
     NextLineNumber(n, post_.Increment, post_);
     const std::string text = BuildMoveBlock(e, post_, previous, rapid, n, z, motion, current);
-    if (!text.empty()) expected.push_back(text);
+    if (!text.empty() || writeEmpty) expected.push_back(text);
   };
-  for (std::size_t i = 1; i < list.size(); ++i) {
-    const TTNOutRegion& tp = list[i];
-    ToolpathTokens(tp, post_, current);
-    const Point2 start = ElementStart(tp.Elements.front());
-    if (tp.LinkKind == kLinkRetract) {
-      block(MakeLine(at.X, at.Y, at.X, at.Y), true, tp.RapidLevel);
-      block(MakeLine(at.X, at.Y, start.X, start.Y), true, tp.RapidLevel);
-      at = MakeLine(start.X, start.Y, start.X, start.Y);
-      previous[F].clear();
-      current[F] = FormatTokenValue(post_.Tokens[F], tp.PlungeFeed);
-      block(at, false, tp.Depth);
-      current[F] = FormatTokenValue(post_.Tokens[F], tp.Feed);
-    } else {
-      block(MakeLine(at.X, at.Y, start.X, start.Y), false, tp.Depth);
+  double feed = 0;
+  for (const Motion& m : BuildMotionList(list, params_.RapidHeight)) {
+    const TTNEntity e = m.Kind == MotionKind::Arc
+                            ? MakeArc(m.CentreX, m.CentreY, m.Radius, m.StartAngle, m.EndAngle)
+                            : MakeLine(m.FromX, m.FromY, m.X, m.Y);
+    switch (m.Kind) {
+      case MotionKind::Rates:
+        ToolpathTokens(list[static_cast<std::size_t>(m.Source)], post_, current);
+        feed = m.Feed;
+        break;
+      case MotionKind::ToolChange:  // the post has no tool block
+        break;
+      case MotionKind::Drill:
+        FAIL() << "no holes here";
+      default:
+        if (m.Part == MotionPart::Plunge) {
+          previous[F].clear();
+          current[F] = FormatTokenValue(post_.Tokens[F], m.Feed);
+          block(e, false, -m.Z, false);
+          current[F] = FormatTokenValue(post_.Tokens[F], feed);
+        } else {
+          block(e, m.Kind == MotionKind::Rapid, -m.Z, m.Part == MotionPart::End);
+        }
     }
-    for (const auto& e : tp.Elements) block(e, false, tp.Depth);
-    const Point2 end = ElementEnd(tp.Elements.back());
-    at = MakeLine(end.X, end.Y, end.X, end.Y);
   }
-  NextLineNumber(n, post_.Increment, post_);
-  expected.push_back(
-      BuildMoveBlock(at, post_, previous, true, n, -params_.RapidHeight, motion, current));
   ASSERT_EQ(written.size(), expected.size());
   for (std::size_t k = 0; k < written.size(); ++k) ASSERT_EQ(written[k], expected[k]) << k;
 }

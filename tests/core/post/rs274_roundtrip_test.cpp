@@ -22,6 +22,7 @@
 #include "shell/commands.h"
 #include "shell/numbers.h"
 #include "toolpaths/contour.h"
+#include "toolpaths/motion_list.h"
 
 namespace tarnak {
 namespace {
@@ -32,30 +33,30 @@ constexpr const char* kRs274 = "/usr/bin/rs274";
 constexpr double kRapidHeight = 5.0;
 
 // One motion of the machine.
-struct Motion {
+struct CanonMove {
   enum Kind { Traverse, Feed, Arc } kind = Feed;
   double x = 0, y = 0, z = 0;
   double cx = 0, cy = 0;  // arcs: centre
   int turn = 0;           // arcs: +1 counter-clockwise, -1 clockwise
 };
 
-std::string Describe(const Motion& m) {
+std::string Describe(const CanonMove& m) {
   static const char* names[] = {"traverse", "feed", "arc"};
   std::ostringstream s;
   s << names[m.kind] << " (" << m.x << ", " << m.y << ", " << m.z << ")";
-  if (m.kind == Motion::Arc) s << " centre (" << m.cx << ", " << m.cy << ") turn " << m.turn;
+  if (m.kind == CanonMove::Arc) s << " centre (" << m.cx << ", " << m.cy << ") turn " << m.turn;
   return s.str();
 }
 
-// What the toolpaths must make the machine do, worked out from what each
-// link kind means rather than from the blocks the writer makes. Straight
-// moves that go nowhere are left out (the interpreter may or may not report
-// them).
+// What the motion list of the toolpaths must make the machine do, worked
+// out from what each motion means rather than from the blocks the writer
+// makes. Straight moves that go nowhere are left out (the interpreter may
+// or may not report them).
 class MachineModel {
  public:
   MachineModel(bool plasma, bool splitLongArcs) : plasma_(plasma), splitLongArcs_(splitLongArcs) {}
 
-  void Straight(Motion::Kind kind, double x, double y, double z) {
+  void Straight(CanonMove::Kind kind, double x, double y, double z) {
     if (std::fabs(x - x_) < 1e-7 && std::fabs(y - y_) < 1e-7 && std::fabs(z - z_) < 1e-7) return;
     moves.push_back({kind, x, y, z});
     x_ = x, y_ = y, z_ = z;
@@ -63,7 +64,7 @@ class MachineModel {
   void Element(const TTNEntity& e, double z) {
     const Point2 end = ElementEnd(e);
     if (e.IsLine()) {
-      Straight(Motion::Feed, end.X, end.Y, z);
+      Straight(CanonMove::Feed, end.X, end.Y, z);
       return;
     }
     // Arcs given by radius go out in equal pieces of at most a quarter turn.
@@ -72,53 +73,52 @@ class MachineModel {
       TTNEntity part = e;
       part.EndAngle = e.StartAngle + ArcSweep(e) * k / pieces;
       const Point2 at = ElementEnd(part);
-      moves.push_back({Motion::Arc, at.X, at.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
+      moves.push_back({CanonMove::Arc, at.X, at.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
     }
-    moves.push_back({Motion::Arc, end.X, end.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
+    moves.push_back({CanonMove::Arc, end.X, end.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
     x_ = end.X, y_ = end.Y, z_ = z;
   }
 
-  void Toolpath(const TTNOutRegion& tp) {
-    const double depth = -tp.Depth, clear = -tp.RapidLevel;
-    const bool leads = tp.LeadMoves != 0;
-    const Point2 start =
-        leads && tp.EntryMove.Mark ? ElementStart(tp.EntryMove) : ElementStart(tp.Elements.front());
-    if (tp.LinkKind == kLinkRetract) {
-      Straight(Motion::Traverse, x_, y_, clear);
-      Straight(Motion::Traverse, start.X, start.Y, clear);
-      if (!plasma_) Straight(Motion::Feed, start.X, start.Y, depth);
-    } else if (tp.LinkKind == kLinkFeedAtDepth) {
-      Straight(Motion::Feed, start.X, start.Y, depth);
-    } else if (tp.LinkKind == kLinkInPlace) {
-      Straight(Motion::Feed, x_, y_, depth);
-    } else if (tp.LinkKind > 4) {
-      // A G81 cycle, returning to the level it started from (G98), never
-      // below the R plane.
-      const Point2 hole = ElementStart(tp.Elements.front());
-      if (z_ < clear) Straight(Motion::Traverse, x_, y_, clear);
-      const double level = z_;
-      Straight(Motion::Traverse, hole.X, hole.Y, level);
-      Straight(Motion::Traverse, hole.X, hole.Y, clear);
-      Straight(Motion::Feed, hole.X, hole.Y, depth);
-      Straight(Motion::Traverse, hole.X, hole.Y, level);
-      return;
-    }
-    if (leads && tp.EntryMove.Mark) {
-      Straight(Motion::Feed, start.X, start.Y, depth);
-      Element(tp.EntryMove, depth);
-    }
-    for (const TTNEntity& e : tp.Elements) Element(e, depth);
-    if (leads && tp.ExitMove.Mark) Element(tp.ExitMove, depth);
-  }
-
+  // What the interpreter must report for the motion list of `list`; the
+  // post spells each motion, the interpreter's report says what it made of
+  // them.
   void Program(const TTNOutRegionArray& list) {
-    for (std::size_t i = 1; i < list.size(); ++i) {
-      if (!list[i].Elements.empty()) Toolpath(list[i]);
+    MotionKind last = MotionKind::Rates;
+    for (const Motion& m : BuildMotionList(list, kRapidHeight)) {
+      switch (m.Kind) {
+        case MotionKind::Rates:
+        case MotionKind::ToolChange:
+          continue;
+        case MotionKind::Rapid:
+          Straight(CanonMove::Traverse, m.KnownXY ? m.X : x_, m.KnownXY ? m.Y : y_, m.Z);
+          break;
+        case MotionKind::Line:
+          // A plasma post switches the torch on instead of plunging.
+          if (!(plasma_ && m.Part == MotionPart::Plunge && last == MotionKind::Rapid)) {
+            Straight(CanonMove::Feed, m.X, m.Y, m.Z);
+          }
+          break;
+        case MotionKind::Arc:
+          Element(MakeArc(m.CentreX, m.CentreY, m.Radius, m.StartAngle, m.EndAngle), m.Z);
+          break;
+        case MotionKind::Drill: {
+          // A G81 cycle, returning to the level it started from (G98),
+          // never below the R plane.
+          const double clear = m.Clearance;
+          if (z_ < clear) Straight(CanonMove::Traverse, x_, y_, clear);
+          const double level = z_;
+          Straight(CanonMove::Traverse, m.X, m.Y, level);
+          Straight(CanonMove::Traverse, m.X, m.Y, clear);
+          Straight(CanonMove::Feed, m.X, m.Y, m.Z);
+          Straight(CanonMove::Traverse, m.X, m.Y, level);
+          break;
+        }
+      }
+      last = m.Kind;
     }
-    Straight(Motion::Traverse, x_, y_, kRapidHeight);
   }
 
-  std::vector<Motion> moves;
+  std::vector<CanonMove> moves;
 
  private:
   bool plasma_;
@@ -284,7 +284,7 @@ class Rs274RoundTrip : public ::testing::Test {
   }
 
   // Runs the interpreter; returns its motions, or fails with what it said.
-  std::vector<Motion> Interpret(const fs::path& program, const std::string& what) {
+  std::vector<CanonMove> Interpret(const fs::path& program, const std::string& what) {
     const std::string command = "cd '" + folder_.string() + "' && " + kRs274 +
                                 " -t tools.tbl -g '" + program.string() +
                                 "' > out.txt 2> err.txt";
@@ -297,7 +297,7 @@ class Rs274RoundTrip : public ::testing::Test {
     EXPECT_EQ(err, "") << what << "\n" << Read(program);
     EXPECT_NE(out.find("PROGRAM_END()"), std::string::npos) << what << ": did not reach the end";
 
-    std::vector<Motion> motions;
+    std::vector<CanonMove> motions;
     static const std::regex call(R"((STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED)\(([^)]*)\))");
     double x = 0, y = 0, z = 0;
     std::istringstream lines(out);
@@ -307,11 +307,11 @@ class Rs274RoundTrip : public ::testing::Test {
       std::vector<double> v;
       std::istringstream args(m[2].str());
       for (std::string field; std::getline(args, field, ',');) v.push_back(std::stod(field));
-      Motion motion;
+      CanonMove motion;
       if (m[1] == "ARC_FEED") {
-        motion = {Motion::Arc, v.at(0), v.at(1), v.at(5), v.at(2), v.at(3), v.at(4) > 0 ? 1 : -1};
+        motion = {CanonMove::Arc, v.at(0), v.at(1), v.at(5), v.at(2), v.at(3), v.at(4) > 0 ? 1 : -1};
       } else {
-        motion = {m[1] == "STRAIGHT_FEED" ? Motion::Feed : Motion::Traverse, v.at(0), v.at(1), v.at(2)};
+        motion = {m[1] == "STRAIGHT_FEED" ? CanonMove::Feed : CanonMove::Traverse, v.at(0), v.at(1), v.at(2)};
         if (motion.x == x && motion.y == y && motion.z == z) continue;  // goes nowhere
       }
       x = motion.x, y = motion.y, z = motion.z;
@@ -335,7 +335,7 @@ class Rs274RoundTrip : public ::testing::Test {
 
     MachineModel model(plasma_, radiusArcs_);
     model.Program(list);
-    const std::vector<Motion> got = Interpret(program, what);
+    const std::vector<CanonMove> got = Interpret(program, what);
     std::ostringstream both;
     for (std::size_t i = 0; i < std::max(got.size(), model.moves.size()); ++i) {
       both << i << ": " << (i < got.size() ? Describe(got[i]) : "-") << "   expected "
@@ -346,7 +346,7 @@ class Rs274RoundTrip : public ::testing::Test {
     // A centre found from a radius and two rounded end points moves far more
     // than the end points do on a short arc, while the path it cuts hardly
     // moves: for radius arcs the point halfway along the arc is compared.
-    auto halfway = [](const Motion& arc, double sx, double sy) {
+    auto halfway = [](const CanonMove& arc, double sx, double sy) {
       double a0 = std::atan2(sy - arc.cy, sx - arc.cx), a1 = std::atan2(arc.y - arc.cy, arc.x - arc.cx);
       double sweep = a1 - a0;
       if (arc.turn > 0 && sweep <= 0) sweep += 2 * kPi;
@@ -355,10 +355,10 @@ class Rs274RoundTrip : public ::testing::Test {
       return Point2{arc.cx + r * std::cos(m), arc.cy + r * std::sin(m)};
     };
     for (std::size_t i = 0; i < got.size(); ++i) {
-      const Motion& g = got[i];
-      const Motion& e = model.moves[i];
+      const CanonMove& g = got[i];
+      const CanonMove& e = model.moves[i];
       bool arcSame = true;
-      if (g.kind == Motion::Arc) {
+      if (g.kind == CanonMove::Arc) {
         if (radiusArcs_) {
           const double sx = i ? got[i - 1].x : 0, sy = i ? got[i - 1].y : 0;
           const double ex = i ? model.moves[i - 1].x : 0, ey = i ? model.moves[i - 1].y : 0;
