@@ -17,7 +17,6 @@
 
 #include "geometry/primitives.h"
 #include "shell/numbers.h"
-#include "toolpaths/motion_list.h"
 
 namespace tarnak {
 
@@ -199,6 +198,12 @@ class TokenTexts {
   void MoveWords(TextBuffer& out, int slot, const TTNVariables& values) {
     AppendScript(out, moves_[static_cast<std::size_t>(slot)], values);
   }
+  // The same without the words of tokens bound to the variables in
+  // `leaveOut` (bit v for variable v); their texts stay as they were.
+  void MoveWordsWithout(TextBuffer& out, int slot, const TTNVariables& values,
+                        std::uint32_t leaveOut) {
+    AppendScript(out, moves_[static_cast<std::size_t>(slot)], values, leaveOut);
+  }
   void DrillWords(TextBuffer& out, int slot, const TTNVariables& values) {
     AppendScript(out, drills_[static_cast<std::size_t>(slot)], values);
   }
@@ -278,8 +283,13 @@ class TokenTexts {
 
   // Appends the words of a script to out; a modal word only when its text
   // differs from the previous block's.
-  void AppendScript(TextBuffer& out, const CompiledScript& script, const TTNVariables& values) {
+  void AppendScript(TextBuffer& out, const CompiledScript& script, const TTNVariables& values,
+                    std::uint32_t leaveOut = 0) {
     for (const CompiledItem& item : script.Items) {
+      if (leaveOut != 0 && item.Token >= 0 && item.Token < kTokenCount) {
+        const int variable = variables_[static_cast<std::size_t>(item.Token)];
+        if (variable >= 0 && variable < 32 && (leaveOut >> variable & 1u) != 0) continue;
+      }
       if ((item.Flags & (kCommand | kNoToken)) != 0) {
         if ((item.Flags & kNoToken) != 0) {
           throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
@@ -402,7 +412,17 @@ void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n,
     v[TokenVar::Ji] = m.CentreY - m.FromY;
   }
   v[TokenVar::Nv] = n;
-  texts.MoveWords(out, slot, v);
+  if (m.KnownXY) {
+    texts.MoveWords(out, slot, v);
+  } else {
+    // A move of Z alone from where the tool happens to be: no word may name
+    // a place in the plane.
+    constexpr std::uint32_t kPlaneWords =
+        Bit(TokenVar::Sx) | Bit(TokenVar::Sy) | Bit(TokenVar::Ex) | Bit(TokenVar::Ey) |
+        Bit(TokenVar::Sa) | Bit(TokenVar::Ea) | Bit(TokenVar::Rad) | Bit(TokenVar::Cx) |
+        Bit(TokenVar::Cy) | Bit(TokenVar::Ii) | Bit(TokenVar::Ji);
+    texts.MoveWordsWithout(out, slot, v, kPlaneWords);
+  }
   texts.EndBlock();
 }
 
@@ -956,6 +976,17 @@ std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
   texts.Load(current, previous);
   TextBuffer text;
   AppendMove(texts, text, move, rapid, n, z, motion);
+  texts.Store(current, &previous);
+  return text.str();
+}
+
+std::string BuildMotionBlock(const Motion& motion, const TTNPostProcessor& post,
+                             TTNTokenString& previous, double n, int& motionState,
+                             TTNTokenString& current) {
+  TokenTexts texts(post);
+  texts.Load(current, previous);
+  TextBuffer text;
+  AppendMotion(texts, text, motion, n, motionState);
   texts.Store(current, &previous);
   return text.str();
 }

@@ -31,6 +31,7 @@
 #include "post/post_definition.h"
 #include "shell/profile_file.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/motion_list.h"
 #include "toolpaths/toolpath_model.h"
 #include "toolpaths/toolpath_model3d.h"
 
@@ -102,6 +103,13 @@ void ToolpathTokens3D(const TTNOutRegion3D& pass, const TTNPostProcessor& post,
 std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
                            TTNTokenString& previous, bool rapid, double n, double z, int& motion,
                            TTNTokenString& current);
+// The block of one straight or arc motion of the motion list, as the
+// writer spells it: like BuildMoveBlock for the Element the motion stands
+// for, at its machine Z; a move of Z alone (KnownXY false) leaves out every
+// word that names a place in the plane.
+std::string BuildMotionBlock(const Motion& motion, const TTNPostProcessor& post,
+                             TTNTokenString& previous, double n, int& motionState,
+                             TTNTokenString& current);
 std::string BuildMoveBlock3D(const NcPoint3& from, const NcPoint3& to,
                              const TTNPostProcessor& post, TTNTokenString& previous, bool rapid,
                              double n, int& motion, TTNTokenString& current);

@@ -17,6 +17,14 @@
 // motions are cut with (Rates), a tool change when the tool number
 // changes, the link by LinkKind, then the entry move, the path and the exit
 // move; after the last toolpath a retract to the rapid height.
+//
+// Nothing is cut from a place the tool was not driven to. At the start of
+// the program and after a tool change nobody knows where the tool stands:
+// whatever the LinkKind, the tool rises to the rapid height where it is
+// (a move of Z alone), crosses to the start at that height and plunges. A
+// toolpath "already in place" that does not start where the tool stands
+// is reached the same way. Between toolpaths the links start from where
+// the last one really left the tool.
 #pragma once
 
 #include <cstdint>
@@ -99,9 +107,9 @@ class MotionBuilder {
   // rapidHeight: the height of the final retract, above the surface.
   explicit MotionBuilder(double rapidHeight) : rapidHeight_(rapidHeight) {}
 
-  // The tool stands at (x, y, z); for drawing one toolpath's link on its
-  // own.
-  void SetPosition(double x, double y, double z);
+  // The tool `tool` is in and stands at (x, y, z); for drawing one
+  // toolpath's link on its own.
+  void SetPosition(double x, double y, double z, int32_t tool);
 
   // Appends the motions of `toolpath` (nothing for one without Elements).
   // source: its index in the list, for messages.
@@ -117,13 +125,18 @@ class MotionBuilder {
   void Straight(MotionKind kind, MotionPart part, double fromX, double fromY, double x,
                 double y, double z, double feed, MotionList& out);
   void PathMove(const TTNEntity& e, MotionPart part, double z, double feed, MotionList& out);
+  // The hole, or the entry move, the path and the exit move.
+  void AppendPath(const TTNOutRegion& t, int32_t kind, Point2 start, double depthZ,
+                  MotionList& out);
 
   double rapidHeight_;
-  // The current position as the links reckon it; the program starts at the
-  // origin.
+  // Where the tool stands. A program cannot know it when it starts, nor
+  // after a tool change (known_ false); x_, y_ and z_ are then only where
+  // it was last seen (the origin, on the surface, at the start).
   double x_ = 0.0;
   double y_ = 0.0;
   double z_ = 0.0;
+  bool known_ = false;
   int32_t tool_ = 0;
   double previousTool_ = -1.0;  // no tool is in before the first change
   // Of the toolpath being appended.
@@ -131,6 +144,11 @@ class MotionBuilder {
   int32_t colour_ = 0;
   double spindle_ = 0.0;
 };
+
+// Where the tool stands after cutting the list: the end of its last
+// toolpath, or, for a list without one, a point (not a number) that no
+// path starts at, since nothing says where the tool is then.
+Point2 ToolpathListEnd(const TTNOutRegionArray& toolpaths);
 
 // The motions of a whole toolpath list (from slot 1), ending with the
 // retract to the rapid height.

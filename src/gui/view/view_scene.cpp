@@ -188,7 +188,7 @@ void LinkSegments(const Motion& m, std::vector<Segment3>& rapids, std::vector<Se
 void ToolpathLinkMoves(const TTNOutRegion& t, Point2& cur, double& curZ,
                        std::vector<Segment3>& rapids, std::vector<Segment3>& feeds) {
   MotionBuilder builder(0.0);
-  builder.SetPosition(cur.X, cur.Y, curZ);
+  builder.SetPosition(cur.X, cur.Y, curZ, t.ToolNumber);
   MotionList motions;
   builder.Append(t, 0, motions);
   for (const Motion& m : motions) {
@@ -242,6 +242,7 @@ std::uint64_t SceneFingerprint(const Document& doc) {
     for (const TTNEntity& e : r.Elements) d.Add(e);
   }
   d.Add(static_cast<std::uint64_t>(doc.Toolpaths.size()));
+  d.Add(doc.MachiningParams.RapidHeight);  // the height of the first rise
   for (std::size_t i = 1; i < doc.Toolpaths.size(); ++i) {
     const TTNOutRegion& t = doc.Toolpaths[i];
     d.Add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(t.Colour)));
@@ -287,9 +288,10 @@ void BuildScene(const Document& doc, ViewScene& scene) {
 
   std::map<std::pair<std::uint32_t, double>, ToolpathGroup> feeds;
   std::map<std::pair<std::uint32_t, bool>, LinkGroup> links;
-  // The motions as the NC program makes them, toolpath by toolpath; the
-  // machine starts at the origin, on the surface.
-  MotionBuilder builder(0.0);
+  // The motions as the NC program makes them, toolpath by toolpath. Where
+  // the tool stands when the program starts nobody knows; its first rise
+  // is drawn at the origin, from the surface.
+  MotionBuilder builder(doc.MachiningParams.RapidHeight);
   MotionList motions;
   std::vector<Segment3> rapids;
   std::vector<Segment3> plunges;
