@@ -26,6 +26,18 @@ namespace fs = std::filesystem;
 
 constexpr std::uint32_t Bit(int slot) { return std::uint32_t{1} << slot; }
 
+// The script slot of an arc by its direction (radius < 0 clockwise).
+int ClassifyArc(double radius, int& motion) {
+  if (radius < 0.0) {
+    const int slot = motion == MotionState::CwArc ? ScriptSlot::CwArcContinuous : ScriptSlot::CwArc;
+    motion = MotionState::CwArc;
+    return slot;
+  }
+  const int slot = motion == MotionState::CcwArc ? ScriptSlot::CcwArcContinuous : ScriptSlot::CcwArc;
+  motion = MotionState::CcwArc;
+  return slot;
+}
+
 // Slots whose text is set once per toolpath and left alone by move blocks
 // (feed, speed, tool); drill blocks leave the clearance word alone too.
 constexpr std::uint32_t kKeepInMoves = Bit(TokenSlot::Ft) | Bit(TokenSlot::St) | Bit(TokenSlot::Tt);
@@ -202,7 +214,19 @@ class TokenTexts {
   // `leaveOut` (bit v for variable v); their texts stay as they were.
   void MoveWordsWithout(TextBuffer& out, int slot, const TTNVariables& values,
                         std::uint32_t leaveOut) {
-    AppendScript(out, moves_[static_cast<std::size_t>(slot)], values, leaveOut);
+    // Rare (once per program and tool change): the script is filtered on
+    // the spot rather than slowing every block down.
+    const CompiledScript& script = moves_[static_cast<std::size_t>(slot)];
+    CompiledScript kept;
+    kept.Command = script.Command;
+    for (const CompiledItem& item : script.Items) {
+      if (item.Token >= 0 && item.Token < kTokenCount) {
+        const int variable = variables_[static_cast<std::size_t>(item.Token)];
+        if (variable >= 0 && variable < 32 && (leaveOut >> variable & 1u) != 0) continue;
+      }
+      kept.Items.push_back(item);
+    }
+    AppendScript(out, kept, values);
   }
   void DrillWords(TextBuffer& out, int slot, const TTNVariables& values) {
     AppendScript(out, drills_[static_cast<std::size_t>(slot)], values);
@@ -283,13 +307,8 @@ class TokenTexts {
 
   // Appends the words of a script to out; a modal word only when its text
   // differs from the previous block's.
-  void AppendScript(TextBuffer& out, const CompiledScript& script, const TTNVariables& values,
-                    std::uint32_t leaveOut = 0) {
+  void AppendScript(TextBuffer& out, const CompiledScript& script, const TTNVariables& values) {
     for (const CompiledItem& item : script.Items) {
-      if (leaveOut != 0 && item.Token >= 0 && item.Token < kTokenCount) {
-        const int variable = variables_[static_cast<std::size_t>(item.Token)];
-        if (variable >= 0 && variable < 32 && (leaveOut >> variable & 1u) != 0) continue;
-      }
       if ((item.Flags & (kCommand | kNoToken)) != 0) {
         if ((item.Flags & kNoToken) != 0) {
           throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
@@ -386,14 +405,12 @@ void AppendMove(TokenTexts& texts, TextBuffer& out, const TTNEntity& move, bool 
 // MoveVariables gives for the Element the motion was made from (its ends
 // were worked out the same way), without working them out again.
 void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n, int& motion) {
-  int slot = 0;
-  if (m.Kind == MotionKind::Arc && m.Radius != 0.0) {
-    TTNEntity arc;
-    arc.Radius = m.Radius;
-    slot = ClassifyMove(arc, motion, false);
-  } else {
-    slot = ClassifyMove3D(motion, m.Kind == MotionKind::Rapid);
-  }
+  const bool arc = m.Kind == MotionKind::Arc && m.Radius != 0.0;
+  // As ClassifyMove: an arc whose radius is not a number is classified as
+  // a straight move.
+  const bool turns = arc && (m.Radius < 0.0 || m.Radius > 0.0);
+  const int slot =
+      turns ? ClassifyArc(m.Radius, motion) : ClassifyMove3D(motion, m.Kind == MotionKind::Rapid);
   const double z = -m.Z;  // as a depth
   TTNVariables v{};
   v[TokenVar::Sx] = m.FromX;
@@ -402,7 +419,7 @@ void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n,
   v[TokenVar::Ex] = m.X;
   v[TokenVar::Ey] = m.Y;
   v[TokenVar::Ez] = -z;
-  if (m.Kind == MotionKind::Arc && m.Radius != 0.0) {
+  if (arc) {
     v[TokenVar::Sa] = m.StartAngle;
     v[TokenVar::Ea] = m.EndAngle;
     v[TokenVar::Rad] = std::fabs(m.Radius);
@@ -892,17 +909,7 @@ void NextLineNumber(double& n, double inc, const TTNPostProcessor& post) {
 }
 
 int ClassifyMove(const TTNEntity& move, int& motion, bool rapid) {
-  if (move.Radius < 0.0) {
-    const int slot = motion == MotionState::CwArc ? ScriptSlot::CwArcContinuous : ScriptSlot::CwArc;
-    motion = MotionState::CwArc;
-    return slot;
-  }
-  if (move.Radius > 0.0) {
-    const int slot =
-        motion == MotionState::CcwArc ? ScriptSlot::CcwArcContinuous : ScriptSlot::CcwArc;
-    motion = MotionState::CcwArc;
-    return slot;
-  }
+  if (move.Radius < 0.0 || move.Radius > 0.0) return ClassifyArc(move.Radius, motion);
   return ClassifyMove3D(motion, rapid);
 }
 

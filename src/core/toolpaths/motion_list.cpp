@@ -42,8 +42,8 @@ Point2 ToolpathListEnd(const TTNOutRegionArray& toolpaths) {
   return {unknown, unknown};
 }
 
-void MotionBuilder::Straight(MotionKind kind, MotionPart part, double fromX, double fromY,
-                             double x, double y, double z, double feed, MotionList& out) {
+inline void MotionBuilder::Straight(MotionKind kind, MotionPart part, double fromX, double fromY,
+                                    double x, double y, double z, double feed, MotionList& out) {
   Motion m;
   m.Kind = kind;
   m.Part = part;
