@@ -27,6 +27,18 @@ namespace fs = std::filesystem;
 
 constexpr std::uint32_t Bit(int slot) { return std::uint32_t{1} << slot; }
 
+// The script slot of an arc by its direction (radius < 0 clockwise).
+int ClassifyArc(double radius, int& motion) {
+  if (radius < 0.0) {
+    const int slot = motion == MotionState::CwArc ? ScriptSlot::CwArcContinuous : ScriptSlot::CwArc;
+    motion = MotionState::CwArc;
+    return slot;
+  }
+  const int slot = motion == MotionState::CcwArc ? ScriptSlot::CcwArcContinuous : ScriptSlot::CcwArc;
+  motion = MotionState::CcwArc;
+  return slot;
+}
+
 // Slots whose text is set once per toolpath and left alone by move blocks
 // (feed, speed, tool); drill blocks leave the clearance word alone too.
 constexpr std::uint32_t kKeepInMoves = Bit(TokenSlot::Ft) | Bit(TokenSlot::St) | Bit(TokenSlot::Tt);
@@ -198,6 +210,24 @@ class TokenTexts {
   // block / of tool script `index`.
   void MoveWords(TextBuffer& out, int slot, const TTNVariables& values) {
     AppendScript(out, moves_[static_cast<std::size_t>(slot)], values);
+  }
+  // The same without the words of tokens bound to the variables in
+  // `leaveOut` (bit v for variable v); their texts stay as they were.
+  void MoveWordsWithout(TextBuffer& out, int slot, const TTNVariables& values,
+                        std::uint32_t leaveOut) {
+    // Rare (once per program and tool change): the script is filtered on
+    // the spot rather than slowing every block down.
+    const CompiledScript& script = moves_[static_cast<std::size_t>(slot)];
+    CompiledScript kept;
+    kept.Command = script.Command;
+    for (const CompiledItem& item : script.Items) {
+      if (item.Token >= 0 && item.Token < kTokenCount) {
+        const int variable = variables_[static_cast<std::size_t>(item.Token)];
+        if (variable >= 0 && variable < 32 && (leaveOut >> variable & 1u) != 0) continue;
+      }
+      kept.Items.push_back(item);
+    }
+    AppendScript(out, kept, values);
   }
   void DrillWords(TextBuffer& out, int slot, const TTNVariables& values) {
     AppendScript(out, drills_[static_cast<std::size_t>(slot)], values);
@@ -372,6 +402,48 @@ void AppendMove(TokenTexts& texts, TextBuffer& out, const TTNEntity& move, bool 
   texts.EndBlock();
 }
 
+// A straight move or a whole arc of the motion list. The values are those
+// MoveVariables gives for the Element the motion was made from (its ends
+// were worked out the same way), without working them out again.
+void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n, int& motion) {
+  const bool arc = m.Kind == MotionKind::Arc && m.Radius != 0.0;
+  // As ClassifyMove: an arc whose radius is not a number is classified as
+  // a straight move.
+  const bool turns = arc && (m.Radius < 0.0 || m.Radius > 0.0);
+  const int slot =
+      turns ? ClassifyArc(m.Radius, motion) : ClassifyMove3D(motion, m.Kind == MotionKind::Rapid);
+  const double z = -m.Z;  // as a depth
+  TTNVariables v{};
+  v[TokenVar::Sx] = m.FromX;
+  v[TokenVar::Sy] = m.FromY;
+  v[TokenVar::Sz] = z;
+  v[TokenVar::Ex] = m.X;
+  v[TokenVar::Ey] = m.Y;
+  v[TokenVar::Ez] = -z;
+  if (arc) {
+    v[TokenVar::Sa] = m.StartAngle;
+    v[TokenVar::Ea] = m.EndAngle;
+    v[TokenVar::Rad] = std::fabs(m.Radius);
+    v[TokenVar::Cx] = m.CentreX;
+    v[TokenVar::Cy] = m.CentreY;
+    v[TokenVar::Ii] = m.CentreX - m.FromX;
+    v[TokenVar::Ji] = m.CentreY - m.FromY;
+  }
+  v[TokenVar::Nv] = n;
+  if (m.KnownXY) {
+    texts.MoveWords(out, slot, v);
+  } else {
+    // A move of Z alone from where the tool happens to be: no word may name
+    // a place in the plane.
+    constexpr std::uint32_t kPlaneWords =
+        Bit(TokenVar::Sx) | Bit(TokenVar::Sy) | Bit(TokenVar::Ex) | Bit(TokenVar::Ey) |
+        Bit(TokenVar::Sa) | Bit(TokenVar::Ea) | Bit(TokenVar::Rad) | Bit(TokenVar::Cx) |
+        Bit(TokenVar::Cy) | Bit(TokenVar::Ii) | Bit(TokenVar::Ji);
+    texts.MoveWordsWithout(out, slot, v, kPlaneWords);
+  }
+  texts.EndBlock();
+}
+
 void AppendMove3D(TokenTexts& texts, TextBuffer& out, const NcPoint3& from, const NcPoint3& to,
                   bool rapid, double n, int& motion) {
   const int slot = ClassifyMove3D(motion, rapid);
@@ -406,12 +478,26 @@ void SetToolpathTokens(TokenTexts& texts, const TTNOutRegion& toolpath) {
   values[TokenVar::Fr] = toolpath.Feed;
   values[TokenVar::Ss] = toolpath.SpindleSpeed;
   values[TokenVar::Tn] = static_cast<double>(toolpath.ToolNumber);
-  if (toolpath.LinkKind > 1) values[TokenVar::Cv] = -toolpath.RapidLevel;
+  if (LinkSetsClearance(toolpath.LinkKind)) values[TokenVar::Cv] = -toolpath.RapidLevel;
   texts.Format(TokenSlot::Ft, values);
   texts.Format(TokenSlot::St, values);
   texts.Format(TokenSlot::Tt, values);
   for (int t = TokenSlot::Misc1t; t <= TokenSlot::Misc5t; ++t) texts.Set(t, std::string());
-  if (toolpath.LinkKind > 1) texts.Format(TokenSlot::Ct, values);
+  if (LinkSetsClearance(toolpath.LinkKind)) texts.Format(TokenSlot::Ct, values);
+}
+
+// The same from the Rates motion that starts a toolpath.
+void SetRatesTokens(TokenTexts& texts, const Motion& rates) {
+  TTNVariables values{};
+  values[TokenVar::Fr] = rates.Feed;
+  values[TokenVar::Ss] = rates.SpindleSpeed;
+  values[TokenVar::Tn] = static_cast<double>(rates.Tool);
+  if (rates.HasClearance) values[TokenVar::Cv] = rates.Clearance;
+  texts.Format(TokenSlot::Ft, values);
+  texts.Format(TokenSlot::St, values);
+  texts.Format(TokenSlot::Tt, values);
+  for (int t = TokenSlot::Misc1t; t <= TokenSlot::Misc5t; ++t) texts.Set(t, std::string());
+  if (rates.HasClearance) texts.Format(TokenSlot::Ct, values);
 }
 
 void SetToolpathTokens3D(TokenTexts& texts, const TTNOutRegion3D& pass) {
@@ -419,10 +505,10 @@ void SetToolpathTokens3D(TokenTexts& texts, const TTNOutRegion3D& pass) {
   values[TokenVar::Fr] = pass.Feed;
   values[TokenVar::Ss] = pass.SpindleSpeed;
   values[TokenVar::Tn] = static_cast<double>(pass.ToolNumber);
-  if (pass.LinkKind > 1) values[TokenVar::Cv] = pass.RapidLevel;
+  if (LinkSetsClearance(pass.LinkKind)) values[TokenVar::Cv] = pass.RapidLevel;
   texts.Format(TokenSlot::St, values);
   texts.Format(TokenSlot::Tt, values);
-  if (pass.LinkKind > 1) texts.Format(TokenSlot::Ct, values);
+  if (LinkSetsClearance(pass.LinkKind)) texts.Format(TokenSlot::Ct, values);
 }
 
 // "null" stands for no text, as in FormatToken.
@@ -440,16 +526,6 @@ bool IsPlasmaPost(std::string_view name) {
     if (c != kPlasma[i]) return false;
   }
   return true;
-}
-
-Point2 ToolpathStart(const TTNOutRegion& toolpath) {
-  if (toolpath.LeadMoves != 0 && toolpath.EntryMove.Mark) return ElementStart(toolpath.EntryMove);
-  return ElementStart(toolpath.Elements.front());
-}
-
-Point2 ToolpathEnd(const TTNOutRegion& toolpath) {
-  if (toolpath.LeadMoves != 0 && toolpath.ExitMove.Mark) return ElementEnd(toolpath.ExitMove);
-  return ElementEnd(toolpath.Elements.back());
 }
 
 // ---- values that cannot be written ---------------------------------------------
@@ -634,31 +710,23 @@ class Generator {
     for (const std::string& line : post_.Header) out_.Line(line, true);
 
     motion_ = MotionState::None;
-    position_ = MakeLine(0.0, 0.0, 0.0, 0.0);
     previousTool_ = -1.0;
-    const bool plasma = IsPlasmaPost(post_.Name);
+    plasma_ = IsPlasmaPost(post_.Name);
+    // The motions are made toolpath by toolpath into one reused list, so
+    // that a program of millions of moves never holds them all at once.
+    MotionBuilder builder(params.RapidHeight);
+    MotionList motions;
     for (std::size_t i = 1; i < toolpaths.size(); ++i) {
-      const TTNOutRegion& toolpath = toolpaths[i];
-      if (toolpath.Elements.empty()) continue;
-      CheckToolpath(toolpath, i);
-      SetToolpathTokens(texts_, toolpath);
-      const double tool = static_cast<double>(toolpath.ToolNumber);
-      if (tool != previousTool_) {
-        previousTool_ = tool;
-        ToolChange(tool, false);
-      }
-      Link(toolpath, plasma);
-      if (toolpath.LinkKind < 4) Path(toolpath);
-      const Point2 end = ToolpathEnd(toolpath);
-      position_ = MakeLine(end.X, end.Y, end.X, end.Y);
+      if (!toolpaths[i].Elements.empty()) CheckToolpath(toolpaths[i], i);
+      motions.clear();
+      builder.Append(toolpaths[i], static_cast<int32_t>(i), motions);
+      for (const Motion& m : motions) Write(m);
     }
-
     // Up to the rapid height where the last toolpath ended.
     CheckValue(params.RapidHeight, "rapid height", "The program");
-    position_.X2 = position_.X;
-    position_.Y2 = position_.Y;
-    Next();
-    Move(position_, true, -params.RapidHeight, true);
+    motions.clear();
+    builder.Finish(motions);
+    for (const Motion& m : motions) Write(m);
 
     for (const std::string& line : post_.Footer) out_.Line(line, true);
   }
@@ -774,60 +842,67 @@ class Generator {
     }
   }
 
-  void Plunge(double plungeFeed, double feed, double depth) {
-    position_.X2 = position_.X;
-    position_.Y2 = position_.Y;
-    Next();
-    // The feed word is written again, with the plunge feed.
-    texts_.SetPrevious(TokenSlot::Ft, {});
-    texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), plungeFeed));
-    Move(position_, false, depth, false);
-    texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), feed));
+  // One motion of the list, spelled through the post.
+  void Write(const Motion& m) {
+    switch (m.Kind) {
+      case MotionKind::Rates:
+        SetRatesTokens(texts_, m);
+        feed_ = m.Feed;
+        break;
+      case MotionKind::ToolChange:
+        ToolChange(static_cast<double>(m.Tool), false);
+        break;
+      case MotionKind::Drill: {
+        Next();
+        const int slot =
+            motion_ == MotionState::Drill ? ScriptSlot::DrillContinuous : ScriptSlot::Drill;
+        motion_ = MotionState::Drill;
+        TTNEntity hole;
+        hole.X = m.FromX;
+        hole.Y = m.FromY;
+        hole.X2 = m.X;
+        hole.Y2 = m.Y;
+        AppendDrill(texts_, out_.Buffer(), hole, slot, n_, -m.Z);
+        out_.EndLine(false);
+        break;
+      }
+      case MotionKind::Rapid:
+      case MotionKind::Line:
+      case MotionKind::Arc:
+        if (m.Part == MotionPart::Plunge) {
+          Plunge(m);
+        } else if (m.Kind == MotionKind::Arc && arcsByRadius_) {
+          ArcInPieces(m);
+        } else {
+          Next();
+          AppendMotion(texts_, out_.Buffer(), m, n_, motion_);
+          // The closing retract is written even when every word is modal.
+          out_.EndLine(m.Part == MotionPart::End);
+        }
+        break;
+    }
+    if (m.Kind != MotionKind::Rates && m.Kind != MotionKind::ToolChange) lastKind_ = m.Kind;
   }
 
-  void Link(const TTNOutRegion& toolpath, bool plasma) {
-    const int kind = toolpath.LinkKind;
-    if (kind == kLinkFeedAtDepth) {
-      const Point2 start = ToolpathStart(toolpath);
-      position_.X2 = start.X;
-      position_.Y2 = start.Y;
-      Next();
-      Move(position_, false, toolpath.Depth, false);
-    } else if (kind == kLinkRetract) {
-      // Straight up, across, then down (or the torch on).
-      position_.X2 = position_.X;
-      position_.Y2 = position_.Y;
-      Next();
-      Move(position_, true, toolpath.RapidLevel, false);
-      const Point2 start = ToolpathStart(toolpath);
-      position_.X2 = start.X;
-      position_.Y2 = start.Y;
-      Next();
-      Move(position_, true, toolpath.RapidLevel, false);
-      position_.X = start.X;
-      position_.Y = start.Y;
-      if (plasma) {
-        Next();
-        out_.Buffer().Append(FormatTokenValue(post_.Tokens[TokenSlot::Nt], n_));
-        out_.Line(DesignationText(post_.Tokens[TokenSlot::Misc5t]), false);
-        // The rapid blocks took the new feed text as written although they
-        // do not write it; without a plunge to carry it, the first cutting
-        // block must write the feed word again.
-        texts_.SetPrevious(TokenSlot::Ft, {});
-        texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), toolpath.Feed));
-      } else {
-        Plunge(toolpath.PlungeFeed, toolpath.Feed, toolpath.Depth);
-      }
-    } else if (kind == kLinkInPlace) {
-      Plunge(toolpath.PlungeFeed, toolpath.Feed, toolpath.Depth);
-    } else if (kind > 4) {
-      Next();
-      const int slot = motion_ == MotionState::Drill ? ScriptSlot::DrillContinuous : ScriptSlot::Drill;
-      motion_ = MotionState::Drill;
-      AppendDrill(texts_, out_.Buffer(), toolpath.Elements.front(), slot, n_, toolpath.Depth);
-      out_.EndLine(false);
+  void Plunge(const Motion& m) {
+    Next();
+    if (plasma_ && lastKind_ == MotionKind::Rapid) {
+      // A torch is switched on where a cutter would plunge.
+      out_.Buffer().Append(FormatTokenValue(post_.Tokens[TokenSlot::Nt], n_));
+      out_.Line(DesignationText(post_.Tokens[TokenSlot::Misc5t]), false);
+      // The rapid blocks took the new feed text as written although they
+      // do not write it; without a plunge to carry it, the first cutting
+      // block must write the feed word again.
+      texts_.SetPrevious(TokenSlot::Ft, {});
+      texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), feed_));
+      return;
     }
-    // 2 and 4: no link.
+    // The feed word is written again, with the plunge feed.
+    texts_.SetPrevious(TokenSlot::Ft, {});
+    texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), m.Feed));
+    AppendMotion(texts_, out_.Buffer(), m, n_, motion_);
+    out_.EndLine(false);
+    texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), feed_));
   }
 
   // A post whose arc blocks give the radius (R) instead of the centre cannot
@@ -844,46 +919,39 @@ class Generator {
     return false;
   }
 
-  void PathMove(const TTNEntity& e, double depth) {
-    const double sweep = e.IsArc() ? ArcSweep(e) : 0.0;
-    const int pieces = arcsByRadius_ ? RadiusArcPieces(sweep) : 1;
-    if (pieces > 1) {
-      double from = e.StartAngle;
-      for (int k = 1; k <= pieces; ++k) {
-        TTNEntity piece = e;
-        piece.StartAngle = from;
-        if (k == pieces) {
-          piece.EndAngle = e.EndAngle;
-        } else {
-          double to = e.StartAngle + sweep * k / pieces;
-          to = std::fmod(to, kTwoPi);
-          if (to < 0.0) to += kTwoPi;
-          piece.EndAngle = to;
-        }
-        from = piece.EndAngle;
-        ElementBounds(piece);
-        Next();
-        Move(piece, false, depth, false);
-      }
+  void ArcInPieces(const Motion& m) {
+    TTNEntity e;
+    e.X = m.CentreX;
+    e.Y = m.CentreY;
+    e.Radius = m.Radius;
+    e.StartAngle = m.StartAngle;
+    e.EndAngle = m.EndAngle;
+    const double depth = -m.Z;
+    const double sweep = ArcSweep(e);
+    const int pieces = RadiusArcPieces(sweep);
+    if (pieces <= 1) {
+      Next();
+      AppendMotion(texts_, out_.Buffer(), m, n_, motion_);
+      out_.EndLine(false);
       return;
     }
-    Next();
-    Move(e, false, depth, false);
-  }
-
-  void Path(const TTNOutRegion& toolpath) {
-    const double depth = toolpath.Depth;
-    const bool leads = toolpath.LeadMoves != 0;
-    if (leads && toolpath.EntryMove.Mark) {
-      const Point2 start = ToolpathStart(toolpath);
-      position_.X2 = start.X;
-      position_.Y2 = start.Y;
+    double from = e.StartAngle;
+    for (int k = 1; k <= pieces; ++k) {
+      TTNEntity piece = e;
+      piece.StartAngle = from;
+      if (k == pieces) {
+        piece.EndAngle = e.EndAngle;
+      } else {
+        double to = e.StartAngle + sweep * k / pieces;
+        to = std::fmod(to, kTwoPi);
+        if (to < 0.0) to += kTwoPi;
+        piece.EndAngle = to;
+      }
+      from = piece.EndAngle;
+      ElementBounds(piece);
       Next();
-      Move(position_, false, depth, false);
-      PathMove(toolpath.EntryMove, depth);
+      Move(piece, false, depth, false);
     }
-    for (const TTNEntity& e : toolpath.Elements) PathMove(e, depth);
-    if (leads && toolpath.ExitMove.Mark) PathMove(toolpath.ExitMove, depth);
   }
 
   const TTNPostProcessor& post_;
@@ -895,7 +963,9 @@ class Generator {
   double previousTool_ = -1.0;
   int motion_ = MotionState::None;
   bool arcsByRadius_ = false;
-  TTNEntity position_;  // a line from the current position to the next target
+  bool plasma_ = false;
+  double feed_ = 0.0;  // cutting feed of the toolpath being written
+  MotionKind lastKind_ = MotionKind::Rates;  // of the last motion that moved
 };
 
 template <typename Body>
@@ -929,17 +999,7 @@ void NextLineNumber(double& n, double inc, const TTNPostProcessor& post) {
 }
 
 int ClassifyMove(const TTNEntity& move, int& motion, bool rapid) {
-  if (move.Radius < 0.0) {
-    const int slot = motion == MotionState::CwArc ? ScriptSlot::CwArcContinuous : ScriptSlot::CwArc;
-    motion = MotionState::CwArc;
-    return slot;
-  }
-  if (move.Radius > 0.0) {
-    const int slot =
-        motion == MotionState::CcwArc ? ScriptSlot::CcwArcContinuous : ScriptSlot::CcwArc;
-    motion = MotionState::CcwArc;
-    return slot;
-  }
+  if (move.Radius < 0.0 || move.Radius > 0.0) return ClassifyArc(move.Radius, motion);
   return ClassifyMove3D(motion, rapid);
 }
 
@@ -1013,6 +1073,17 @@ std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
   texts.Load(current, previous);
   TextBuffer text;
   AppendMove(texts, text, move, rapid, n, z, motion);
+  texts.Store(current, &previous);
+  return text.str();
+}
+
+std::string BuildMotionBlock(const Motion& motion, const TTNPostProcessor& post,
+                             TTNTokenString& previous, double n, int& motionState,
+                             TTNTokenString& current) {
+  TokenTexts texts(post);
+  texts.Load(current, previous);
+  TextBuffer text;
+  AppendMotion(texts, text, motion, n, motionState);
   texts.Store(current, &previous);
   return text.str();
 }

@@ -2,10 +2,13 @@
 // block by block, through the current post definition.
 //
 // Every word of a block comes from a token of the post; the generator never
-// writes an address or G-code of its own. It only decides which block is
-// written when: the link of each toolpath to the previous one (retract,
-// rapid, plunge, ...), the moves of the path, the tool change and the
-// numbering of the blocks. There are two writers: WriteNC2D for the
+// writes an address or G-code of its own. What the machine does (the link
+// of each toolpath to the previous one, the moves of the path, the tool
+// changes) comes from the motion list (toolpaths/motion_list.h); the
+// writer spells each motion through the post and numbers the blocks. How
+// a motion is spelled can depend on the post: a plasma post switches its
+// torch on where a cutter would plunge, a post that gives arcs by radius
+// gets them in pieces of at most a quarter turn. There are two writers: WriteNC2D for the
 // toolpaths of the contour, pocket, drill and circuit-board strategies and
 // WriteNC3D for the raster passes of prototype machining.
 //
@@ -28,6 +31,7 @@
 #include "post/post_definition.h"
 #include "shell/profile_file.h"
 #include "toolpaths/machining_params.h"
+#include "toolpaths/motion_list.h"
 #include "toolpaths/toolpath_model.h"
 #include "toolpaths/toolpath_model3d.h"
 
@@ -99,6 +103,13 @@ void ToolpathTokens3D(const TTNOutRegion3D& pass, const TTNPostProcessor& post,
 std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
                            TTNTokenString& previous, bool rapid, double n, double z, int& motion,
                            TTNTokenString& current);
+// The block of one straight or arc motion of the motion list, as the
+// writer spells it: like BuildMoveBlock for the Element the motion stands
+// for, at its machine Z; a move of Z alone (KnownXY false) leaves out every
+// word that names a place in the plane.
+std::string BuildMotionBlock(const Motion& motion, const TTNPostProcessor& post,
+                             TTNTokenString& previous, double n, int& motionState,
+                             TTNTokenString& current);
 std::string BuildMoveBlock3D(const NcPoint3& from, const NcPoint3& to,
                              const TTNPostProcessor& post, TTNTokenString& previous, bool rapid,
                              double n, int& motion, TTNTokenString& current);

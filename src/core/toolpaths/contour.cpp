@@ -6,6 +6,7 @@
 
 #include "geometry/primitives.h"
 #include "shell/document.h"
+#include "toolpaths/motion_list.h"
 #include "toolpaths/offset/box_tree.h"
 #include "toolpaths/offset/intersect.h"
 #include "toolpaths/offset/offset.h"
@@ -276,7 +277,10 @@ void CutLevel(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& t
 void CutMasters(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                 const TTNMasterRegionArray& masters, const PassPlan& plan,
                 const TTNMachiningParameters& params) {
-  Point2 tool{0.0, 0.0};  // each pass starts with the tool at the origin
+  // A pass starts where the one before left the tool; the first pass of a
+  // program does not know where the tool is, so none of its paths counts
+  // as already in place.
+  Point2 tool = ToolpathListEnd(toolpaths);
   for (const TTNMasterRegion& master : masters) {
     for (const TTNMachineRegion& level : master.Levels) {
       doc.ProcessEvents();

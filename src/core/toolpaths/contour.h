@@ -56,7 +56,8 @@ bool ContourFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& to
 
 // Sets LinkKind and RapidLevel on Regions about to be cut in this order,
 // with the tool standing at `toolPosition` (the end of the last path cut;
-// the origin at the start of a pass):
+// not a number when nothing says where the tool is, as at the start of a
+// program, so that no path counts as already in place):
 //  - the first Region: LinkKind 3 (already in place) with RapidLevel = its
 //    depth when it starts within 0.0001 of the tool, else LinkKind 1 with
 //    RapidLevel = minus the rapid height;

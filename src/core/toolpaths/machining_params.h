@@ -17,17 +17,24 @@ namespace tarnak {
 
 // ---- codes held in the parameters -----------------------------------------
 
+// The numbers below are stored in the parameters and the preset file's
+// choices; the fields stay plain numbers, the enums name their values.
+
 // Compensation: where the tool centre runs relative to the line.
-inline constexpr int32_t kCompNone = 0;    // on the line
-inline constexpr int32_t kCompRight = 1;
-inline constexpr int32_t kCompLeft = 2;
-inline constexpr int32_t kCompCutout = 3;  // outside the part, inside its holes
+enum TTNCompensation : int32_t {
+  kCompNone = 0,  // on the line
+  kCompRight = 1,
+  kCompLeft = 2,
+  kCompCutout = 3,  // outside the part, inside its holes
+};
 
 // Entry and exit move kinds.
-inline constexpr int32_t kLeadNone = 0;
-inline constexpr int32_t kLeadArc = 1;
-inline constexpr int32_t kLeadPerpendicular = 2;
-inline constexpr int32_t kLeadTangent = 3;
+enum TTNLeadKind : int32_t {
+  kLeadNone = 0,
+  kLeadArc = 1,
+  kLeadPerpendicular = 2,
+  kLeadTangent = 3,
+};
 
 // Finish mode. Contour uses 0 and 1 (finish pass on); pocket all four.
 inline constexpr int32_t kFinishNone = 0;
@@ -39,9 +46,11 @@ inline constexpr int32_t kCoolantOff = 0;
 inline constexpr int32_t kCoolantOn = 7;
 
 // Tool types of the prototype dialog.
-inline constexpr int32_t kToolEndMill = 0;
-inline constexpr int32_t kToolBall = 1;
-inline constexpr int32_t kToolV = 2;
+enum TTNToolType : int32_t {
+  kToolEndMill = 0,
+  kToolBall = 1,
+  kToolV = 2,
+};
 
 // Longest tool name kept (characters); longer names are cut.
 inline constexpr std::size_t kToolNameMaxLength = 50;

@@ -12,6 +12,7 @@
 #include "selection/region_selection.h"
 #include "shell/document.h"
 #include "toolpaths/contour.h"
+#include "toolpaths/motion_list.h"
 #include "toolpaths/offset/box_tree.h"
 #include "toolpaths/offset/intersect.h"
 #include "toolpaths/pocket_internal.h"
@@ -319,7 +320,9 @@ class PocketJob {
   int dir_;
   bool pocketDir_;
   bool trace_;
-  Point2 tool_{0.0, 0.0};  // each pass starts with the tool at the origin
+  // A pass starts where the one before left the tool (nowhere known for
+  // the first pass of a program).
+  Point2 tool_ = ToolpathListEnd(toolpaths_);
   bool allBuilt_ = true;
 };
 

@@ -128,7 +128,8 @@ void OrderPasses(TTNRegionArray& passes, int firstCount, bool pocketDir);
 //    obstacle loop between 1 % and its end, or running outside the area
 //    (its middle outside), it asks for a full retract (-rapid height).
 //  - The first pass: LinkKind 1, at the test's height from the tool
-//    position, z - rapid height when the test asks for no rise.
+//    position, z - rapid height when the test asks for no rise; a full
+//    retract when the tool position is not a number (not known).
 //  - Each following pass from the end of the one before: LinkKind 1 at the
 //    test's height, or LinkKind 0 (fed across at depth) when it asks for
 //    nothing.

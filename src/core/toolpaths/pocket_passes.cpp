@@ -369,7 +369,9 @@ void LinkPocketPasses(std::span<TTNRegion> passes, const TTNRegionArray& levelLo
     if (pass.Elements.empty()) continue;
     const Point2 start = ElementStart(pass.Elements.front());
     if (k == 0) {
-      if (z >= 0.0) {
+      // From a tool position nobody knows, only a full retract is safe.
+      const bool known = std::isfinite(toolPosition.X) && std::isfinite(toolPosition.Y);
+      if (z >= 0.0 && known) {
         const LinkTester::Rise rise = tester.Test(toolPosition, start);
         pass.RapidLevel = rise.Needed ? rise.Height : z - params.RapidHeight;
       }

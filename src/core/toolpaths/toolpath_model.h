@@ -1,8 +1,9 @@
 // The Toolpath record: one chain of Elements cut at one depth, with the
 // tool, speeds and the way the tool reaches its start.
 //
-// Strategies never store individual rapid, plunge or retract moves; the NC
-// writer derives them from LinkKind, RapidLevel and Depth. Only the entry
+// Strategies never store individual rapid, plunge or retract moves; the
+// motion list (motion_list.h) derives them from LinkKind, RapidLevel and
+// Depth. Only the entry
 // and exit moves are stored, as Elements. Like the Region list, the
 // document's toolpath list keeps slot 0 empty and is walked from index 1.
 #pragma once
@@ -16,17 +17,33 @@ namespace tarnak {
 
 struct TTNToolSettings;
 
-// How the tool gets to the start of a Toolpath (the LinkKind field).
-// Feed across at depth from the end of the previous path.
-inline constexpr int32_t kLinkFeedAtDepth = 0;
-// Rise to RapidLevel, rapid to the start, plunge.
-inline constexpr int32_t kLinkRetract = 1;
-// The tool already stands on the start point: plunge in place.
-inline constexpr int32_t kLinkInPlace = 3;
-// A hole drilled with linear moves.
-inline constexpr int32_t kLinkDrillLinear = 5;
-// A hole drilled with a canned cycle.
-inline constexpr int32_t kLinkDrillCanned = 6;
+// How the tool gets to the start of a Toolpath: the values of the LinkKind
+// field, as the strategies store them. The field stays a plain number (it
+// is read back from lists written elsewhere); these name its values.
+enum TTNLinkKind : int32_t {
+  // Feed across at depth from the end of the previous path.
+  kLinkFeedAtDepth = 0,
+  // Rise to RapidLevel, rapid to the start, plunge.
+  kLinkRetract = 1,
+  // No link moves: the path is cut from wherever the tool stands.
+  kLinkNone = 2,
+  // The tool already stands on the start point: plunge in place.
+  kLinkInPlace = 3,
+  // Neither link nor path: only the tool change and the toolpath's words.
+  kLinkSkip = 4,
+  // A hole drilled with linear moves.
+  kLinkDrillLinear = 5,
+  // A hole drilled with a canned cycle.
+  kLinkDrillCanned = 6,
+};
+
+// Whether the path's own moves are cut (every kind before kLinkSkip).
+constexpr bool LinkCutsPath(int32_t kind) { return kind < kLinkSkip; }
+// Whether the Toolpath is a hole, drilled at its first Element.
+constexpr bool IsDrillLink(int32_t kind) { return kind > kLinkSkip; }
+// Whether the NC program takes the clearance word from this Toolpath's
+// RapidLevel (every kind after kLinkRetract).
+constexpr bool LinkSetsClearance(int32_t kind) { return kind > kLinkRetract; }
 
 struct TTNOutRegion {
   int32_t Colour = 0;         // display colour, from the ToolSettings used

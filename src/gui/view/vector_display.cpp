@@ -551,7 +551,7 @@ void TVectorDisplay3D::DrawMarks(QPainter& p) {
   if (doc_->ViewMode == 3) {
     for (std::size_t i = 1; i < doc_->Toolpaths.size(); ++i) {
       const TTNOutRegion& t = doc_->Toolpaths[i];
-      if (t.Elements.empty() || t.LinkKind >= 4) continue;  // a hole has no direction
+      if (t.Elements.empty() || !LinkCutsPath(t.LinkKind)) continue;  // a hole has no direction
       QPainterPath& out = strokes[static_cast<Colour>(t.Colour) & kColourMax];
       const double z = HeightOfDepth(t.Depth);
       const std::size_t n = every ? t.Elements.size() : 1;

@@ -39,6 +39,9 @@ bool LeadPresent(const TTNOutRegion& t, const TTNEntity& move) {
   return t.LeadMoves != 0 && move.Mark;
 }
 
+// A machine Z that is not a number is drawn on the surface, as a depth is.
+double Height(double z) { return std::isfinite(z) ? z : 0.0; }
+
 void Push(std::vector<Segment3>& list, Point2 a, double za, Point2 b, double zb) {
   if (a.X == b.X && a.Y == b.Y && za == zb) return;  // nothing to draw
   list.push_back({a.X, a.Y, za, b.X, b.Y, zb});
@@ -141,50 +144,67 @@ void AppendElement(QPainterPath& path, const TTNEntity& e) {
              -ArcSweep(e) * kDegreesPerRadian);
 }
 
-Point2 ToolpathStartPoint(const TTNOutRegion& t) {
-  if (LeadPresent(t, t.EntryMove)) return ElementStart(t.EntryMove);
-  return t.Elements.empty() ? Point2{} : ElementStart(t.Elements.front());
+void AppendMotion(QPainterPath& path, const Motion& m) {
+  if (!std::isfinite(m.FromX) || !std::isfinite(m.FromY) || !std::isfinite(m.X) ||
+      !std::isfinite(m.Y)) {
+    return;
+  }
+  const QPointF start(m.FromX, m.FromY);
+  if (path.elementCount() == 0 || path.currentPosition() != start) path.moveTo(start);
+  if (m.Kind != MotionKind::Arc || m.Radius == 0.0) {
+    path.lineTo(m.X, m.Y);
+    return;
+  }
+  if (!std::isfinite(m.CentreX) || !std::isfinite(m.CentreY) || !std::isfinite(m.Radius) ||
+      !std::isfinite(m.StartAngle) || !std::isfinite(m.EndAngle)) {
+    return;
+  }
+  TTNEntity arc;
+  arc.Radius = m.Radius;
+  arc.StartAngle = m.StartAngle;
+  arc.EndAngle = m.EndAngle;
+  const double r = std::fabs(m.Radius);
+  // As in AppendElement: y up in the path, the painter's angles turning
+  // the other way.
+  path.arcTo(QRectF(m.CentreX - r, m.CentreY - r, 2.0 * r, 2.0 * r),
+             -m.StartAngle * kDegreesPerRadian, -ArcSweep(arc) * kDegreesPerRadian);
 }
 
-Point2 ToolpathEndPoint(const TTNOutRegion& t) {
-  if (LeadPresent(t, t.ExitMove)) return ElementEnd(t.ExitMove);
-  return t.Elements.empty() ? Point2{} : ElementEnd(t.Elements.back());
+void LinkSegments(const Motion& m, std::vector<Segment3>& rapids, std::vector<Segment3>& feeds) {
+  const double fromZ = Height(m.FromZ);
+  const double z = Height(m.Z);
+  if (m.Kind == MotionKind::Drill) {
+    // Over the hole at the cycle's plane, down, and back up.
+    const double clear = Height(m.Clearance);
+    const Point2 hole{m.X, m.Y};
+    const Point2 from{m.FromX, m.FromY};
+    Push(rapids, from, fromZ, from, clear);
+    Push(rapids, from, clear, hole, clear);
+    Push(feeds, hole, clear, hole, z);
+    Push(rapids, hole, z, hole, clear);
+    return;
+  }
+  if (m.Kind != MotionKind::Rapid && m.Kind != MotionKind::Line) return;
+  // A move of Z alone from a point the program does not know is drawn where
+  // the tool was last seen.
+  Push(m.Kind == MotionKind::Rapid ? rapids : feeds, Point2{m.FromX, m.FromY}, fromZ,
+       Point2{m.X, m.Y}, z);
 }
 
 void ToolpathLinkMoves(const TTNOutRegion& t, Point2& cur, double& curZ,
                        std::vector<Segment3>& rapids, std::vector<Segment3>& feeds) {
-  if (t.Elements.empty()) return;
-  const double cut = HeightOfDepth(t.Depth);
-  const double travel = HeightOfDepth(t.RapidLevel);
-  const Point2 start = ToolpathStartPoint(t);
-  switch (t.LinkKind) {
-    case kLinkFeedAtDepth:  // straight across, cutting
-      Push(feeds, cur, curZ, start, cut);
-      cur = start;
-      curZ = cut;
-      break;
-    case kLinkRetract:  // up, across, down
-      Push(rapids, cur, curZ, cur, travel);
-      Push(rapids, cur, travel, start, travel);
-      Push(feeds, start, travel, start, cut);
-      cur = start;
-      curZ = cut;
-      break;
-    case kLinkInPlace:  // the tool stands on the start already
-      Push(feeds, cur, curZ, cur, cut);
-      curZ = cut;
-      break;
-    default:
-      if (t.LinkKind > 4) {  // a hole: over it, down and back up
-        const Point2 hole = ElementStart(t.Elements.front());
-        Push(rapids, cur, curZ, cur, travel);
-        Push(rapids, cur, travel, hole, travel);
-        Push(feeds, hole, travel, hole, cut);
-        Push(rapids, hole, cut, hole, travel);
-        cur = hole;
-        curZ = travel;
-      }
-      break;  // 2 and 4 have no link
+  MotionBuilder builder(0.0);
+  builder.SetPosition(cur.X, cur.Y, curZ, t.ToolNumber);
+  MotionList motions;
+  builder.Append(t, 0, motions);
+  for (const Motion& m : motions) {
+    const bool link = m.Part == MotionPart::Link || m.Part == MotionPart::Plunge ||
+                      m.Kind == MotionKind::Drill;
+    if (m.Kind == MotionKind::Rates || m.Kind == MotionKind::ToolChange) continue;
+    if (!link) break;  // the toolpath's own moves start here
+    LinkSegments(m, rapids, feeds);
+    cur = {m.X, m.Y};
+    curZ = m.Kind == MotionKind::Drill ? Height(m.Clearance) : Height(m.Z);
   }
 }
 
@@ -228,6 +248,7 @@ std::uint64_t SceneFingerprint(const Document& doc) {
     for (const TTNEntity& e : r.Elements) d.Add(e);
   }
   d.Add(static_cast<std::uint64_t>(doc.Toolpaths.size()));
+  d.Add(doc.MachiningParams.RapidHeight);  // the height of the first rise
   for (std::size_t i = 1; i < doc.Toolpaths.size(); ++i) {
     const TTNOutRegion& t = doc.Toolpaths[i];
     d.Add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(t.Colour)));
@@ -273,17 +294,47 @@ void BuildScene(const Document& doc, ViewScene& scene) {
 
   std::map<std::pair<std::uint32_t, double>, ToolpathGroup> feeds;
   std::map<std::pair<std::uint32_t, bool>, LinkGroup> links;
-  Point2 cur{0.0, 0.0};  // the machine starts at the origin, on the surface
-  double curZ = 0.0;
+  // The motions as the NC program makes them, toolpath by toolpath. Where
+  // the tool stands when the program starts nobody knows; its first rise
+  // is drawn at the origin, from the surface.
+  MotionBuilder builder(doc.MachiningParams.RapidHeight);
+  MotionList motions;
   std::vector<Segment3> rapids;
   std::vector<Segment3> plunges;
   for (std::size_t i = 1; i < doc.Toolpaths.size(); ++i) {
     const TTNOutRegion& t = doc.Toolpaths[i];
     if (t.Elements.empty()) continue;
     const Colour colour = static_cast<Colour>(t.Colour) & kColourMax;
+    motions.clear();
+    builder.Append(t, static_cast<int32_t>(i), motions);
     rapids.clear();
     plunges.clear();
-    ToolpathLinkMoves(t, cur, curZ, rapids, plunges);
+    ToolpathGroup* group = nullptr;
+    for (const Motion& m : motions) {
+      if (m.Kind == MotionKind::Rates || m.Kind == MotionKind::ToolChange) continue;
+      if (m.Kind == MotionKind::Drill) {
+        widen(Height(m.Z));
+        widen(Height(m.Clearance));
+        LinkSegments(m, rapids, plunges);
+        ++scene.ToolpathMoves;
+        continue;
+      }
+      if (m.Part == MotionPart::Link || m.Part == MotionPart::Plunge) {
+        widen(Height(m.Z));
+        LinkSegments(m, rapids, plunges);
+        continue;
+      }
+      // Entry, path and exit: cutting moves at the toolpath's depth.
+      if (group == nullptr || group->Z != m.Z) {
+        const double z = Height(m.Z);
+        widen(z);
+        group = &feeds[{colour, z}];
+        group->ToolColour = colour;
+        group->Z = z;
+      }
+      AppendMotion(group->Path, m);
+      ++scene.ToolpathMoves;
+    }
     if (!rapids.empty()) {
       LinkGroup& g = links[{colour, true}];
       g.ToolColour = colour;
@@ -295,29 +346,6 @@ void BuildScene(const Document& doc, ViewScene& scene) {
       g.ToolColour = colour;
       g.Moves.insert(g.Moves.end(), plunges.begin(), plunges.end());
     }
-    widen(HeightOfDepth(t.RapidLevel));
-    const double z = HeightOfDepth(t.Depth);
-    widen(z);
-    if (t.LinkKind >= 4) {  // drilled or skipped: no cutting path of its own
-      scene.ToolpathMoves += t.LinkKind > 4 ? 1 : 0;
-      cur = ToolpathEndPoint(t);
-      continue;
-    }
-    ToolpathGroup& g = feeds[{colour, z}];
-    g.ToolColour = colour;
-    g.Z = z;
-    if (LeadPresent(t, t.EntryMove)) {
-      AppendElement(g.Path, t.EntryMove);
-      ++scene.ToolpathMoves;
-    }
-    for (const TTNEntity& e : t.Elements) AppendElement(g.Path, e);
-    scene.ToolpathMoves += static_cast<long long>(t.Elements.size());
-    if (LeadPresent(t, t.ExitMove)) {
-      AppendElement(g.Path, t.ExitMove);
-      ++scene.ToolpathMoves;
-    }
-    cur = ToolpathEndPoint(t);
-    curZ = z;
   }
   scene.Feeds.reserve(feeds.size());
   for (auto& [key, group] : feeds) scene.Feeds.push_back(std::move(group));

@@ -23,6 +23,7 @@
 #include "geometry/geometry.h"
 #include "shell/document.h"
 #include "shell/options.h"
+#include "toolpaths/motion_list.h"
 
 namespace tarnak::gui {
 
@@ -135,18 +136,24 @@ void BuildScene(const Document& doc, ViewScene& scene);
 // Appends one Element to a path in drawing units.
 void AppendElement(QPainterPath& path, const TTNEntity& e);
 
-// The moves an NC program makes between two toolpaths, as the NC writer
-// derives them: from (cur, curZ), by the toolpath's LinkKind. Rapid moves
-// go to `rapids`, feed moves (plunges, feeds across at depth, drilling) to
-// `feeds`; cur and curZ become the point where the toolpath's own moves
-// start (for a drilled hole: above the hole, at the travelling level).
+// Appends one motion of the motion list (a line or an arc) to a path in
+// drawing units.
+void AppendMotion(QPainterPath& path, const Motion& m);
+
+// The segments a link motion (a rise, traverse, plunge, feed across or a
+// drilling cycle) is drawn with: rapids dashed, feeds solid.
+void LinkSegments(const Motion& m, std::vector<Segment3>& rapids, std::vector<Segment3>& feeds);
+
+// The link moves of one toolpath from (cur, curZ), as the motion list makes
+// them: rapid moves go to `rapids`, feed moves (plunges, feeds across at
+// depth, drilling) to `feeds`; cur and curZ become the point where the
+// toolpath's own moves start (for a drilled hole: above the hole).
 void ToolpathLinkMoves(const TTNOutRegion& t, Point2& cur, double& curZ,
                        std::vector<Segment3>& rapids, std::vector<Segment3>& feeds);
 
-// Start of a toolpath (its entry move when it has one) and its end (its exit
-// move when it has one), as the NC writer takes them.
-Point2 ToolpathStartPoint(const TTNOutRegion& t);
-Point2 ToolpathEndPoint(const TTNOutRegion& t);
+// Start and end of a toolpath, as the links take them.
+using tarnak::ToolpathEndPoint;
+using tarnak::ToolpathStartPoint;
 
 // The direction mark of one Element: its middle point and the direction
 // pointing back along it (radians), for the two strokes at +-45 degrees.

@@ -14,6 +14,7 @@
 #include "post/save_command.h"
 #include "shell/numbers.h"
 #include "test_ui.h"
+#include "toolpaths/motion_list.h"
 
 namespace tarnak {
 namespace {
@@ -170,8 +171,8 @@ TEST_F(NcWriterTest, RetractLinkedContourAndProgramFrame) {
   const Lines expected = {
       "(Created now)", "(Post = Test)", "%", "G90",
       "N10 T1 M06", "N20 S12000 M03",
-      "N30 G00 X0.0000 Y0.0000 Z5.0000",  // up where the tool stands
-      "N40 R1",                           // across to the start: nothing changes
+      "N30 G00 Z5.0000",         // up where the tool stands, wherever that is
+      "N40 R1 X0.0000 Y0.0000",  // across to the start at the rapid height
       "N50 G01 Z-1.0000 F50.0",           // plunge with the plunge feed
       "N60 L1 X10.0000 F200.0",           // the feed word again, now the cutting feed
       "N70 L1 Y5.0000",
@@ -190,7 +191,7 @@ TEST_F(NcWriterTest, ModalWordsAndContinuousScripts) {
   b.Feed = 300;
   const Lines body = Body(List({a, b}));
   const Lines expected = {
-      "N10 T1 M06", "N20 S12000 M03", "N30 G00 X0.0000 Y0.0000 Z5.0000", "N40 R1",
+      "N10 T1 M06", "N20 S12000 M03", "N30 G00 Z5.0000", "N40 R1 X0.0000 Y0.0000",
       "N50 G01 Z-1.0000 F50.0",
       "N60 L1 X10.0000 F200.0",
       "N70 L1 X20.0000",                           // Y unchanged: no Y word
@@ -222,7 +223,7 @@ TEST_F(NcWriterTest, EmptyToolScriptLinesUseNoNumberEmptyHeaderLinesDo) {
   EXPECT_EQ(body[0], "N10");
   EXPECT_EQ(body[1], "N20 S12000 M03");  // the empty line 0 took no number
   EXPECT_EQ(body[2], "N30 M08");
-  EXPECT_EQ(body[3], "N40 G00 X0.0000 Y0.0000 Z5.0000");
+  EXPECT_EQ(body[3], "N40 G00 Z5.0000");
 
   // Without a line number the empty ToolHeader line is not written, but it
   // still uses its number.
@@ -232,7 +233,7 @@ TEST_F(NcWriterTest, EmptyToolScriptLinesUseNoNumberEmptyHeaderLinesDo) {
   const Lines plain = Body(List({Path({MakeLine(0, 0, 1, 0)})}));
   EXPECT_EQ(plain[0], " S12000 M03");
   EXPECT_EQ(plain[1], " M08");
-  EXPECT_EQ(plain[2], " G00 X0.0000 Y0.0000 Z5.0000 (40)");
+  EXPECT_EQ(plain[2], " G00 Z5.0000 (40)");
 }
 
 TEST_F(NcWriterTest, ToolChangesOnlyOnANewTool) {
@@ -261,15 +262,17 @@ TEST_F(NcWriterTest, EmptyListStillRetractsAndFrames) {
 
 TEST_F(NcWriterTest, LinkKindsThreeTwoFourAndLeadMoves) {
   // 3: plunge where the tool stands; 2: the path without a link; 4: nothing.
+  // Where the tool stands at the start nobody knows: even a path "already
+  // in place" at the origin is reached by a retract and a rapid.
   TTNOutRegion inPlace = Path({MakeLine(0, 0, 5, 0)}, kLinkInPlace, 2);
-  TTNOutRegion two = Path({MakeLine(5, 0, 5, 5)}, 2, 2);
-  TTNOutRegion four = Path({MakeLine(9, 9, 8, 8)}, 4, 2);
+  TTNOutRegion two = Path({MakeLine(5, 0, 5, 5)}, kLinkNone, 2);
+  TTNOutRegion four = Path({MakeLine(9, 9, 8, 8)}, kLinkSkip, 2);
   const Lines body = Body(List({inPlace, two, four}));
-  const Lines expected = {"N10 T1 M06", "N20 S12000 M03",
-                          "N30 G01 X0.0000 Y0.0000 Z-2.0000 F50.0",  // first block: all words
-                          "N40 L1 X5.0000 F200.0", "N50 L1 Y5.0000",
-                          // kind 4 moves the current position to its end only
-                          "N60 G00 X8.0000 Y8.0000 Z5.0000"};
+  const Lines expected = {"N10 T1 M06", "N20 S12000 M03", "N30 G00 Z5.0000",
+                          "N40 R1 X0.0000 Y0.0000", "N50 G01 Z-2.0000 F50.0",
+                          "N60 L1 X5.0000 F200.0", "N70 L1 Y5.0000",
+                          // kind 4 leaves the tool where it was
+                          "N80 G00 Z5.0000"};
   EXPECT_EQ(body, expected);
 
   // Lead moves: feed to the entry's start, the entry, the path, the exit.
@@ -282,7 +285,7 @@ TEST_F(NcWriterTest, LinkKindsThreeTwoFourAndLeadMoves) {
   TTNOutRegion next = Path({MakeLine(30, 0, 31, 0)});
   const Lines leadBody = Body(List({lead, next}));
   const Lines leadExpected = {
-      "N10 T1 M06", "N20 S12000 M03", "N30 G00 X0.0000 Y0.0000 Z5.0000",
+      "N10 T1 M06", "N20 S12000 M03", "N30 G00 Z5.0000",
       "N40 R1 X8.0000 Y2.0000",                  // to the entry's start
       "N50 G01 Z-1.0000 F50.0", "N60 L1 F200.0",  // the feed to the start changes nothing but F
       "N70 G03 X10.0000 Y0.0000 I2.0000 J0.0000", "N80 G01 X20.0000", "N90 L1 X22.0000",
@@ -297,10 +300,12 @@ TEST_F(NcWriterTest, DrillBlocksUseTheContinuousSlotAfterADrill) {
   TTNOutRegion h2 = Path({MakeLine(4, 1, 4, 1)}, kLinkDrillCanned, 3);
   TTNOutRegion h3 = Path({MakeLine(4, 6, 4, 6)}, kLinkDrillLinear, 4);
   const Lines body = Body(List({h1, h2, h3}));
-  const Lines expected = {"N10 T1 M06", "N20 S12000 M03",
-                          "N30 G81 X1.0000 Y1.0000 Z-3.0000 R5.0000 F200.0",
-                          "N40 D1 X4.0000", "N50 D1 Y6.0000 Z-4.0000",
-                          "N60 G00 Z5.0000"};
+  // The first hole is reached at the rapid height before its cycle starts.
+  const Lines expected = {"N10 T1 M06", "N20 S12000 M03", "N30 G00 Z5.0000",
+                          "N40 R1 X1.0000 Y1.0000",
+                          "N50 G81 X1.0000 Y1.0000 Z-3.0000 R5.0000 F200.0",
+                          "N60 D1 X4.0000", "N70 D1 Y6.0000 Z-4.0000",
+                          "N80 G00 Z5.0000"};
   EXPECT_EQ(body, expected);
 }
 
@@ -480,39 +485,38 @@ TEST_F(NcWriterTest, ShortcutsWriteWhatPlainFormattingWrites) {
   const Lines written = Write(list);
 
   // The same program block by block through the public steps, each of
-  // which formats from scratch.
+  // which formats from scratch, motion by motion of the motion list.
   Lines expected;
   TTNTokenString current, previous;
   double n = post_.Start - post_.Increment;
   int motion = MotionState::None;
-  TTNEntity at = MakeLine(0, 0, 0, 0);
-  auto block = [&](const TTNEntity& e, bool rapid, double z) {
+  auto block = [&](const Motion& m, bool writeEmpty) {
     NextLineNumber(n, post_.Increment, post_);
-    const std::string text = BuildMoveBlock(e, post_, previous, rapid, n, z, motion, current);
-    if (!text.empty()) expected.push_back(text);
+    const std::string text = BuildMotionBlock(m, post_, previous, n, motion, current);
+    if (!text.empty() || writeEmpty) expected.push_back(text);
   };
-  for (std::size_t i = 1; i < list.size(); ++i) {
-    const TTNOutRegion& tp = list[i];
-    ToolpathTokens(tp, post_, current);
-    const Point2 start = ElementStart(tp.Elements.front());
-    if (tp.LinkKind == kLinkRetract) {
-      block(MakeLine(at.X, at.Y, at.X, at.Y), true, tp.RapidLevel);
-      block(MakeLine(at.X, at.Y, start.X, start.Y), true, tp.RapidLevel);
-      at = MakeLine(start.X, start.Y, start.X, start.Y);
-      previous[F].clear();
-      current[F] = FormatTokenValue(post_.Tokens[F], tp.PlungeFeed);
-      block(at, false, tp.Depth);
-      current[F] = FormatTokenValue(post_.Tokens[F], tp.Feed);
-    } else {
-      block(MakeLine(at.X, at.Y, start.X, start.Y), false, tp.Depth);
+  double feed = 0;
+  for (const Motion& m : BuildMotionList(list, params_.RapidHeight)) {
+    switch (m.Kind) {
+      case MotionKind::Rates:
+        ToolpathTokens(list[static_cast<std::size_t>(m.Source)], post_, current);
+        feed = m.Feed;
+        break;
+      case MotionKind::ToolChange:  // the post has no tool block
+        break;
+      case MotionKind::Drill:
+        FAIL() << "no holes here";
+      default:
+        if (m.Part == MotionPart::Plunge) {
+          previous[F].clear();
+          current[F] = FormatTokenValue(post_.Tokens[F], m.Feed);
+          block(m, false);
+          current[F] = FormatTokenValue(post_.Tokens[F], feed);
+        } else {
+          block(m, m.Part == MotionPart::End);
+        }
     }
-    for (const auto& e : tp.Elements) block(e, false, tp.Depth);
-    const Point2 end = ElementEnd(tp.Elements.back());
-    at = MakeLine(end.X, end.Y, end.X, end.Y);
   }
-  NextLineNumber(n, post_.Increment, post_);
-  expected.push_back(
-      BuildMoveBlock(at, post_, previous, true, n, -params_.RapidHeight, motion, current));
   ASSERT_EQ(written.size(), expected.size());
   for (std::size_t k = 0; k < written.size(); ++k) ASSERT_EQ(written[k], expected[k]) << k;
 }

@@ -22,6 +22,8 @@
 #include "shell/commands.h"
 #include "shell/numbers.h"
 #include "toolpaths/contour.h"
+#include "toolpaths/drill.h"
+#include "toolpaths/motion_list.h"
 
 namespace tarnak {
 namespace {
@@ -32,30 +34,30 @@ constexpr const char* kRs274 = "/usr/bin/rs274";
 constexpr double kRapidHeight = 5.0;
 
 // One motion of the machine.
-struct Motion {
-  enum Kind { Traverse, Feed, Arc } kind = Feed;
+struct CanonMove {
+  enum Kind { Traverse, Feed, Arc, ToolChange } kind = Feed;
   double x = 0, y = 0, z = 0;
   double cx = 0, cy = 0;  // arcs: centre
   int turn = 0;           // arcs: +1 counter-clockwise, -1 clockwise
 };
 
-std::string Describe(const Motion& m) {
-  static const char* names[] = {"traverse", "feed", "arc"};
+std::string Describe(const CanonMove& m) {
+  static const char* names[] = {"traverse", "feed", "arc", "tool change"};
   std::ostringstream s;
   s << names[m.kind] << " (" << m.x << ", " << m.y << ", " << m.z << ")";
-  if (m.kind == Motion::Arc) s << " centre (" << m.cx << ", " << m.cy << ") turn " << m.turn;
+  if (m.kind == CanonMove::Arc) s << " centre (" << m.cx << ", " << m.cy << ") turn " << m.turn;
   return s.str();
 }
 
-// What the toolpaths must make the machine do, worked out from what each
-// link kind means rather than from the blocks the writer makes. Straight
-// moves that go nowhere are left out (the interpreter may or may not report
-// them).
+// What the motion list of the toolpaths must make the machine do, worked
+// out from what each motion means rather than from the blocks the writer
+// makes. Straight moves that go nowhere are left out (the interpreter may
+// or may not report them).
 class MachineModel {
  public:
   MachineModel(bool plasma, bool splitLongArcs) : plasma_(plasma), splitLongArcs_(splitLongArcs) {}
 
-  void Straight(Motion::Kind kind, double x, double y, double z) {
+  void Straight(CanonMove::Kind kind, double x, double y, double z) {
     if (std::fabs(x - x_) < 1e-7 && std::fabs(y - y_) < 1e-7 && std::fabs(z - z_) < 1e-7) return;
     moves.push_back({kind, x, y, z});
     x_ = x, y_ = y, z_ = z;
@@ -63,7 +65,7 @@ class MachineModel {
   void Element(const TTNEntity& e, double z) {
     const Point2 end = ElementEnd(e);
     if (e.IsLine()) {
-      Straight(Motion::Feed, end.X, end.Y, z);
+      Straight(CanonMove::Feed, end.X, end.Y, z);
       return;
     }
     // Arcs given by radius go out in equal pieces of at most a quarter turn.
@@ -72,53 +74,52 @@ class MachineModel {
       TTNEntity part = e;
       part.EndAngle = e.StartAngle + ArcSweep(e) * k / pieces;
       const Point2 at = ElementEnd(part);
-      moves.push_back({Motion::Arc, at.X, at.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
+      moves.push_back({CanonMove::Arc, at.X, at.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
     }
-    moves.push_back({Motion::Arc, end.X, end.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
+    moves.push_back({CanonMove::Arc, end.X, end.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
     x_ = end.X, y_ = end.Y, z_ = z;
   }
 
-  void Toolpath(const TTNOutRegion& tp) {
-    const double depth = -tp.Depth, clear = -tp.RapidLevel;
-    const bool leads = tp.LeadMoves != 0;
-    const Point2 start =
-        leads && tp.EntryMove.Mark ? ElementStart(tp.EntryMove) : ElementStart(tp.Elements.front());
-    if (tp.LinkKind == kLinkRetract) {
-      Straight(Motion::Traverse, x_, y_, clear);
-      Straight(Motion::Traverse, start.X, start.Y, clear);
-      if (!plasma_) Straight(Motion::Feed, start.X, start.Y, depth);
-    } else if (tp.LinkKind == kLinkFeedAtDepth) {
-      Straight(Motion::Feed, start.X, start.Y, depth);
-    } else if (tp.LinkKind == kLinkInPlace) {
-      Straight(Motion::Feed, x_, y_, depth);
-    } else if (tp.LinkKind > 4) {
-      // A G81 cycle, returning to the level it started from (G98), never
-      // below the R plane.
-      const Point2 hole = ElementStart(tp.Elements.front());
-      if (z_ < clear) Straight(Motion::Traverse, x_, y_, clear);
-      const double level = z_;
-      Straight(Motion::Traverse, hole.X, hole.Y, level);
-      Straight(Motion::Traverse, hole.X, hole.Y, clear);
-      Straight(Motion::Feed, hole.X, hole.Y, depth);
-      Straight(Motion::Traverse, hole.X, hole.Y, level);
-      return;
-    }
-    if (leads && tp.EntryMove.Mark) {
-      Straight(Motion::Feed, start.X, start.Y, depth);
-      Element(tp.EntryMove, depth);
-    }
-    for (const TTNEntity& e : tp.Elements) Element(e, depth);
-    if (leads && tp.ExitMove.Mark) Element(tp.ExitMove, depth);
-  }
-
+  // What the interpreter must report for the motion list of `list`; the
+  // post spells each motion, the interpreter's report says what it made of
+  // them.
   void Program(const TTNOutRegionArray& list) {
-    for (std::size_t i = 1; i < list.size(); ++i) {
-      if (!list[i].Elements.empty()) Toolpath(list[i]);
+    MotionKind last = MotionKind::Rates;
+    for (const Motion& m : BuildMotionList(list, kRapidHeight)) {
+      switch (m.Kind) {
+        case MotionKind::Rates:
+        case MotionKind::ToolChange:
+          continue;
+        case MotionKind::Rapid:
+          Straight(CanonMove::Traverse, m.KnownXY ? m.X : x_, m.KnownXY ? m.Y : y_, m.Z);
+          break;
+        case MotionKind::Line:
+          // A plasma post switches the torch on instead of plunging.
+          if (!(plasma_ && m.Part == MotionPart::Plunge && last == MotionKind::Rapid)) {
+            Straight(CanonMove::Feed, m.X, m.Y, m.Z);
+          }
+          break;
+        case MotionKind::Arc:
+          Element(MakeArc(m.CentreX, m.CentreY, m.Radius, m.StartAngle, m.EndAngle), m.Z);
+          break;
+        case MotionKind::Drill: {
+          // A G81 cycle, returning to the level it started from (G98),
+          // never below the R plane.
+          const double clear = m.Clearance;
+          if (z_ < clear) Straight(CanonMove::Traverse, x_, y_, clear);
+          const double level = z_;
+          Straight(CanonMove::Traverse, m.X, m.Y, level);
+          Straight(CanonMove::Traverse, m.X, m.Y, clear);
+          Straight(CanonMove::Feed, m.X, m.Y, m.Z);
+          Straight(CanonMove::Traverse, m.X, m.Y, level);
+          break;
+        }
+      }
+      last = m.Kind;
     }
-    Straight(Motion::Traverse, x_, y_, kRapidHeight);
   }
 
-  std::vector<Motion> moves;
+  std::vector<CanonMove> moves;
 
  private:
   bool plasma_;
@@ -284,7 +285,8 @@ class Rs274RoundTrip : public ::testing::Test {
   }
 
   // Runs the interpreter; returns its motions, or fails with what it said.
-  std::vector<Motion> Interpret(const fs::path& program, const std::string& what) {
+  std::vector<CanonMove> Interpret(const fs::path& program, const std::string& what,
+                                   bool toolChanges = false) {
     const std::string command = "cd '" + folder_.string() + "' && " + kRs274 +
                                 " -t tools.tbl -g '" + program.string() +
                                 "' > out.txt 2> err.txt";
@@ -297,21 +299,26 @@ class Rs274RoundTrip : public ::testing::Test {
     EXPECT_EQ(err, "") << what << "\n" << Read(program);
     EXPECT_NE(out.find("PROGRAM_END()"), std::string::npos) << what << ": did not reach the end";
 
-    std::vector<Motion> motions;
-    static const std::regex call(R"((STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED)\(([^)]*)\))");
+    std::vector<CanonMove> motions;
+    static const std::regex call(
+        R"((STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED|CHANGE_TOOL)\(([^)]*)\))");
     double x = 0, y = 0, z = 0;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
       std::smatch m;
       if (!std::regex_search(line, m, call)) continue;
+      if (m[1] == "CHANGE_TOOL") {
+        if (toolChanges) motions.push_back({CanonMove::ToolChange, x, y, z});
+        continue;
+      }
       std::vector<double> v;
       std::istringstream args(m[2].str());
       for (std::string field; std::getline(args, field, ',');) v.push_back(std::stod(field));
-      Motion motion;
+      CanonMove motion;
       if (m[1] == "ARC_FEED") {
-        motion = {Motion::Arc, v.at(0), v.at(1), v.at(5), v.at(2), v.at(3), v.at(4) > 0 ? 1 : -1};
+        motion = {CanonMove::Arc, v.at(0), v.at(1), v.at(5), v.at(2), v.at(3), v.at(4) > 0 ? 1 : -1};
       } else {
-        motion = {m[1] == "STRAIGHT_FEED" ? Motion::Feed : Motion::Traverse, v.at(0), v.at(1), v.at(2)};
+        motion = {m[1] == "STRAIGHT_FEED" ? CanonMove::Feed : CanonMove::Traverse, v.at(0), v.at(1), v.at(2)};
         if (motion.x == x && motion.y == y && motion.z == z) continue;  // goes nowhere
       }
       x = motion.x, y = motion.y, z = motion.z;
@@ -335,7 +342,7 @@ class Rs274RoundTrip : public ::testing::Test {
 
     MachineModel model(plasma_, radiusArcs_);
     model.Program(list);
-    const std::vector<Motion> got = Interpret(program, what);
+    const std::vector<CanonMove> got = Interpret(program, what);
     std::ostringstream both;
     for (std::size_t i = 0; i < std::max(got.size(), model.moves.size()); ++i) {
       both << i << ": " << (i < got.size() ? Describe(got[i]) : "-") << "   expected "
@@ -346,7 +353,7 @@ class Rs274RoundTrip : public ::testing::Test {
     // A centre found from a radius and two rounded end points moves far more
     // than the end points do on a short arc, while the path it cuts hardly
     // moves: for radius arcs the point halfway along the arc is compared.
-    auto halfway = [](const Motion& arc, double sx, double sy) {
+    auto halfway = [](const CanonMove& arc, double sx, double sy) {
       double a0 = std::atan2(sy - arc.cy, sx - arc.cx), a1 = std::atan2(arc.y - arc.cy, arc.x - arc.cx);
       double sweep = a1 - a0;
       if (arc.turn > 0 && sweep <= 0) sweep += 2 * kPi;
@@ -355,10 +362,10 @@ class Rs274RoundTrip : public ::testing::Test {
       return Point2{arc.cx + r * std::cos(m), arc.cy + r * std::sin(m)};
     };
     for (std::size_t i = 0; i < got.size(); ++i) {
-      const Motion& g = got[i];
-      const Motion& e = model.moves[i];
+      const CanonMove& g = got[i];
+      const CanonMove& e = model.moves[i];
       bool arcSame = true;
-      if (g.kind == Motion::Arc) {
+      if (g.kind == CanonMove::Arc) {
         if (radiusArcs_) {
           const double sx = i ? got[i - 1].x : 0, sy = i ? got[i - 1].y : 0;
           const double ex = i ? model.moves[i - 1].x : 0, ey = i ? model.moves[i - 1].y : 0;
@@ -448,6 +455,203 @@ TEST_F(Rs274RoundTrip, ContoursOfTheTestDrawingsRunOnEveryPost) {
     SCOPED_TRACE(name);
     Load(name);
     for (const auto& [drawing, list] : lists) Check(name, drawing, list);
+  }
+}
+
+// ---- safe starts ------------------------------------------------------------------
+
+TTNRegion Rectangle(double x0, double y0, double x1, double y1) {
+  TTNRegion r;
+  r.Elements = Chain(x0, y0).Line(x1, y0).Line(x1, y1).Line(x0, y1).Line(x0, y0).Elements();
+  r.Selected = 1;
+  RegionBounds(r);
+  return r;
+}
+
+TTNRegion Circle(double cx, double cy, double radius) {
+  TTNRegion r;
+  r.Elements = {MakeArc(cx, cy, radius, 0, 0)};
+  r.Selected = 1;
+  RegionBounds(r);
+  return r;
+}
+
+// The toolpaths of a strategy on Regions made here (a drawing whose corner
+// is at the origin, so that the first path starts where an NC program
+// would think the tool stands).
+TTNOutRegionArray MakeToolpaths(const std::string& name) {
+  SilentUserInterface ui;
+  Document doc(ui);
+  doc.Regions.resize(1);
+  TTNMachiningParameters& p = doc.MachiningParams;
+  p.Rough = {};
+  p.Rough.ToolNumber = 1;
+  p.Rough.Feed = 300;
+  p.Rough.PlungeFeed = 100;
+  p.Rough.SpindleSpeed = 12000;
+  p.Rough.ZStep = 1;
+  p.RapidHeight = kRapidHeight;
+  p.Compensation = kCompNone;
+  p.Depth = 1;
+  if (name == "drill") {
+    for (const double x : {0.0, 12.0, 30.0}) doc.Regions.push_back(Circle(x, 5, 1.5));
+    p.Depth = 3;
+    p.CannedCycles = 1;
+    EXPECT_EQ(DrillCommand(doc), DrillResult::Made);
+    return doc.Toolpaths;
+  }
+  doc.Regions.push_back(Rectangle(0, 0, 20, 10));
+  if (name != "corner at the origin") {
+    // Two levels on two outlines, then a finish pass that starts at the
+    // origin again, far from where the roughing ended.
+    doc.Regions.push_back(Rectangle(30, 0, 45, 8));
+    p.Depth = 2;
+    p.FinishMode = kFinishIslands;
+    p.Finish = p.Rough;
+    p.Finish.Radius = 0.5;
+    p.Finish.ZStep = 2;
+    p.Finish.ToolNumber = name == "two levels and a finish pass" ? 2 : 1;
+  }
+  EXPECT_EQ(ContourCommand(doc), ContourResult::Made) << name;
+  return doc.Toolpaths;
+}
+
+// What the program may feed along: the toolpaths' own moves and the feeds
+// across at depth that their links ask for.
+struct PlannedFeeds {
+  explicit PlannedFeeds(const TTNOutRegionArray& list) {
+    Point2 previousEnd;
+    bool first = true;
+    for (std::size_t i = 1; i < list.size(); ++i) {
+      const TTNOutRegion& t = list[i];
+      if (t.Elements.empty()) continue;
+      const bool leads = t.LeadMoves != 0;
+      const Point2 start = ToolpathStartPoint(t);
+      if (t.LinkKind == kLinkFeedAtDepth && !first) Lines.push_back({previousEnd, start});
+      auto add = [&](const TTNEntity& e) {
+        if (e.IsArc()) {
+          Arcs.push_back({e.X, e.Y, std::fabs(e.Radius)});
+        } else {
+          Lines.push_back({ElementStart(e), ElementEnd(e)});
+        }
+      };
+      if (leads && t.EntryMove.Mark) add(t.EntryMove);
+      for (const TTNEntity& e : t.Elements) add(e);
+      if (leads && t.ExitMove.Mark) add(t.ExitMove);
+      previousEnd = ToolpathEndPoint(t);
+      first = false;
+    }
+  }
+  bool Allows(Point2 from, const CanonMove& m, double tol) const {
+    auto near = [&](Point2 a, double x, double y) { return std::hypot(a.X - x, a.Y - y) <= tol; };
+    if (m.kind == CanonMove::Arc) {
+      for (const auto& [cx, cy, r] : Arcs) {
+        if (std::hypot(cx - m.cx, cy - m.cy) <= tol && std::fabs(std::hypot(m.x - cx, m.y - cy) - r) <= tol)
+          return true;
+      }
+      return false;
+    }
+    if (near(from, m.x, m.y)) return true;  // straight down or up
+    for (const auto& [a, b] : Lines) {
+      if (near(a, from.X, from.Y) && near(b, m.x, m.y)) return true;
+    }
+    return false;
+  }
+  std::vector<std::pair<Point2, Point2>> Lines;
+  std::vector<std::tuple<double, double, double>> Arcs;
+};
+
+// What is wrong with the interpreted motions `got` of a program that
+// starts with the tool put at (123.4, -56.7) by got[0]; empty when
+// nothing is.
+std::string Unsafe(const std::vector<CanonMove>& got, const PlannedFeeds& planned, double tol) {
+  const double high = kRapidHeight - 1e-6;
+  std::size_t k = 1;
+  while (k < got.size() && got[k].kind == CanonMove::ToolChange) ++k;
+  if (k + 1 >= got.size()) return "too few motions";
+  const CanonMove& first = got[k];
+  if (!(first.kind == CanonMove::Traverse && std::fabs(first.x - 123.4) <= tol &&
+        std::fabs(first.y + 56.7) <= tol && first.z >= high)) {
+    return "the first move is not a retract of Z alone to the rapid height";
+  }
+  bool unknown = true;  // since the start or a tool change
+  bool raised = false;  // retracted straight up since then
+  bool highAt = false;  // came to where it stands by a rapid at the rapid height
+  double x = got[0].x, y = got[0].y, z = got[0].z;
+  for (std::size_t i = 1; i < got.size(); ++i) {
+    const CanonMove& m = got[i];
+    if (m.kind == CanonMove::ToolChange) {
+      unknown = true;
+      raised = highAt = false;
+      continue;
+    }
+    if (m.kind == CanonMove::Traverse) {
+      if (std::hypot(m.x - x, m.y - y) <= tol && m.z >= high) raised = true;
+      highAt = raised && m.z >= high && z >= high;
+    } else {
+      if (unknown && !highAt) {
+        return "feed " + std::to_string(i) +
+               " at a place not reached by a retract and a rapid at the rapid height";
+      }
+      unknown = false;
+      if (!planned.Allows({x, y}, m, 3 * tol)) {
+        std::ostringstream s;
+        s << "feed " << i << " " << Describe(m) << " from (" << x << ", " << y
+          << ") cuts where no toolpath goes";
+        return s.str();
+      }
+    }
+    x = m.x, y = m.y, z = m.z;
+  }
+  return "";
+}
+
+// An NC program cannot know where the tool is when it starts, nor after a
+// tool change: its first move must be a retract of Z alone to the rapid
+// height, and it may feed only where it went by a rapid at that height.
+// Between toolpaths it feeds only along the paths and the feeds across
+// at depth that their links plan. Each program is run with the tool left
+// low beside the part and left high above it.
+TEST_F(Rs274RoundTrip, EveryProgramRetractsAndTraversesHighBeforeItFirstFeeds) {
+  const std::vector<std::string> cases = {"corner at the origin", "two levels and a finish pass",
+                                          "two levels and a finish pass with the same tool",
+                                          "drill"};
+  std::vector<std::pair<std::string, TTNOutRegionArray>> lists;
+  for (const std::string& name : cases) lists.emplace_back(name, MakeToolpaths(name));
+  TTNMachiningParameters params;
+  params.RapidHeight = kRapidHeight;
+  for (const std::string& postName : ListPostNames(PostsFile())) {
+    Load(postName);
+    const double tol = 1.5 * std::pow(10.0, -Decimals(post_.Tokens[TokenSlot::Xt].Format));
+    for (const auto& [name, list] : lists) {
+      if (name == "drill" && !drills_) continue;
+      ASSERT_GE(ToolpathCount(list), 1) << name;
+      const PlannedFeeds planned(list);
+      for (const double startZ : {-2.5, 50.0}) {
+        const std::string what = postName + " / " + name + " / tool left at Z " + std::to_string(startZ);
+        const fs::path program = folder_ / "program.ngc";
+        WriteNC2D(list, {}, params, post_, program);
+        // The tool where the program cannot know it: one block after the
+        // Header puts it there.
+        std::vector<std::string> lines;
+        {
+          std::ifstream in(program);
+          for (std::string line; std::getline(in, line);) lines.push_back(line);
+        }
+        lines.insert(lines.begin() + static_cast<long>(post_.Header.size()),
+                     "G0 X123.4 Y-56.7 Z" + std::to_string(startZ) + "\r");
+        {
+          std::ofstream out(program, std::ios::binary);
+          for (const std::string& line : lines) out << line << '\n';
+        }
+        const std::vector<CanonMove> got = Interpret(program, what, true);
+        std::ostringstream trace;
+        for (std::size_t i = 0; i < got.size() && i < 12; ++i) trace << i << ": " << Describe(got[i]) << "\n";
+        const std::string context = what + "\n" + trace.str() + Read(program);
+        ASSERT_GE(got.size(), 3u) << context;
+        EXPECT_EQ(Unsafe(got, planned, tol), "") << context;
+      }
+    }
   }
 }
 

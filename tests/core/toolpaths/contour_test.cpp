@@ -696,7 +696,9 @@ TEST(ContourJob, LevelsAndLinksFollowEachOther) {
   }
 }
 
-TEST(ContourJob, PathStartingAtTheOriginNeedsNoTravel) {
+// A program cannot know that the tool stands at the origin when it starts:
+// a first path starting there is reached like any other.
+TEST(ContourJob, PathStartingAtTheOriginIsStillReachedByARetract) {
   Job job;
   job.doc.MachiningParams.Compensation = kCompNone;
   job.doc.MachiningParams.Rough.StockToLeave = 0;
@@ -704,8 +706,8 @@ TEST(ContourJob, PathStartingAtTheOriginNeedsNoTravel) {
   ASSERT_EQ(ContourCommand(job.doc), ContourResult::Made);
   ASSERT_EQ(job.Count(), 1);
   EXPECT_LT(Dist(Eval(job.Paths()[1].Elements.front(), 0), {0, 0}), 1e-12);
-  EXPECT_EQ(job.Paths()[1].LinkKind, kLinkInPlace);
-  EXPECT_EQ(job.Paths()[1].RapidLevel, 1);
+  EXPECT_EQ(job.Paths()[1].LinkKind, kLinkRetract);
+  EXPECT_EQ(job.Paths()[1].RapidLevel, -job.doc.MachiningParams.RapidHeight);
 }
 
 TEST(ContourJob, FinishPassFollowsWithItsOwnToolFromTheOrigin) {
