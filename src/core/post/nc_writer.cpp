@@ -714,6 +714,7 @@ class Generator {
     plasma_ = IsPlasmaPost(post_.Name);
     // The motions are made toolpath by toolpath into one reused list, so
     // that a program of millions of moves never holds them all at once.
+    CheckValue(params.RapidHeight, "rapid height", "The program");
     MotionBuilder builder(params.RapidHeight);
     MotionList motions;
     for (std::size_t i = 1; i < toolpaths.size(); ++i) {
@@ -722,8 +723,6 @@ class Generator {
       builder.Append(toolpaths[i], static_cast<int32_t>(i), motions);
       for (const Motion& m : motions) Write(m);
     }
-    // Up to the rapid height where the last toolpath ended.
-    CheckValue(params.RapidHeight, "rapid height", "The program");
     motions.clear();
     builder.Finish(motions);
     for (const Motion& m : motions) Write(m);
