@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "toolpaths/contour.h"
 

@@ -7,7 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "toolpaths/pocket.h"
 

@@ -8,7 +8,7 @@
 
 #include "import/dxf/dxf_reader.h"
 #include "import/profiles/profile_building.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "toolpaths/contour.h"
 

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak::cli {
 

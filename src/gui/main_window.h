@@ -19,8 +19,8 @@
 #include <optional>
 #include <vector>
 
-#include "post/save_command.h"
-#include "selection/selection_commands.h"
+#include "shell/save_command.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 
 class QAction;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 class QWidget;
 

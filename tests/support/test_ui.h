@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak::testing {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "geometry/primitives.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 

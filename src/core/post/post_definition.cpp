@@ -3,8 +3,8 @@
 #include <system_error>
 #include <utility>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
 
 namespace tarnak {
 

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "post/post_definition.h"
-#include "shell/profile_file.h"
+#include "base/profile_file.h"
 
 namespace tarnak {
 

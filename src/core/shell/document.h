@@ -6,11 +6,11 @@
 
 #include "geometry/geometry.h"
 #include "post/post_definition.h"
-#include "shell/options.h"
+#include "base/options.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
 #include "toolpaths/toolpath_model3d.h"
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak {
 

@@ -6,8 +6,8 @@
 
 #include "geometry/primitives.h"
 #include "shell/document.h"
-#include "toolpaths/offset/box_tree.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/box_tree.h"
+#include "geometry/intersect.h"
 #include "toolpaths/offset/offset.h"
 
 namespace tarnak {

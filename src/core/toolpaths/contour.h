@@ -10,7 +10,7 @@
 #include <span>
 
 #include "geometry/geometry.h"
-#include "shell/options.h"
+#include "base/options.h"
 #include "toolpaths/machining_groups.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"

@@ -12,8 +12,8 @@
 #include "selection/region_selection.h"
 #include "shell/document.h"
 #include "toolpaths/contour.h"
-#include "toolpaths/offset/box_tree.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/box_tree.h"
+#include "geometry/intersect.h"
 #include "toolpaths/pocket_internal.h"
 
 namespace tarnak {

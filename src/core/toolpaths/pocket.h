@@ -26,7 +26,7 @@
 #include <span>
 
 #include "geometry/geometry.h"
-#include "shell/options.h"
+#include "base/options.h"
 #include "toolpaths/machining_groups.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/offset/offset.h"

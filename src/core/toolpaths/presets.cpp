@@ -4,8 +4,8 @@
 #include <cmath>
 #include <optional>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
 
 namespace tarnak {
 

@@ -13,7 +13,7 @@
 #include <exception>
 
 #include "dialogs/dialog_services.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak::gui {
 

@@ -13,7 +13,7 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak::gui {
 

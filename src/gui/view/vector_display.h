@@ -45,7 +45,7 @@
 #include <QWidget>
 
 #include "geometry/geometry.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "view/view_scene.h"
 

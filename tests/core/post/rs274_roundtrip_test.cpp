@@ -17,10 +17,10 @@
 #include "geometry/primitives.h"
 #include "post/nc_writer.h"
 #include "post/post_definition.h"
-#include "post/save_command.h"
-#include "selection/selection_commands.h"
+#include "shell/save_command.h"
+#include "shell/selection_commands.h"
 #include "shell/commands.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/contour.h"
 
 namespace tarnak {

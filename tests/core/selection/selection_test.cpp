@@ -1,4 +1,4 @@
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 
 #include <gtest/gtest.h>
 

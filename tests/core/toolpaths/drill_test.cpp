@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "test_ui.h"
 #include "toolpaths/presets.h"

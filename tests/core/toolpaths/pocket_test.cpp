@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "outline_geometry.h"
 #include "test_ui.h"

@@ -16,7 +16,7 @@
 #include "dialogs/overwrite_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "recording_ui.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/presets.h"
 
 using namespace tarnak;

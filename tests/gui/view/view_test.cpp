@@ -9,7 +9,7 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "view/vector_display.h"
 
 using namespace tarnak;

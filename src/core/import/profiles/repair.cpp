@@ -6,7 +6,7 @@
 
 #include "geometry/primitives.h"
 #include "import/profiles/profile_building.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/intersect.h"
 
 namespace tarnak {
 

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "geometry/geometry.h"
-#include "toolpaths/offset/box_tree.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/box_tree.h"
+#include "geometry/intersect.h"
 
 namespace tarnak {
 

@@ -1,4 +1,4 @@
-#include "shell/options.h"
+#include "base/options.h"
 
 #include <cmath>
 #include <fstream>
@@ -8,9 +8,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
-#include "shell/user_interface.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
+#include "base/user_interface.h"
 
 namespace tarnak {
 

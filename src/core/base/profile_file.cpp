@@ -1,4 +1,4 @@
-#include "shell/profile_file.h"
+#include "base/profile_file.h"
 
 #include <atomic>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 

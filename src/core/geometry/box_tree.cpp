@@ -1,4 +1,4 @@
-#include "toolpaths/offset/box_tree.h"
+#include "geometry/box_tree.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "post/save_command.h"
+#include "shell/save_command.h"
 
 #include <ctime>
 #include <locale>
