@@ -10,6 +10,7 @@
 #include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "toolpaths/contour.h"
+#include "shell/strategy_commands.h"
 
 namespace {
 

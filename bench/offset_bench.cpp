@@ -59,16 +59,16 @@ TTNRegion Rectangle() {
 // One offset as a contour pass runs it.
 int OffsetOnce(Document& doc, const TTNRegion& src, int side, double d, OffsetStats& stats) {
   TTNEntityArray raw, pieces;
-  OffsetRegion(doc, src, side, d, false, raw, &stats);
+  OffsetRegion(doc.Cancel, src, side, d, false, raw, &stats);
   TTNRegionArray docRegions(1), extra, out;
-  TrimRawChain(doc, docRegions, raw, extra, {}, src, d, 1, pieces, &stats);
-  return ChainPieces(doc, pieces, false, 0.0, out);
+  TrimRawChain(doc.Cancel, docRegions, raw, extra, {}, src, d, TrimMode::SourceOnly, pieces,
+               &stats);
+  return ChainPieces(doc.Cancel, pieces, false, 0.0, out);
 }
 
 void Run(benchmark::State& state, const TTNRegion& src, int side, double d) {
   SilentUserInterface ui;
   Document doc(ui);
-  doc.PickMode = 200;
   OffsetStats stats;
   int loops = 0;
   int64_t runs = 0;

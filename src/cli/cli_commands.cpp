@@ -1,5 +1,7 @@
 #include "cli_commands.h"
 
+#include <atomic>
+#include <csignal>
 #include <exception>
 #include <fstream>
 #include <string>
@@ -13,18 +15,36 @@
 #include "shell/document.h"
 #include "base/options.h"
 #include "base/settings_folder.h"
-#include "toolpaths/contour.h"
-#include "toolpaths/drill.h"
-#include "toolpaths/pocket.h"
 #include "post/post_definition.h"
 #include "post/posts_file.h"
 #include "shell/save_command.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/presets.h"
+#include "shell/strategy_commands.h"
 
 namespace tarnak::cli {
 
 namespace {
+
+// Ctrl+C: set by the signal handler, read after each step of a command.
+volatile std::sig_atomic_t g_interrupted = 0;
+// The cancel token of the running command's document, if any.
+std::atomic<CancelToken*> g_running{nullptr};
+static_assert(std::atomic<CancelToken*>::is_always_lock_free);
+
+void OnInterrupt(int) {
+  g_interrupted = 1;
+  if (CancelToken* token = g_running.load()) token->Stop();
+  std::signal(SIGINT, SIG_DFL);  // a second Ctrl+C ends the process
+}
+
+bool g_progressLine = false;
+
+bool Interrupted(std::ostream& err) {
+  if (!g_interrupted) return false;
+  err << "tarnak-cli: interrupted\n";
+  return true;
+}
 
 constexpr const char* kUsage =
     "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict]\n"
@@ -147,7 +167,15 @@ bool WriteJson(const Args& a, const std::string& json, std::ostream& out, std::o
 class Session {
  public:
   Session(const Args& a, std::ostream& err)
-      : args_(a), ui_(err, a.Strict ? MsgResult::Cancel : MsgResult::Ok), doc_(ui_) {}
+      : args_(a),
+        ui_(err, a.Strict ? MsgResult::Cancel : MsgResult::Ok, g_progressLine),
+        doc_(ui_) {
+    g_running.store(&doc_.Cancel);
+    if (g_interrupted) doc_.Cancel.Stop();
+  }
+  ~Session() { g_running.store(nullptr); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   Document& doc() { return doc_; }
   CliUserInterface& ui() { return ui_; }
@@ -184,6 +212,7 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!s.Import()) return 2;
   const std::string status = s.ui().Status();
   if (!a.Select.empty()) RunSelection(s.doc(), a.Select);
+  if (Interrupted(err)) return kInterruptedExit;
 
   if (a.Json != "-") out << status << '\n';
   if (!WriteJson(a, RegionsJson(s.doc(), status, !a.Select.empty()), out, err)) return 2;
@@ -267,7 +296,10 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
   const LineNumbering numbering = FillMachiningParams(strategy.Dialog, fields, s.doc().MachiningParams);
   s.doc().PostDefinition.Start = numbering.Start;
   s.doc().PostDefinition.Increment = numbering.Increment;
+  if (Interrupted(err)) return kInterruptedExit;
   const bool made = strategy.Command(s.doc());
+  // A stopped job's toolpaths are incomplete: nothing is written.
+  if (Interrupted(err)) return kInterruptedExit;
 
   if (made && !a.Output.empty()) {
     SaveToolpathsOptions save;
@@ -297,7 +329,10 @@ const Strategy kDrill{StrategyDialog::Drill, "empty-circles",
 
 }  // namespace
 
-int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressLine) {
+  g_progressLine = progressLine;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     (args.empty() ? err : out) << kUsage;

@@ -10,12 +10,17 @@ namespace tarnak::cli {
 
 class CliUserInterface : public UserInterface {
  public:
-  CliUserInterface(std::ostream& err, MsgResult answer) : err_(err), answer_(answer) {}
+  // With `progressLine`, counted progress is shown on one line of `err`
+  // (a terminal), rewritten in place.
+  CliUserInterface(std::ostream& err, MsgResult answer, bool progressLine = false)
+      : err_(err), answer_(answer), progressLine_(progressLine) {}
 
   MsgResult Message(const std::string& text, const std::string& caption, MsgButtons buttons,
                     MsgIcon icon) override;
   void SetStatus(const std::string& text) override { status_ = text; }
   void SetStatus2(const std::string&) override {}
+  void ProgressCount(int done, int total) override;
+  void ProgressEnd() override;
 
   const std::string& Status() const { return status_; }
   // Messages shown with a warning or error icon (reader problems).
@@ -26,6 +31,8 @@ class CliUserInterface : public UserInterface {
   MsgResult answer_;
   std::string status_;
   int problems_ = 0;
+  bool progressLine_ = false;
+  bool progressShown_ = false;
 };
 
 }  // namespace tarnak::cli

@@ -26,9 +26,7 @@
 #include "shell/commands.h"
 #include "base/numbers.h"
 #include "status_bar.h"
-#include "toolpaths/contour.h"
-#include "toolpaths/drill.h"
-#include "toolpaths/pocket.h"
+#include "shell/strategy_commands.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak::gui {
@@ -57,7 +55,7 @@ long long TfrmTarnak::SelectedElementCount() const {
 
 void TfrmTarnak::mnuOpenDxfClick() {
   doc_->PickMode = 0;
-  doc_->AbortRequested = false;
+  doc_->Cancel.Reset();
   const QString filter = QtFileFilter(kOpenDrawingFilter);
   QString path;
   if (OpenFileDialog) {
@@ -388,6 +386,14 @@ bool TfrmTarnak::ShowStrategyDialog(StrategyDialogBase* dialog) {
   return dialog->Execute();
 }
 
+void TfrmTarnak::ShowStrategyResult(StrategyResult result) {
+  if (result == StrategyResult::NothingSelected) return;
+  // New toolpaths are what the user wants to see; the command reported a
+  // missing result itself.
+  if (result == StrategyResult::Made) doc_->ViewMode = 3;
+  CheckForToolpaths(false);
+}
+
 void TfrmTarnak::mnuContourClick() {
   if (!AnyRegionSelected(doc_->Regions)) {
     ui_->Message("Nothing Selected! - Select Regions First", kApplicationTitle, MsgButtons::Ok,
@@ -397,9 +403,7 @@ void TfrmTarnak::mnuContourClick() {
   if (!ShowStrategyDialog(frmContour)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  ContourCommand(*doc_);
-  // The command reported a missing result itself.
-  CheckForToolpaths(false);
+  ShowStrategyResult(ContourCommand(*doc_));
 }
 
 void TfrmTarnak::mnuPocketClick() {
@@ -407,17 +411,14 @@ void TfrmTarnak::mnuPocketClick() {
   if (!ShowStrategyDialog(frmPocket)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  if (PocketCommand(*doc_) == PocketResult::NothingSelected) return;
-  // The command reported a missing result itself.
-  CheckForToolpaths(false);
+  ShowStrategyResult(PocketCommand(*doc_));
 }
 
 void TfrmTarnak::mnuDrillClick() {
   if (!ShowStrategyDialog(frmDrill)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  if (DrillCommand(*doc_) == DrillResult::NothingSelected) return;
-  CheckForToolpaths(false);
+  ShowStrategyResult(DrillCommand(*doc_));
 }
 
 void TfrmTarnak::mnuPCBClick() { NotInThisVersion(); }

@@ -26,7 +26,7 @@
 
 #include "geometry/geometry.h"
 #include "post/post_definition.h"
-#include "base/profile_file.h"
+#include "base/errors.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
 #include "toolpaths/toolpath_model3d.h"

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "import/dxf/dxf_reader.h"
-#include "import/profiles/profile_building.h"
+#include "shell/dxf_import.h"
 
 namespace tarnak {
 
@@ -20,7 +20,7 @@ struct BusyGuard {
 
 OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
   doc.PickMode = 0;
-  doc.AbortRequested = false;
+  doc.Cancel.Reset();
   BusyGuard busy(doc);
   doc.StlMode = false;
   const std::string name = ExtractFileNameOnly(path);
@@ -35,9 +35,8 @@ OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
     doc.ui().SetStatus("Ready...");
     return OpenResult::Failed;
   }
-  doc.ProcessEvents();
-  if (doc.AbortRequested) {
-    doc.AbortRequested = false;
+  if (doc.Cancel.Poll()) {
+    doc.Cancel.Reset();
     doc.ui().SetStatus("Operation Cancelled...");
     return OpenResult::Cancelled;
   }

@@ -60,7 +60,7 @@ class EscPoll {
     if (i <= next_) return false;
     doc_.ProcessEvents();
     next_ += step_;
-    return doc_.PickMode == 0 || doc_.AbortRequested || doc_.Regions.size() != size_ ||
+    return doc_.PickMode == 0 || doc_.Cancel.stopped() || doc_.Regions.size() != size_ ||
            doc_.Regions.data() != data_;
   }
 
@@ -122,7 +122,7 @@ class EmptyCircleTest {
 
 void StartLongCommand(Document& doc, int mode) {
   doc.ProcessEvents();
-  doc.AbortRequested = false;
+  doc.Cancel.Reset();
   doc.PickMode = mode;
   doc.ui().SetStatus(kDetecting);
 }
@@ -307,7 +307,7 @@ SelectionResult DeselectAllClosed(Document& doc) {
 
 SelectionResult CancelPick(Document& doc) {
   doc.PickMode = 0;
-  doc.AbortRequested = false;
+  doc.Cancel.Reset();
   doc.ui().SetStatus(kReady);
   return Finish(doc, SelectionResult{});
 }
@@ -502,8 +502,9 @@ SelectionResult SelectionClick(Document& doc, Point2 p, MouseButton button) {
 
 SelectionResult SelectionWindow(Document& doc, const Box& window) {
   SelectionResult r;
-  const Box w{std::min(window.MinX, window.MaxX), std::min(window.MinY, window.MaxY),
-              std::max(window.MinY, window.MaxY), std::max(window.MinX, window.MaxX)};
+  const Box w =
+      Box::FromMinMax(std::min(window.MinX, window.MaxX), std::min(window.MinY, window.MaxY),
+                      std::max(window.MinX, window.MaxX), std::max(window.MinY, window.MaxY));
   const int n = LastIndex(doc);
   if (doc.PickMode == kPickSelectWindow) {
     RegionIndex index(doc.Regions);

@@ -114,7 +114,7 @@ Box TVectorDisplay3D::ScreenRectToDrawing(const QRectF& rect) const {
   const QRectF r = rect.normalized();
   const Point2 corners[4] = {ScreenToDrawing(r.topLeft()), ScreenToDrawing(r.topRight()),
                              ScreenToDrawing(r.bottomLeft()), ScreenToDrawing(r.bottomRight())};
-  Box b{corners[0].X, corners[0].Y, corners[0].Y, corners[0].X};
+  Box b = Box::FromMinMax(corners[0].X, corners[0].Y, corners[0].X, corners[0].Y);
   for (const Point2& c : corners) {
     b.MinX = std::min(b.MinX, c.X);
     b.MaxX = std::max(b.MaxX, c.X);
@@ -251,7 +251,7 @@ void TVectorDisplay3D::ZoomAll() {
     }
   }
   SavePrevious();
-  Fit(Box{e.MinX, e.MinY, e.MaxY, e.MaxX}, kZoomMargin, kZoomMargin, minZ, maxZ);
+  Fit(Box::FromMinMax(e.MinX, e.MinY, e.MaxX, e.MaxY), kZoomMargin, kZoomMargin, minZ, maxZ);
   DrawGeometry();
 }
 

@@ -22,6 +22,7 @@
 #include "shell/commands.h"
 #include "base/numbers.h"
 #include "toolpaths/contour.h"
+#include "shell/strategy_commands.h"
 
 namespace tarnak {
 namespace {

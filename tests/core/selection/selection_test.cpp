@@ -191,7 +191,7 @@ TEST_F(SelectionTest, EscapeStopsSelectAllClosedAndKeepsWhatWasDone) {
 
 TEST_F(SelectionTest, EscapePressedBeforeTheCommandStartsIsForgotten) {
   Fill(doc, {Rect(0, 0, 1, 1), Rect(2, 0, 3, 1)});
-  doc.AbortRequested = true;
+  doc.Cancel.Stop();
   const SelectionResult r = SelectAllClosed(doc);
   EXPECT_FALSE(r.Cancelled);
   EXPECT_EQ(SelectedCount(), 2);
@@ -297,7 +297,7 @@ TEST_F(SelectionTest, EmptyDocumentsAreHarmless) {
   StartMachiningOrder(doc);
   EXPECT_EQ(SelectionClick(doc, {0, 0}, MouseButton::Left).Hit, 0);
   doc.PickMode = kPickSelectWindow;
-  SelectionWindow(doc, Box{0, 0, 1, 1});
+  SelectionWindow(doc, Box::FromMinMax(0, 0, 1, 1));
   EXPECT_TRUE(doc.Regions.empty());
 }
 
@@ -480,14 +480,14 @@ TEST_F(SelectionTest, ModesAndCancel) {
   EXPECT_EQ(ui.LastStatus(), "Click on Region to DeSelect it...");
   StartDeselectRegion(doc);
   EXPECT_EQ(ui.LastStatus(), "Click on Region...Islands DeSelected automatically.");
-  doc.AbortRequested = true;
+  doc.Cancel.Stop();
   CancelPick(doc);
   EXPECT_EQ(doc.PickMode, 0);
-  EXPECT_FALSE(doc.AbortRequested);
+  EXPECT_FALSE(doc.Cancel.stopped());
   EXPECT_EQ(ui.LastStatus(), "Ready...");
   doc.PickMode = 8;  // another module's click
   EXPECT_FALSE(SelectionClick(doc, {0, 5}, MouseButton::Left).Handled);
-  EXPECT_FALSE(SelectionWindow(doc, Box{-1, -1, 11, 11}).Handled);
+  EXPECT_FALSE(SelectionWindow(doc, Box::FromMinMax(-1, -1, 11, 11)).Handled);
   EXPECT_EQ(SelectedCount(), 0);
   EXPECT_EQ(doc.PickMode, 8);
 }
@@ -514,7 +514,8 @@ TEST_F(SelectionTest, WindowSelectionClassifiesWithinTheWindow) {
   StartSelectWindow(doc);
   EXPECT_EQ(doc.PickMode, kPickSelectWindow);
   EXPECT_EQ(ui.LastStatus(), "Click and Drag selection window...");
-  SelectionResult r = SelectionWindow(doc, Box{101, 101, -1, -1});  // corners either way
+  SelectionResult r =
+      SelectionWindow(doc, Box::FromMinMax(101, 101, -1, -1));  // corners either way
   ExpectRole(1, 0, 1, 0);
   ExpectRole(2, 1, 1, 1);
   ExpectRole(3, 2, 2, 0);
@@ -528,7 +529,7 @@ TEST_F(SelectionTest, WindowSelectionClassifiesWithinTheWindow) {
   // A window holding only the middle and inner ones ignores the outer.
   DeselectAll(doc);
   StartSelectWindow(doc);
-  SelectionWindow(doc, Box{25, 5, 25, 40});
+  SelectionWindow(doc, Box::FromMinMax(25, 5, 40, 25));
   EXPECT_EQ(R(1).Selected, 0);
   ExpectRole(2, 0, 2, 0);
   ExpectRole(3, 1, 2, 2);
@@ -537,15 +538,16 @@ TEST_F(SelectionTest, WindowSelectionClassifiesWithinTheWindow) {
 TEST_F(SelectionTest, WindowDeselectionTestsTheFirstEndPoint) {
   Fill(doc, {Rect(0, 0, 10, 10), Rect(20, 0, 24, 4)});
   StartSelectWindow(doc);
-  SelectionWindow(doc, Box{-1, -1, 5, 5});  // holds the probe (2.4, 0), not the end (10, 0)
+  SelectionWindow(doc,
+                  Box::FromMinMax(-1, -1, 5, 5));  // holds the probe (2.4, 0), not the end (10, 0)
   EXPECT_EQ(R(1).Selected, 1);
   EXPECT_EQ(R(2).Selected, 0);
   StartDeselectWindow(doc);
-  SelectionResult r = SelectionWindow(doc, Box{-1, -1, 5, 5});
+  SelectionResult r = SelectionWindow(doc, Box::FromMinMax(-1, -1, 5, 5));
   EXPECT_EQ(R(1).Selected, 1);
   EXPECT_EQ(r.ToolpathIcons, IconState::Unchanged);
   StartDeselectWindow(doc);
-  r = SelectionWindow(doc, Box{9.9996, -0.0004, 0.0004, 10.0004});  // within 0.0005
+  r = SelectionWindow(doc, Box::FromMinMax(9.9996, -0.0004, 10.0004, 0.0004));  // within 0.0005
   EXPECT_EQ(R(1).Selected, 0);
   EXPECT_EQ(r.ToolpathIcons, IconState::Off);
   EXPECT_EQ(doc.PickMode, 0);

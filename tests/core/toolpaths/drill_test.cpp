@@ -19,6 +19,7 @@
 #include "shell/document.h"
 #include "test_ui.h"
 #include "toolpaths/presets.h"
+#include "shell/strategy_commands.h"
 
 namespace tarnak {
 namespace {
@@ -165,8 +166,7 @@ TEST(DrillOrder, MatchesAnIndependentNearestNeighbourWalk) {
       if (!reg.Selected) continue;
       start = {std::min(start.X, reg.MinX), std::min(start.Y, reg.MinY)};
     }
-    job.doc.PickMode = kPickModeDrill;
-    DrillPaths(job.doc, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams);
+    DrillPaths(job.doc.Cancel, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams);
     const std::vector<Point2> holes = job.Holes();
     ASSERT_EQ(holes.size(), expected.size()) << "round " << round;
     if (expected.empty()) continue;
@@ -290,7 +290,7 @@ TEST(DrillCommand, DepthsSelectionAndStatus) {
   ASSERT_FALSE(pickModes.empty());
   EXPECT_EQ(pickModes.front(), kPickModeDrill);
   EXPECT_EQ(job.doc.PickMode, 0);
-  EXPECT_EQ(job.doc.ViewMode, 3);
+  EXPECT_EQ(job.doc.ViewMode, 0);  // what to show is the window's decision
   EXPECT_TRUE(job.ui.Messages.empty());
   EXPECT_EQ(job.ui.LastStatus(), "Ready...");
 
@@ -335,10 +335,12 @@ TEST(DrillCommand, EscapeBeforeTheStartKeepsTheOldToolpaths) {
   Job job;
   job.Add(Circle(1, 1, 1));
   job.doc.Toolpaths.resize(3);  // an earlier job's paths
-  EXPECT_EQ(DrillPaths(job.doc, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams), 0);
-  EXPECT_EQ(job.doc.Toolpaths.size(), 3u);  // PickMode 0: not running
+  job.doc.Cancel.Stop();
+  EXPECT_EQ(DrillPaths(job.doc.Cancel, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams),
+            0);
+  EXPECT_EQ(job.doc.Toolpaths.size(), 3u);  // stopped before the start: not running
   EXPECT_EQ(job.ui.EventsProcessed, 0);
-  job.doc.AbortRequested = true;  // left over from an earlier job: ignored
+  // The stop is left over from an earlier job: the command ignores it.
   job.ui.OnProcessEvents = [&](int) { job.doc.RequestAbort(); };
   EXPECT_EQ(DrillCommand(job.doc), DrillResult::Cancelled);
   EXPECT_EQ(job.doc.Toolpaths.size(), 3u);

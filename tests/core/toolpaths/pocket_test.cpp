@@ -26,6 +26,7 @@
 #include "geometry/primitives.h"
 #include "shell/selection_commands.h"
 #include "shell/document.h"
+#include "shell/strategy_commands.h"
 #include "outline_geometry.h"
 #include "test_ui.h"
 
@@ -211,9 +212,6 @@ struct Job {
     SelectAll();
     return PocketCommand(doc);
   }
-
-  // The passes of the job, for calls below the command.
-  void Begin() { doc.PickMode = kPickModePocket; }
 
   const TTNOutRegionArray& Paths() const { return doc.Toolpaths; }
   int Count() const { return ToolpathCount(doc.Toolpaths); }
@@ -933,14 +931,13 @@ TEST(PocketFirstPass, IslandsWhoseClearancesOverlapMakeOneObstacleLoop) {
   job.Add(Circle(22, 12, 4));
   job.Add(Circle(30.5, 12, 3.5));
   job.SelectAll();
-  job.Begin();
   TTNMachineRegion level;
   level.Region = 1;
   level.Distance = 1;
   level.Z = 1;
   level.Islands = {{2, 1.0}, {3, 1.0}};
   TTNRegionArray mainLoops, obstacles;
-  ASSERT_TRUE(FirstPass(job.doc, job.doc.Regions, level, 0, {}, mainLoops, obstacles));
+  ASSERT_TRUE(FirstPass(job.doc.Cancel, job.doc.Regions, level, 0, {}, mainLoops, obstacles));
   ASSERT_EQ(mainLoops.size(), 1u);
   ASSERT_EQ(obstacles.size(), 1u);
   ExpectBox(obstacles[0].Bounds(), 17, 7, 35, 17);

@@ -14,6 +14,7 @@
 #include "toolpaths/contour.h"
 #include "toolpaths/presets.h"
 #include "toolpaths/toolpath_model.h"
+#include "shell/strategy_commands.h"
 #include "window_fixture.h"
 
 using namespace tarnak;

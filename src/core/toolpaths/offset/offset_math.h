@@ -15,18 +15,6 @@ using Real = long double;
 inline constexpr Real kPiL = 3.141592653589793238462643383279502884L;
 inline constexpr Real kTwoPiL = 2 * kPiL;
 
-// Box overlap with a margin: each box's low side minus the margin is at
-// most the other box's high side, in x and in y.
-inline bool BoxesOverlap(const Box& a, const Box& b, double margin) {
-  return a.MinX - margin <= b.MaxX && b.MinX - margin <= a.MaxX && a.MinY - margin <= b.MaxY &&
-         b.MinY - margin <= a.MaxY;
-}
-
-// `b` widened by `w` on every side.
-inline Box Widened(const Box& b, double w) {
-  return Box{b.MinX - w, b.MinY - w, b.MaxY + w, b.MaxX + w};
-}
-
 // Direction of the vector (dx, dy) in [0, 2pi), with the cases of
 // PointAngle (a zero vector gives pi/2), worked out in long double.
 inline double AngleOf(Real dx, Real dy) {

@@ -12,6 +12,7 @@
 #include "import/dxf/dxf_reader.h"
 #include "import/profiles/profile_building.h"
 #include "shell/commands.h"
+#include "shell/dxf_import.h"
 #include "test_ui.h"
 
 namespace tarnak {
@@ -291,7 +292,7 @@ TEST_F(ImportTest, OpenCommandCancelledByEscapeKeepsTheDocument) {
   EXPECT_EQ(OpenDxfCommand(doc, path.string()), OpenResult::Cancelled);
   EXPECT_EQ(ui.LastStatus(), "Operation Cancelled...");
   EXPECT_EQ(doc.Regions.size(), 3u);
-  EXPECT_FALSE(doc.AbortRequested);
+  EXPECT_FALSE(doc.Cancel.stopped());
   EXPECT_FALSE(doc.Busy);
   std::filesystem::remove_all(dir);
 }
