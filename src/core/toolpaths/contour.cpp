@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "geometry/element_points.h"
 #include "geometry/primitives.h"
 #include "geometry/box_tree.h"
 #include "geometry/intersect.h"
@@ -25,22 +26,11 @@ constexpr double kDegenerate = 1e-8;          // a shorter line has no direction
 
 double Dist(Point2 a, Point2 b) { return std::hypot(a.X - b.X, a.Y - b.Y); }
 
-double WrapAngle(double a) {
-  a = std::fmod(a, kTwoPi);
-  if (a < 0) a += kTwoPi;
-  if (a >= kTwoPi) a -= kTwoPi;
-  return a;
-}
-
 // ---- points and pieces of Elements ------------------------------------------
 
-// The point at fraction t of the Element (of its sweep, for an arc).
-Point2 PointAt(const TTNEntity& e, double t) {
-  if (e.IsLine()) return {e.X + t * (e.X2 - e.X), e.Y + t * (e.Y2 - e.Y)};
-  const double a = e.StartAngle + t * ArcSweep(e);
-  const double r = std::fabs(e.Radius);
-  return {e.X + r * std::cos(a), e.Y + r * std::sin(a)};
-}
+// Points and angles in double, as this trimming has always worked.
+Point2 PointAt(const TTNEntity& e, double t) { return PointAtIn(e, t); }
+double WrapAngle(double a) { return WrapAngleIn(a); }
 
 double LengthOf(const TTNEntity& e) {
   if (e.IsLine()) return std::hypot(e.X2 - e.X, e.Y2 - e.Y);

@@ -158,6 +158,17 @@ class PocketJob {
 
   bool AllBuilt() const { return allBuilt_; }
 
+  // Every group in turn, counted as progress, until the token stops.
+  void RunAll(const TTNMasterRegionArray& masters) {
+    const int total = static_cast<int>(masters.size());
+    int done = 0;
+    for (const TTNMasterRegion& master : masters) {
+      if (cancel_.stopped()) break;
+      Run(master);
+      cancel_.Progress(++done, total);
+    }
+  }
+
  private:
   void CutLevels(const TTNMasterRegion& master, std::deque<int>& pending) {
     double previous = 0.0;  // depth of the last level that was cut
@@ -341,13 +352,7 @@ bool PocketRough(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegio
   plan.ZStep = params.Rough.ZStep;
 
   PocketJob job(cancel, regions, toolpaths, params, options, profiles, stats, plan);
-  const int total = static_cast<int>(masters.size());
-  int done = 0;
-  for (const TTNMasterRegion& master : masters) {
-    if (cancel.stopped()) break;
-    job.Run(master);
-    cancel.Progress(++done, total);
-  }
+  job.RunAll(masters);
   return allBuilt && job.AllBuilt();
 }
 
@@ -383,13 +388,7 @@ bool PocketFinish(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegi
   plan.IslandTops = mode == kFinishAll && stock > 0.0;
 
   PocketJob job(cancel, regions, toolpaths, params, options, profiles, stats, plan);
-  const int total = static_cast<int>(masters.size());
-  int done = 0;
-  for (const TTNMasterRegion& master : masters) {
-    if (cancel.stopped()) break;
-    job.Run(master);
-    cancel.Progress(++done, total);
-  }
+  job.RunAll(masters);
   AddLeadMoves(toolpaths, params.EntryKind, params.ExitKind, options.Program.Dir ? 1 : 0, kCompNone,
                params.ExitLength, params.EntryLength);
   return allBuilt && job.AllBuilt();
