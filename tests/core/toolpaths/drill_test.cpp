@@ -155,7 +155,7 @@ TEST(DrillOrder, MatchesAnIndependentNearestNeighbourWalk) {
       } else if (kind == 1) {
         job.Add(Polyline({{c.X, c.Y}, {c.X + 3, c.Y - 2}}, false));  // open
       } else {
-        job.Add(Circle(c.X, c.Y, 0.5 + (rng() % 4)));
+        job.Add(Circle(c.X, c.Y, 0.5 + static_cast<double>(rng() % 4)));
         expected.push_back(c);
       }
     }

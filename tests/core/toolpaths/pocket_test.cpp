@@ -292,7 +292,8 @@ AreaReport MachinedArea(const std::vector<TTNEntityArray>& outlines, const TTNOu
   y1 += 2 * radius;
   const size_t nx = size_t((x1 - x0) / cell) + 1, ny = size_t((y1 - y0) / cell) + 1;
   auto centre = [&](size_t i, size_t j) {
-    return Point2{x0 + (i + 0.5) * cell, y0 + (j + 0.5) * cell};
+    return Point2{x0 + (static_cast<double>(i) + 0.5) * cell,
+                  y0 + (static_cast<double>(j) + 0.5) * cell};
   };
 
   // Signed distance to the walls, positive in the pocket: parity along each
