@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QRegularExpression>
 #include <QToolButton>
 
 #include "dialogs/options_dialog.h"
@@ -117,6 +119,29 @@ class ToolpathsTest : public QObject {
     QCOMPARE(ToolpathCount(w->doc().Toolpaths), 0);
     QVERIFY(!w->mnuSaveToolpaths->isEnabled());
     QCOMPARE(w->doc().ViewMode, 0);
+  }
+
+  // The gauge over status panel 2 counts the Regions done while a strategy
+  // runs ("done/total"), and goes when it ends.
+  void contourCountsItsRegionsOnTheGauge() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    QProgressBar* gauge = w->sbrBar->Progress();
+    QString shown;
+    int total = 0;
+    DuringCommand look(
+        *w, [&] { return gauge->isVisible() && gauge->value() > 0; },
+        [&] {
+          shown = gauge->text();
+          total = gauge->maximum();
+        });
+    ContourNestedSquares(f, *w);
+    QVERIFY(look.Done());
+    QCOMPARE(total, 3);  // the three squares
+    QVERIFY2(QRegularExpression("^[123]/3$").match(shown).hasMatch(), qPrintable(shown));
+    QVERIFY(!gauge->isVisible());
+    QVERIFY(ToolpathCount(w->doc().Toolpaths) >= 9);
   }
 
   void escapeDuringContouringCancelsIt() {
