@@ -54,7 +54,7 @@ long long TfrmTarnak::SelectedElementCount() const {
 // ---------------------------------------------------------------- File
 
 void TfrmTarnak::mnuOpenDxfClick() {
-  doc_->PickMode = 0;
+  doc_->PickMode = kPickNone;
   doc_->Cancel.Reset();
   const QString filter = QtFileFilter(kOpenDrawingFilter);
   QString path;

@@ -19,7 +19,7 @@ struct BusyGuard {
 }  // namespace
 
 OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
-  doc.PickMode = 0;
+  doc.PickMode = kPickNone;
   doc.Cancel.Reset();
   BusyGuard busy(doc);
   doc.StlMode = false;

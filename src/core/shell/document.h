@@ -16,6 +16,12 @@
 
 namespace tarnak {
 
+// A value of Document::PickMode. The pick modes are named where they are
+// handled (the selection commands, the view, the strategy commands); any
+// value may be held, as the modes of commands to come.
+enum class Pick : int {};
+inline constexpr Pick kPickNone{0};
+
 class Document {
  public:
   explicit Document(UserInterface& ui) : ui_(&ui) {
@@ -50,7 +56,7 @@ class Document {
   CancelToken Cancel;
   // What the next click in the view means, and while a long command runs,
   // which one (for the window's status). Only the shell and the view read it.
-  int PickMode = 0;
+  Pick PickMode = kPickNone;
   // Pick radius in drawing units: 8 screen pixels at the view's scale.
   double PickTolerance = 0.0;
   int IslandTarget = 0;  // Boundary picked by the manual island command
@@ -62,7 +68,7 @@ class Document {
   // Escape: stop the running loop and forget any pending pick.
   void RequestAbort() {
     Cancel.Stop();
-    PickMode = 0;
+    PickMode = kPickNone;
   }
 
   // Recomputes DrawingExtents from the Region boxes (from index 1); with no

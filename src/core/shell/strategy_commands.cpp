@@ -24,7 +24,7 @@ bool NothingSelected(Document& doc) {
 }
 
 // An Escape from before belongs to another job.
-void StartStrategy(Document& doc, int runningMode) {
+void StartStrategy(Document& doc, Pick runningMode) {
   doc.Cancel.Reset();
   doc.PickMode = runningMode;
 }
@@ -40,7 +40,7 @@ StrategyResult EndStrategy(Document& doc, bool allBuilt) {
   if (!made) doc.ui().Message(kNoToolpaths, kCaption, MsgButtons::Ok, MsgIcon::Warning);
   doc.ui().SetStatus("Ready...");
   if (cancelled) doc.ui().SetStatus("Operation Cancelled...");
-  doc.PickMode = 0;
+  doc.PickMode = kPickNone;
   if (cancelled) return StrategyResult::Cancelled;
   return made ? StrategyResult::Made : StrategyResult::None;
 }

@@ -14,9 +14,9 @@
 namespace tarnak {
 
 // PickMode while a job runs: 100 pocket, 200 contour, 300 drill.
-inline constexpr int kPickModePocket = 100;
-inline constexpr int kPickModeContour = 200;
-inline constexpr int kPickModeDrill = 300;
+inline constexpr Pick kPickModePocket{100};
+inline constexpr Pick kPickModeContour{200};
+inline constexpr Pick kPickModeDrill{300};
 
 enum class StrategyResult {
   Made,             // toolpaths were made

@@ -473,7 +473,7 @@ void StrategyDialogBase::cmdActionClick() {
 }
 
 void StrategyDialogBase::reject() {
-  doc_.PickMode = 0;
+  doc_.PickMode = kPickNone;
   QDialog::reject();
 }
 

@@ -534,7 +534,7 @@ void TVectorDisplay3D::resizeEvent(QResizeEvent* event) {
 
 bool TVectorDisplay3D::WindowModeActive() const {
   if (doc_ == nullptr) return false;
-  const int mode = doc_->PickMode;
+  const Pick mode = doc_->PickMode;
   return mode == kPickZoomWindow || mode == kPickSelectWindow || mode == kPickDeselectWindow;
 }
 
@@ -574,7 +574,7 @@ void TVectorDisplay3D::mouseReleaseEvent(QMouseEvent* event) {
                       std::abs(qRound(at.y()) - qRound(pressAt_.y())) >= kDragPixels;
   if (doc_ != nullptr && doc_->PickMode == kPickZoomWindow) {
     if (pressButton_ != Qt::LeftButton) return;
-    doc_->PickMode = 0;
+    doc_->PickMode = kPickNone;
     doc_->ui().SetStatus("Ready...");
     if (window) ZoomToScreenRect(QRectF(pressAt_, at));
     return;

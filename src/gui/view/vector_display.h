@@ -52,7 +52,7 @@
 namespace tarnak::gui {
 
 // PickMode of the zoom-window drag.
-inline constexpr int kPickZoomWindow = 1;
+inline constexpr Pick kPickZoomWindow{1};
 
 // The part of the view plane shown (drawing units in the top view).
 struct ViewWindow {

@@ -57,7 +57,7 @@ TEST_F(SelectionTest, NestedRectanglesAlternateBoundaryAndIsland) {
   EXPECT_EQ(ui.LastStatus(), "2 Boundaries 1  Islands Selected");
   EXPECT_EQ(r.ToolpathIcons, IconState::On);
   EXPECT_TRUE(r.AnySelected && r.Redraw && !r.Cancelled);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
 }
 
 TEST_F(SelectionTest, OpenRegionsCountAsBoundariesButStayUnselected) {
@@ -176,7 +176,7 @@ TEST_F(SelectionTest, EscapeStopsSelectAllClosedAndKeepsWhatWasDone) {
   EXPECT_EQ(R(4).Selected, 1);
   EXPECT_EQ(R(5).Selected, 0);
   EXPECT_EQ(ui.LastStatus(), "Process Cancelled...");
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   EXPECT_TRUE(r.AnySelected);
 
   // Uncancelled, events run about fifty times.
@@ -244,7 +244,7 @@ TEST_F(SelectionTest, AllAsIslandsOfTheBoardOutline) {
   EXPECT_EQ(r.Islands, 4);
   EXPECT_EQ(ui.LastStatus(), "4  Islands Selected");
   EXPECT_EQ(r.ToolpathIcons, IconState::On);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
 
   // Deselect all resets slot 0 too, and keeps Parent and Level.
   const SelectionResult d = DeselectAll(doc);
@@ -471,9 +471,9 @@ TEST_F(SelectionTest, AddBoundaryAndIslandsByHand) {
 
 TEST_F(SelectionTest, ModesAndCancel) {
   Fill(doc, {Rect(0, 0, 10, 10)});
-  const SelectionResult refused = StartPick(doc, 8);
+  const SelectionResult refused = StartPick(doc, Pick{8});
   EXPECT_FALSE(refused.Handled);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   StartDeselectWindow(doc);
   EXPECT_EQ(ui.LastStatus(), "Click and Drag DeSelection window...");
   StartDeselectSingle(doc);
@@ -482,14 +482,14 @@ TEST_F(SelectionTest, ModesAndCancel) {
   EXPECT_EQ(ui.LastStatus(), "Click on Region...Islands DeSelected automatically.");
   doc.Cancel.Stop();
   CancelPick(doc);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   EXPECT_FALSE(doc.Cancel.stopped());
   EXPECT_EQ(ui.LastStatus(), "Ready...");
-  doc.PickMode = 8;  // another module's click
+  doc.PickMode = Pick{8};  // another module's click
   EXPECT_FALSE(SelectionClick(doc, {0, 5}, MouseButton::Left).Handled);
   EXPECT_FALSE(SelectionWindow(doc, Box::FromMinMax(-1, -1, 11, 11)).Handled);
   EXPECT_EQ(SelectedCount(), 0);
-  EXPECT_EQ(doc.PickMode, 8);
+  EXPECT_EQ(doc.PickMode, Pick{8});
 }
 
 TEST_F(SelectionTest, DeselectAllOpenAndAllClosed) {
@@ -522,7 +522,7 @@ TEST_F(SelectionTest, WindowSelectionClassifiesWithinTheWindow) {
   EXPECT_EQ(R(4).Selected, 1);
   EXPECT_EQ(R(5).Selected, 0);
   EXPECT_EQ(r.ToolpathIcons, IconState::On);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   EXPECT_EQ(ui.LastStatus(), "Ready...");
 
   // Probe points: outer (24.05, 0), middle (29.24, 10), inner (34.43, 20).
@@ -550,7 +550,7 @@ TEST_F(SelectionTest, WindowDeselectionTestsTheFirstEndPoint) {
   r = SelectionWindow(doc, Box::FromMinMax(9.9996, -0.0004, 10.0004, 0.0004));  // within 0.0005
   EXPECT_EQ(R(1).Selected, 0);
   EXPECT_EQ(r.ToolpathIcons, IconState::Off);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
 }
 
 // ---- machining order
@@ -587,7 +587,7 @@ TEST_F(SelectionTest, MachiningOrderExchangesWholeRecords) {
   EXPECT_EQ(xs, (std::vector<double>{40, 60, 0, 20}));
   // Three clicks for four Regions; the next click ends the mode.
   SelectionClick(doc, {20.1, 5}, MouseButton::Left);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   EXPECT_EQ(R(4).MinX, 20);
 
   SetOrderCounter(doc, 9);

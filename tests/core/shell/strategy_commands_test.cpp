@@ -66,7 +66,7 @@ TEST(StrategyCommands, CountTheirRegionsUpToTheTotal) {
     }
     EXPECT_EQ(last, c.Regions);
     EXPECT_EQ(ui.ProgressEnds, 1);  // the gauge goes at the end
-    EXPECT_EQ(doc.PickMode, 0);
+    EXPECT_EQ(doc.PickMode, kPickNone);
     EXPECT_EQ(doc.ViewMode, 0);  // what to show is the window's decision
   }
 }
@@ -81,7 +81,7 @@ TEST(StrategyCommands, AStopEndsEachTheSameWay) {
     Document doc{ui};
     Fill(doc);
     doc.Cancel.Stop();  // left over from before: ignored
-    int running = -1;
+    Pick running{-1};
     const int before = ui.EventsProcessed;  // the selection let events run too
     ui.OnProcessEvents = [&](int n) {
       if (n == before + 1) {
@@ -90,10 +90,10 @@ TEST(StrategyCommands, AStopEndsEachTheSameWay) {
       }
     };
     EXPECT_EQ(c.Run(doc), StrategyResult::Cancelled);
-    EXPECT_NE(running, 0);  // the running value was held for the window
+    EXPECT_NE(running, kPickNone);  // the running value was held for the window
     EXPECT_TRUE(doc.Cancel.stopped());
     EXPECT_EQ(ui.LastStatus(), "Operation Cancelled...");
-    EXPECT_EQ(doc.PickMode, 0);
+    EXPECT_EQ(doc.PickMode, kPickNone);
     EXPECT_EQ(ui.ProgressEnds, 1);
   }
 }

@@ -282,14 +282,14 @@ TEST(DrillCommand, DepthsSelectionAndStatus) {
   job.doc.Regions[static_cast<size_t>(island)].Depth = 0.4;
   job.doc.Regions[static_cast<size_t>(spare)].Depth = 9;
   const std::vector<uint8_t> before = SelectedFlags(job.doc.Regions);
-  std::vector<int> pickModes;
+  std::vector<Pick> pickModes;
   job.ui.OnProcessEvents = [&](int) { pickModes.push_back(job.doc.PickMode); };
 
   ASSERT_EQ(DrillCommand(job.doc), DrillResult::Made);
   EXPECT_EQ(SelectedFlags(job.doc.Regions), before);
   ASSERT_FALSE(pickModes.empty());
   EXPECT_EQ(pickModes.front(), kPickModeDrill);
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
   EXPECT_EQ(job.doc.ViewMode, 0);  // what to show is the window's decision
   EXPECT_TRUE(job.ui.Messages.empty());
   EXPECT_EQ(job.ui.LastStatus(), "Ready...");
@@ -327,7 +327,7 @@ TEST(DrillCommand, NothingToDrill) {
     EXPECT_EQ(job.ui.Messages[0].Text, "Toolpaths not Created.  Check Parameters.");
     EXPECT_EQ(ToolpathCount(job.doc.Toolpaths), 0);
     EXPECT_EQ(job.ui.LastStatus(), "Ready...");
-    EXPECT_EQ(job.doc.PickMode, 0);
+    EXPECT_EQ(job.doc.PickMode, kPickNone);
   }
 }
 
@@ -345,7 +345,7 @@ TEST(DrillCommand, EscapeBeforeTheStartKeepsTheOldToolpaths) {
   EXPECT_EQ(DrillCommand(job.doc), DrillResult::Cancelled);
   EXPECT_EQ(job.doc.Toolpaths.size(), 3u);
   EXPECT_EQ(job.ui.LastStatus(), "Operation Cancelled...");
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
 }
 
 // Escape while a large set is ordered stops it with a leading part of the
@@ -368,7 +368,7 @@ TEST(DrillCommand, EscapeDuringTheJobKeepsTheHolesSoFar) {
   EXPECT_EQ(DrillCommand(cut.doc), DrillResult::Cancelled);
   EXPECT_EQ(SelectedFlags(cut.doc.Regions), before);
   EXPECT_EQ(cut.ui.LastStatus(), "Operation Cancelled...");
-  EXPECT_EQ(cut.doc.PickMode, 0);
+  EXPECT_EQ(cut.doc.PickMode, kPickNone);
   const std::vector<Point2> all = full.Holes(), some = cut.Holes();
   EXPECT_EQ(all.size(), 1600u);
   ASSERT_GT(some.size(), 0u);

@@ -902,7 +902,7 @@ TEST(PocketCommand, NoPathsIsReportedAndReplacesTheOldList) {
   ASSERT_EQ(job.ui.Messages.size(), 1u);
   EXPECT_EQ(job.ui.Messages[0].Text, "Toolpaths not Created.  Check Parameters.");
   EXPECT_EQ(job.ui.LastStatus(), "Ready...");
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
 }
 
 TEST(PocketCommand, EscapeStopsTheJobAndKeepsWhatWasCut) {
@@ -911,7 +911,7 @@ TEST(PocketCommand, EscapeStopsTheJobAndKeepsWhatWasCut) {
   job.Add(Rectangle(0, 0, 20, 10));
   job.SelectAll();
   const int before = job.ui.EventsProcessed;
-  int pickModeSeen = -1;
+  Pick pickModeSeen{-1};
   job.ui.OnProcessEvents = [&](int n) {
     if (n == before + 1) pickModeSeen = job.doc.PickMode;
     if (n == before + 7) job.doc.RequestAbort();
@@ -921,7 +921,7 @@ TEST(PocketCommand, EscapeStopsTheJobAndKeepsWhatWasCut) {
   EXPECT_GT(job.Count(), 0);
   EXPECT_TRUE(job.AtDepth(3).empty());
   EXPECT_EQ(job.ui.LastStatus(), "Operation Cancelled...");
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
 }
 
 // ------------------------------------------------------------ first passes

@@ -73,7 +73,7 @@ class ToolpathsTest : public QObject {
     const Document& doc = w->doc();
     QVERIFY(ToolpathCount(doc.Toolpaths) >= 9);  // three squares, three levels each
     QCOMPARE(doc.MachiningParams.Rough.Radius, 1.5);
-    QCOMPARE(doc.PickMode, 0);
+    QCOMPARE(doc.PickMode, kPickNone);
     QCOMPARE(Panel(*w, 0), QString("Ready..."));
     QVERIFY(w->mnuSaveToolpaths->isEnabled());
     QVERIFY(w->ToolButton3->isEnabled());
@@ -158,7 +158,7 @@ class ToolpathsTest : public QObject {
     w->mnuContour->trigger();
     QVERIFY(escape.Done());
     QCOMPARE(Panel(*w, 0), QString("Operation Cancelled..."));
-    QCOMPARE(w->doc().PickMode, 0);
+    QCOMPARE(w->doc().PickMode, kPickNone);
     QVERIFY(!w->CommandRunning());
     QVERIFY(w->menuBar()->isEnabled());
   }

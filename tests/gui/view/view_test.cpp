@@ -333,7 +333,7 @@ class ViewTest : public QObject {
     QTest::mouseMove(view_.get(), QPoint(180, 130));
     QTest::mouseRelease(view_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(180, 130));
     QCOMPARE(down.count() + up.count() + window.count(), 0);
-    QCOMPARE(doc_->PickMode, 0);
+    QCOMPARE(doc_->PickMode, kPickNone);
     QCOMPARE(ui_.status, std::string("Ready..."));
     // 80 x 30 pixels at 26 fill 400 x 300 at 5 (the width limits).
     QVERIFY(std::fabs(view_->Scale() - 26.0 * 5.0) < 1e-9);

@@ -207,7 +207,7 @@ TEST_F(ChainingTest, EscapeDuringChainingAddsNothing) {
   ChainElements(doc.Cancel, loose, out, 0, kChainTolerance);
   EXPECT_EQ(out.size(), 1u);
   EXPECT_TRUE(doc.Cancel.stopped());
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
 }
 
 TTNRegion OpenPath(std::vector<Point2> pts) {
