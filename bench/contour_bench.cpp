@@ -7,9 +7,10 @@
 #include <cmath>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "toolpaths/contour.h"
+#include "shell/strategy_commands.h"
 
 namespace {
 

@@ -140,8 +140,8 @@ void BM_Chaining(benchmark::State& state) {
   auto drawing = ReadDxfFile(DrawingPath(), ui);
   TTNEntityArray loose;
   TTNRegionArray polylines;
-  DxfToElements(doc, *drawing, kNoSkipLayer, 0, 0, loose, polylines);
-  CleanElements(doc, loose);
+  DxfToElements(doc.Cancel, *drawing, kNoSkipLayer, 0, 0, loose, polylines);
+  CleanElements(doc.Cancel, loose);
   drawing.reset();
   int64_t elements = 0;
   for (auto _ : state) {
@@ -149,7 +149,7 @@ void BM_Chaining(benchmark::State& state) {
     TTNEntityArray work = loose;
     TTNRegionArray out;
     state.ResumeTiming();
-    ChainElements(doc, work, out, 0, kChainTolerance);
+    ChainElements(doc.Cancel, work, out, 0, kChainTolerance);
     elements += static_cast<int64_t>(loose.size());
     benchmark::DoNotOptimize(out.data());
   }

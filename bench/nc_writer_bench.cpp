@@ -28,8 +28,8 @@
 #include "post/nc_writer.h"
 #include "post/post_definition.h"
 #include "post/posts_file.h"
-#include "shell/numbers.h"
-#include "shell/settings_folder.h"
+#include "base/numbers.h"
+#include "base/settings_folder.h"
 
 namespace {
 

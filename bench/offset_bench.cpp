@@ -59,16 +59,16 @@ TTNRegion Rectangle() {
 // One offset as a contour pass runs it.
 int OffsetOnce(Document& doc, const TTNRegion& src, int side, double d, OffsetStats& stats) {
   TTNEntityArray raw, pieces;
-  OffsetRegion(doc, src, side, d, false, raw, &stats);
+  OffsetRegion(doc.Cancel, src, side, d, false, raw, &stats);
   TTNRegionArray docRegions(1), extra, out;
-  TrimRawChain(doc, docRegions, raw, extra, {}, src, d, 1, pieces, &stats);
-  return ChainPieces(doc, pieces, false, 0.0, out);
+  TrimRawChain(doc.Cancel, docRegions, raw, extra, {}, src, d, TrimMode::SourceOnly, pieces,
+               &stats);
+  return ChainPieces(doc.Cancel, pieces, false, 0.0, out);
 }
 
 void Run(benchmark::State& state, const TTNRegion& src, int side, double d) {
   SilentUserInterface ui;
   Document doc(ui);
-  doc.PickMode = 200;
   OffsetStats stats;
   int loops = 0;
   int64_t runs = 0;
@@ -79,17 +79,21 @@ void Run(benchmark::State& state, const TTNRegion& src, int side, double d) {
   const double n = static_cast<double>(src.Elements.size());
   state.counters["elements"] = n;
   state.counters["loops"] = loops;
-  state.counters["pairs_per_elem"] = static_cast<double>(stats.CandidatePairs) / (runs * n);
-  state.counters["isect_per_elem"] = static_cast<double>(stats.IntersectionTests) / (runs * n);
-  state.counters["clear_per_elem"] = static_cast<double>(stats.ClearanceTests) / (runs * n);
-  state.counters["dist_per_elem"] = static_cast<double>(stats.DistanceTests) / (runs * n);
+  state.counters["pairs_per_elem"] =
+      static_cast<double>(stats.CandidatePairs) / (static_cast<double>(runs) * n);
+  state.counters["isect_per_elem"] =
+      static_cast<double>(stats.IntersectionTests) / (static_cast<double>(runs) * n);
+  state.counters["clear_per_elem"] =
+      static_cast<double>(stats.ClearanceTests) / (static_cast<double>(runs) * n);
+  state.counters["dist_per_elem"] =
+      static_cast<double>(stats.DistanceTests) / (static_cast<double>(runs) * n);
   state.SetItemsProcessed(runs * static_cast<int64_t>(n));
 }
 
 // range(0): side; range(1): distance in hundredths.
 void BM_OffsetWavy100k(benchmark::State& state) {
   static const TTNRegion src = WavyCircle(100000, 200, 0.5);
-  Run(state, src, static_cast<int>(state.range(0)), state.range(1) / 100.0);
+  Run(state, src, static_cast<int>(state.range(0)), static_cast<double>(state.range(1)) / 100.0);
 }
 BENCHMARK(BM_OffsetWavy100k)
     ->Args({1, 30})    // inwards, smooth
@@ -100,7 +104,7 @@ BENCHMARK(BM_OffsetWavy100k)
 
 void BM_OffsetWavy10k(benchmark::State& state) {
   static const TTNRegion src = WavyCircle(10000, 200, 0.5);
-  Run(state, src, static_cast<int>(state.range(0)), state.range(1) / 100.0);
+  Run(state, src, static_cast<int>(state.range(0)), static_cast<double>(state.range(1)) / 100.0);
 }
 BENCHMARK(BM_OffsetWavy10k)->Args({1, 30})->Args({1, 200})->Unit(benchmark::kMillisecond);
 

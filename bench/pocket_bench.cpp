@@ -7,7 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "toolpaths/pocket.h"
 
@@ -44,7 +44,6 @@ void Fill(Document& doc, double step) {
   p.Depth = 1;
   p.RapidHeight = 5;
   ApplyDialogDepth(doc.Regions, p.Depth);
-  doc.PickMode = kPickModePocket;
 }
 
 void BM_Pocket50Islands(benchmark::State& state) {
@@ -58,7 +57,7 @@ void BM_Pocket50Islands(benchmark::State& state) {
     Fill(doc, step);
     stats = OffsetStats{};
     state.ResumeTiming();
-    PocketRough(doc, doc.Regions, doc.Toolpaths, doc.MachiningParams, doc.Options,
+    PocketRough(doc.Cancel, doc.Regions, doc.Toolpaths, doc.MachiningParams, doc.Options,
                 doc.ProfileLibrary, doc.Options.RoughTolerances, &stats);
     state.PauseTiming();
     paths = static_cast<size_t>(ToolpathCount(doc.Toolpaths));

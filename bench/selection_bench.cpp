@@ -10,7 +10,7 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_selection.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 
 namespace {

@@ -8,9 +8,11 @@
 
 #include "import/dxf/dxf_reader.h"
 #include "import/profiles/profile_building.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "toolpaths/contour.h"
+#include "shell/strategy_commands.h"
+#include "shell/dxf_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tarnak::SilentUserInterface ui;

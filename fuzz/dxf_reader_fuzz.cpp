@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "import/dxf/dxf_reader.h"
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tarnak::SilentUserInterface ui;

@@ -1,6 +1,8 @@
 #include "cli_commands.h"
 
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -12,27 +14,48 @@
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
 #include "selection/region_geometry.h"
-#include "selection/selection_commands.h"
-#include "shell/atomic_file.h"
+#include "shell/selection_commands.h"
+#include "base/atomic_file.h"
 #include "shell/commands.h"
 #include "shell/document.h"
-#include "shell/numbers.h"
-#include "shell/options.h"
-#include "shell/settings_folder.h"
+#include "base/numbers.h"
+#include "base/options.h"
+#include "base/settings_folder.h"
 #include "toolpaths/contour.h"
 #include "toolpaths/drill.h"
 #include "toolpaths/pocket.h"
 #include "post/post_definition.h"
 #include "post/posts_file.h"
-#include "post/save_command.h"
+#include "shell/save_command.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/param_checks.h"
 #include "toolpaths/presets.h"
-#include "toolpaths/toolpath_batch.h"
+#include "shell/strategy_commands.h"
+#include "shell/toolpath_batch.h"
 
 namespace tarnak::cli {
 
 namespace {
+
+// Ctrl+C: set by the signal handler, read after each step of a command.
+volatile std::sig_atomic_t g_interrupted = 0;
+// The cancel token of the running command's document, if any.
+std::atomic<CancelToken*> g_running{nullptr};
+static_assert(std::atomic<CancelToken*>::is_always_lock_free);
+
+void OnInterrupt(int) {
+  g_interrupted = 1;
+  if (CancelToken* token = g_running.load()) token->Stop();
+  std::signal(SIGINT, SIG_DFL);  // a second Ctrl+C ends the process
+}
+
+bool g_progressLine = false;
+
+bool Interrupted(std::ostream& err) {
+  if (!g_interrupted) return false;
+  err << "tarnak-cli: interrupted\n";
+  return true;
+}
 
 constexpr const char* kUsage =
     "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict]\n"
@@ -172,7 +195,15 @@ bool WriteJson(const Args& a, const std::string& json, std::ostream& out, std::o
 class Session {
  public:
   Session(const Args& a, std::ostream& err)
-      : args_(a), ui_(err, a.Strict ? MsgResult::Cancel : MsgResult::Ok), doc_(ui_) {}
+      : args_(a),
+        ui_(err, a.Strict ? MsgResult::Cancel : MsgResult::Ok, g_progressLine),
+        doc_(ui_) {
+    g_running.store(&doc_.Cancel);
+    if (g_interrupted) doc_.Cancel.Stop();
+  }
+  ~Session() { g_running.store(nullptr); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   Document& doc() { return doc_; }
   CliUserInterface& ui() { return ui_; }
@@ -216,6 +247,7 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!s.Import()) return 2;
   const std::string status = s.ui().Status();
   if (!a.Select.empty()) RunSelection(s.doc(), a.Select);
+  if (Interrupted(err)) return kInterruptedExit;
 
   if (a.Json != "-") out << status << '\n';
   // The dump of a big job is big too: made only when asked for.
@@ -348,7 +380,10 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
   RunSelection(s.doc(), a.Select.empty() ? strategy.DefaultSelection : a.Select);
 
   if (!FillParams(strategy, fields, s.doc(), "", err)) return 2;
+  if (Interrupted(err)) return kInterruptedExit;
   const bool made = strategy.Command(s.doc(), ToolpathsMode::Replace);
+  // A stopped job's toolpaths are incomplete: nothing is written.
+  if (Interrupted(err)) return kInterruptedExit;
 
   if (made && !Save(s.doc(), a, err)) return 2;
 
@@ -492,7 +527,10 @@ int RunJob(const std::vector<std::string>& args, std::ostream& out, std::ostream
     RunSelection(s.doc(), op.Options.Select.empty() ? op.Kind->DefaultSelection : op.Options.Select);
     if (!FillParams(*op.Kind, fields[i], s.doc(), what, err)) return 2;
     const ToolpathsMode mode = i == 0 ? ToolpathsMode::Replace : ToolpathsMode::Append;
-    if (!op.Kind->Command(s.doc(), mode)) {
+    const bool opMade = op.Kind->Command(s.doc(), mode);
+    // A stopped job's toolpaths are incomplete: nothing is written.
+    if (Interrupted(err)) return kInterruptedExit;
+    if (!opMade) {
       // A program without one of its operations would cut a different part.
       err << "tarnak-cli: " << what << "made no toolpaths; nothing written\n";
       return 1;
@@ -502,7 +540,7 @@ int RunJob(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';
-  if (!WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
+  if (!a.Json.empty() && !WriteJson(a, ToolpathsJson(s.doc(), status), out, err)) return 2;
   out.flush();
   return StrictExit(a, s.ui(), err);
 }
@@ -568,7 +606,10 @@ int RunStl(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 }  // namespace
 
-int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressLine) {
+  g_progressLine = progressLine;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     (args.empty() ? err : out) << kUsage;

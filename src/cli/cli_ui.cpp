@@ -4,8 +4,22 @@
 
 namespace tarnak::cli {
 
+void CliUserInterface::ProgressCount(int done, int total) {
+  if (!progressLine_) return;
+  err_ << "\r" << done << " of " << total << " Regions done..." << std::flush;
+  progressShown_ = true;
+}
+
+void CliUserInterface::ProgressEnd() {
+  if (!progressShown_) return;
+  // Blank the line so that what follows starts clean.
+  err_ << "\r\033[K" << std::flush;
+  progressShown_ = false;
+}
+
 MsgResult CliUserInterface::Message(const std::string& text, const std::string& caption,
                                     MsgButtons buttons, MsgIcon icon) {
+  ProgressEnd();  // a message on a line of its own
   const bool problem = icon == MsgIcon::Warning || icon == MsgIcon::Error;
   if (problem) ++problems_;
   if (problem && !subject_.empty()) err_ << "tarnak-cli: " << subject_ << ": ";

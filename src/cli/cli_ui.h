@@ -6,18 +6,23 @@
 #include <string>
 #include <utility>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak::cli {
 
 class CliUserInterface : public UserInterface {
  public:
-  CliUserInterface(std::ostream& err, MsgResult answer) : err_(err), answer_(answer) {}
+  // With `progressLine`, counted progress is shown on one line of `err`
+  // (a terminal), rewritten in place.
+  CliUserInterface(std::ostream& err, MsgResult answer, bool progressLine = false)
+      : err_(err), answer_(answer), progressLine_(progressLine) {}
 
   MsgResult Message(const std::string& text, const std::string& caption, MsgButtons buttons,
                     MsgIcon icon) override;
   void SetStatus(const std::string& text) override { status_ = text; }
   void SetStatus2(const std::string&) override {}
+  void ProgressCount(int done, int total) override;
+  void ProgressEnd() override;
 
   // Names the file that warnings and errors are about ("tarnak-cli: FILE: "
   // before them); empty for none.
@@ -33,6 +38,8 @@ class CliUserInterface : public UserInterface {
   std::string status_;
   std::string subject_;
   int problems_ = 0;
+  bool progressLine_ = false;
+  bool progressShown_ = false;
 };
 
 }  // namespace tarnak::cli

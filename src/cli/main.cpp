@@ -1,5 +1,12 @@
+#include <unistd.h>
+
 #include <iostream>
 
 #include "cli_commands.h"
 
-int main(int argc, char** argv) { return tarnak::cli::Run(argc, argv, std::cout, std::cerr); }
+int main(int argc, char** argv) {
+  tarnak::cli::InstallInterruptHandler();
+  // A progress line only where someone watches it, never into a pipe or file.
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  return tarnak::cli::Run(argc, argv, std::cout, std::cerr, terminal);
+}

@@ -10,7 +10,7 @@ namespace {
 QStringList Variants(const QString& pattern) {
   if (pattern == "*.*" || pattern == "*") return {"*"};
   QStringList out{pattern};
-  const int dot = pattern.lastIndexOf('.');
+  const qsizetype dot = pattern.lastIndexOf('.');
   if (dot >= 0) {
     const QString stem = pattern.left(dot + 1);
     const QString ext = pattern.mid(dot + 1);

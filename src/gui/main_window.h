@@ -20,9 +20,10 @@
 #include <optional>
 #include <vector>
 
-#include "post/save_command.h"
-#include "selection/selection_commands.h"
+#include "shell/save_command.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
+#include "shell/strategy_commands.h"
 
 class QAction;
 class QActionGroup;
@@ -341,6 +342,9 @@ class TfrmTarnak : public QMainWindow {
   void ApplySelection(const SelectionResult& result);
   // Shows a strategy dialog; true when the user pressed its action button.
   bool ShowStrategyDialog(StrategyDialogBase* dialog);
+  // The window's side of a strategy command's end: the toolpath view after
+  // new toolpaths, the save commands.
+  void ShowStrategyResult(StrategyResult result);
   void NotInThisVersion();
   long long SelectedElementCount() const;
 

@@ -23,8 +23,8 @@
 
 #include "main_window.h"
 #include "qt_user_interface.h"
-#include "shell/options.h"
-#include "shell/profile_file.h"
+#include "base/options.h"
+#include "base/profile_file.h"
 
 #ifndef TARNAK_MANUAL_DIR
 #define TARNAK_MANUAL_DIR ""

@@ -22,15 +22,13 @@
 #include "file_filter.h"
 #include "main_window.h"
 #include "order_window.h"
-#include "post/save_command.h"
+#include "shell/save_command.h"
 #include "qt_user_interface.h"
 #include "selection/region_selection.h"
 #include "shell/commands.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "status_bar.h"
-#include "toolpaths/contour.h"
-#include "toolpaths/drill.h"
-#include "toolpaths/pocket.h"
+#include "shell/strategy_commands.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak::gui {
@@ -55,8 +53,8 @@ bool RunGuarded(Document& doc, UserInterface& ui, Command&& command) {
     doc.Toolpaths.clear();
     doc.Toolpaths.shrink_to_fit();
     doc.Toolpaths = std::move(before);
-    doc.PickMode = 0;
-    doc.AbortRequested = false;
+    doc.PickMode = kPickNone;
+    doc.Cancel.Reset();
     ui.Message("Out of memory: the job is too large for this computer. Make Z Step or Step Over "
                "larger, or select fewer Regions. The toolpaths are as they were.",
                kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
@@ -82,8 +80,8 @@ long long TfrmTarnak::SelectedElementCount() const {
 // ---------------------------------------------------------------- File
 
 void TfrmTarnak::mnuOpenDxfClick() {
-  doc_->PickMode = 0;
-  doc_->AbortRequested = false;
+  doc_->PickMode = kPickNone;
+  doc_->Cancel.Reset();
   const QString filter = QtFileFilter(kOpenDrawingFilter);
   QString path;
   if (OpenFileDialog) {
@@ -450,6 +448,14 @@ bool TfrmTarnak::ShowStrategyDialog(StrategyDialogBase* dialog) {
   return dialog->Execute();
 }
 
+void TfrmTarnak::ShowStrategyResult(StrategyResult result) {
+  if (result == StrategyResult::NothingSelected) return;
+  // New toolpaths are what the user wants to see; the command reported a
+  // missing result itself.
+  if (result == StrategyResult::Made) doc_->ViewMode = 3;
+  CheckForToolpaths(false);
+}
+
 void TfrmTarnak::mnuContourClick() {
   if (!AnyRegionSelected(doc_->Regions)) {
     ui_->Message("Nothing Selected! - Select Regions First", kApplicationTitle, MsgButtons::Ok,
@@ -459,9 +465,10 @@ void TfrmTarnak::mnuContourClick() {
   if (!ShowStrategyDialog(frmContour)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  if (!RunGuarded(*doc_, *ui_, [&] { ContourCommand(*doc_, frmContour->toolpathsMode()); })) return;
-  // The command reported a missing result itself.
-  CheckForToolpaths(false);
+  StrategyResult result = StrategyResult::None;
+  if (!RunGuarded(*doc_, *ui_, [&] { result = ContourCommand(*doc_, frmContour->toolpathsMode()); }))
+    return;
+  ShowStrategyResult(result);
 }
 
 void TfrmTarnak::mnuPocketClick() {
@@ -469,23 +476,20 @@ void TfrmTarnak::mnuPocketClick() {
   if (!ShowStrategyDialog(frmPocket)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  PocketResult result = PocketResult::None;
+  StrategyResult result = StrategyResult::None;
   if (!RunGuarded(*doc_, *ui_, [&] { result = PocketCommand(*doc_, frmPocket->toolpathsMode()); }))
     return;
-  if (result == PocketResult::NothingSelected) return;
-  // The command reported a missing result itself.
-  CheckForToolpaths(false);
+  ShowStrategyResult(result);
 }
 
 void TfrmTarnak::mnuDrillClick() {
   if (!ShowStrategyDialog(frmDrill)) return;
   CommandScope scope(*this, true);
   if (!scope) return;
-  DrillResult result = DrillResult::None;
+  StrategyResult result = StrategyResult::None;
   if (!RunGuarded(*doc_, *ui_, [&] { result = DrillCommand(*doc_, frmDrill->toolpathsMode()); }))
     return;
-  if (result == DrillResult::NothingSelected) return;
-  CheckForToolpaths(false);
+  ShowStrategyResult(result);
 }
 
 void TfrmTarnak::mnuPCBClick() { NotInThisVersion(); }

@@ -80,6 +80,7 @@ void QtUserInterface::SetHint(const std::string& text) {
 void QtUserInterface::ProgressStart(int maximum) { bar_->ProgressStart(maximum); }
 void QtUserInterface::ProgressStep() { bar_->ProgressStep(); }
 void QtUserInterface::ProgressEnd() { bar_->ProgressEnd(); }
+void QtUserInterface::ProgressCount(int done, int total) { bar_->ProgressCount(done, total); }
 
 void QtUserInterface::ProcessEvents() { QCoreApplication::processEvents(); }
 

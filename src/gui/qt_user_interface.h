@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 class QWidget;
 
@@ -29,6 +29,7 @@ class QtUserInterface : public UserInterface {
   void ProgressStart(int maximum) override;
   void ProgressStep() override;
   void ProgressEnd() override;
+  void ProgressCount(int done, int total) override;
   // Lets the window handle what is pending, keys included: this is where
   // Escape reaches the document during a long command.
   void ProcessEvents() override;

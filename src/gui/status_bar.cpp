@@ -71,7 +71,21 @@ void TStatusBar::ProgressStep() {
   }
 }
 
-void TStatusBar::ProgressEnd() { progress_->hide(); }
+void TStatusBar::ProgressCount(int done, int total) {
+  const int maximum = std::max(total, 1);
+  if (progress_->isHidden() || progress_->maximum() != maximum) {
+    ProgressStart(maximum);
+    progress_->setFormat("%v/%m");
+    progress_->setTextVisible(true);
+  }
+  progress_->setValue(std::clamp(done, 0, maximum));
+  if (progress_->isVisible()) progress_->repaint();
+}
+
+void TStatusBar::ProgressEnd() {
+  progress_->hide();
+  progress_->setTextVisible(false);
+}
 
 QSize TStatusBar::sizeHint() const {
   const int h = Panel(0)->sizeHint().height() + 4;

@@ -40,6 +40,8 @@ class TStatusBar : public QStatusBar {
   void ProgressStart(int maximum);
   void ProgressStep();
   void ProgressEnd();
+  // Counted progress: the gauge shows `done` of `total` (as "done/total").
+  void ProgressCount(int done, int total);
   QProgressBar* Progress() const { return progress_; }
 
   QSize sizeHint() const override;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak::testing {
 
@@ -31,6 +31,8 @@ class TestUserInterface : public UserInterface {
     ProgressPos = 0;
   }
   void ProgressStep() override { ++ProgressPos; }
+  void ProgressCount(int done, int total) override { Counts.push_back({done, total}); }
+  void ProgressEnd() override { ++ProgressEnds; }
   void ProcessEvents() override;
 
   // Answers given in order; when the queue is empty a question gets
@@ -44,6 +46,11 @@ class TestUserInterface : public UserInterface {
   std::vector<std::string> Statuses, Statuses2, Hints;
   int ProgressMax = 0;
   int ProgressPos = 0;
+  struct Count {
+    int Done, Total;
+  };
+  std::vector<Count> Counts;  // counted progress, in order
+  int ProgressEnds = 0;
   int EventsProcessed = 0;
 
   std::string LastStatus() const { return Statuses.empty() ? std::string() : Statuses.back(); }

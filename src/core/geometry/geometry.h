@@ -17,11 +17,24 @@ struct Point2 {
 };
 
 // Axis-aligned box in the field order the records use: MinX, MinY, MaxY, MaxX.
+// That order invites mistakes in brace initialisation: make boxes with the
+// named constructors.
 struct Box {
   double MinX = 0.0;
   double MinY = 0.0;
   double MaxY = 0.0;
   double MaxX = 0.0;
+
+  static constexpr Box FromMinMax(double minX, double minY, double maxX, double maxY) {
+    Box b;
+    b.MinX = minX;
+    b.MinY = minY;
+    b.MaxX = maxX;
+    b.MaxY = maxY;
+    return b;
+  }
+  // The box of one point.
+  static constexpr Box AtPoint(Point2 p) { return FromMinMax(p.X, p.Y, p.X, p.Y); }
 };
 
 // One line or arc.
@@ -53,7 +66,7 @@ struct TTNEntity {
   bool IsLine() const { return Radius == 0.0; }
   bool IsArc() const { return Radius != 0.0; }
   bool IsFullCircle() const { return Radius != 0.0 && StartAngle == EndAngle; }
-  Box Bounds() const { return Box{MinX, MinY, MaxY, MaxX}; }
+  Box Bounds() const { return Box::FromMinMax(MinX, MinY, MaxX, MaxY); }
 };
 
 using TTNEntityArray = std::vector<TTNEntity>;
@@ -82,7 +95,7 @@ struct TTNRegion {
   int32_t Spare = 0;
   TTNEntityArray Elements;
 
-  Box Bounds() const { return Box{MinX, MinY, MaxY, MaxX}; }
+  Box Bounds() const { return Box::FromMinMax(MinX, MinY, MaxX, MaxY); }
 };
 
 using TTNRegionArray = std::vector<TTNRegion>;

@@ -9,6 +9,21 @@ namespace tarnak {
 inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kTwoPi = 2.0 * kPi;
 
+// Margin of box tests: points this close count as the same.
+inline constexpr double kBoxMargin = 0.0005;
+
+// Box overlap with a margin: each box's low side minus the margin is at
+// most the other box's high side, in x and in y.
+inline bool BoxesOverlap(const Box& a, const Box& b, double margin) {
+  return a.MinX - margin <= b.MaxX && b.MinX - margin <= a.MaxX && a.MinY - margin <= b.MaxY &&
+         b.MinY - margin <= a.MaxY;
+}
+
+// `b` widened by `w` on every side.
+inline Box Widened(const Box& b, double w) {
+  return Box::FromMinMax(b.MinX - w, b.MinY - w, b.MaxX + w, b.MaxY + w);
+}
+
 // Angle of the vector c -> p in [0, 2pi). A zero vector gives pi/2.
 double PointAngle(Point2 c, Point2 p);
 // The same for a vector given by its components.

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "geometry/primitives.h"
-#include "shell/atomic_file.h"
-#include "shell/numbers.h"
+#include "base/atomic_file.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 

@@ -29,7 +29,7 @@
 
 #include "geometry/geometry.h"
 #include "post/post_definition.h"
-#include "shell/profile_file.h"
+#include "base/errors.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/motion_list.h"
 #include "toolpaths/toolpath_model.h"

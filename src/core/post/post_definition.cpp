@@ -3,8 +3,9 @@
 #include <system_error>
 #include <utility>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
+#include "base/text.h"
 
 namespace tarnak {
 
@@ -25,14 +26,6 @@ constexpr std::string_view kDefaultExtension = "Dnc";
 constexpr std::string_view kDefaultComment = "(";
 constexpr int kDefaultMaxBlock = 99999999;
 constexpr std::string_view kDefaultDecimalCharacter = "T";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // A whole decimal number; unlike a cleared edit field, empty text is none.
 bool StrictInteger(std::string_view text, int& value) {

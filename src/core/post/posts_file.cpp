@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "post/post_definition.h"
-#include "shell/atomic_file.h"
-#include "shell/profile_file.h"
+#include "base/atomic_file.h"
+#include "base/profile_file.h"
 
 namespace tarnak {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "post/post_definition.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 

@@ -7,7 +7,7 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_index.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/intersect.h"
 
 namespace tarnak {
 

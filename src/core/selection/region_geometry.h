@@ -9,8 +9,8 @@
 // which give identical answers.
 #pragma once
 
+#include "geometry/extents.h"
 #include "geometry/geometry.h"
-#include "shell/document.h"
 
 namespace tarnak {
 

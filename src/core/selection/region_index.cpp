@@ -15,8 +15,6 @@ namespace {
 constexpr int kLeafSize = 8;
 // Regions with more Elements than this get horizontal bands.
 constexpr std::size_t kBandThreshold = 16;
-// Widening of PointNearBox, which PointInRegion starts with.
-constexpr double kBoxMargin = 0.0005;
 
 bool HasNaN(const Box& b) {
   return std::isnan(b.MinX) || std::isnan(b.MinY) || std::isnan(b.MaxY) || std::isnan(b.MaxX);
@@ -269,7 +267,7 @@ int RegionIndex::Classify(TTNRegionArray& list, const DrawingExtentsRec& extents
   if (variant.Kind == ClassifyKind::AllClosed)
     closed_.Containing(ri.Bounds(), 0.0, candidates_);
   else
-    closed_.Containing(Box{p.X, p.Y, p.Y, p.X}, kBoxMargin, candidates_);
+    closed_.Containing(Box::FromMinMax(p.X, p.Y, p.X, p.Y), kBoxMargin, candidates_);
   std::sort(candidates_.begin(), candidates_.end());
 
   ClassifyTally tally = StartTally(variant, i);

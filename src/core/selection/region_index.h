@@ -25,9 +25,9 @@
 #include <cstddef>
 #include <vector>
 
+#include "geometry/extents.h"
 #include "geometry/geometry.h"
 #include "selection/region_geometry.h"
-#include "shell/document.h"
 
 namespace tarnak {
 

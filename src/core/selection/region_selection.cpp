@@ -20,4 +20,16 @@ bool AnyRegionSelected(const TTNRegionArray& list) {
   return false;
 }
 
+void RenumberRegionLinks(TTNRegionArray& list, std::span<const int32_t> newIndex) {
+  const auto renumbered = [&](int32_t old) -> int32_t {
+    if (old <= 0 || static_cast<std::size_t>(old) >= newIndex.size()) return 0;
+    return newIndex[static_cast<std::size_t>(old)];
+  };
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    TTNRegion& r = list[i];
+    r.Owner = renumbered(r.Owner);
+    if (i > 0) r.Parent = renumbered(r.Parent);
+  }
+}
+
 }  // namespace tarnak

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "import/dxf/dxf_reader.h"
-#include "import/profiles/profile_building.h"
+#include "shell/dxf_import.h"
 
 namespace tarnak {
 
@@ -69,8 +69,8 @@ bool ConfirmDiscardToolpaths(Document& doc, const std::function<bool()>& save) {
 }
 
 OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
-  doc.PickMode = 0;
-  doc.AbortRequested = false;
+  doc.PickMode = kPickNone;
+  doc.Cancel.Reset();
   BusyGuard busy(doc);
   const std::string name = ExtractFileNameOnly(path);
   doc.ui().SetStatus("Loading " + name);
@@ -88,9 +88,8 @@ OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
     doc.ui().SetStatus("Ready...");
     return OpenResult::Failed;
   }
-  doc.ProcessEvents();
-  if (doc.AbortRequested) {
-    doc.AbortRequested = false;
+  if (doc.Cancel.Poll()) {
+    doc.Cancel.Reset();
     doc.ui().SetStatus("Operation Cancelled...");
     return OpenResult::Cancelled;
   }

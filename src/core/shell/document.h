@@ -1,42 +1,44 @@
 // The one open document: its Region list, drawing extents, current file name
-// and the flags that long commands share (abort, pick mode, busy).
+// and the state that long commands share (cancellation, pick mode, busy).
 #pragma once
 
 #include <string>
 
+#include "base/cancel.h"
+#include "base/options.h"
+#include "base/user_interface.h"
+#include "geometry/extents.h"
 #include "geometry/geometry.h"
 #include "post/post_definition.h"
-#include "shell/options.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
 #include "toolpaths/toolpath_model3d.h"
-#include "shell/user_interface.h"
 
 namespace tarnak {
 
-struct DrawingExtentsRec {
-  double MinX = 0.0;
-  double MaxX = 10.0;
-  double MinY = 0.0;
-  double MaxY = 10.0;
-  double MinZ = -1.0;
-  double MaxZ = 0.0;
-  double MidZ = -0.5;
-  double Height = 10.0;
-  double Width = 10.0;
-};
+// A value of Document::PickMode. The pick modes are named where they are
+// handled (the selection commands, the view, the strategy commands); any
+// value may be held, as the modes of commands to come.
+enum class Pick : int {};
+inline constexpr Pick kPickNone{0};
 
 class Document {
  public:
   explicit Document(UserInterface& ui) : ui_(&ui) {
     Regions.resize(1);
     Toolpaths.resize(1);
+    Cancel.Attach(&ui);
   }
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
 
   UserInterface& ui() const { return *ui_; }
-  void SetUserInterface(UserInterface& ui) { ui_ = &ui; }
+  void SetUserInterface(UserInterface& ui) {
+    ui_ = &ui;
+    Cancel.Attach(&ui);
+  }
 
-  // Lets pending events run; Escape seen there sets AbortRequested.
+  // Lets pending events run; Escape seen there stops Cancel.
   void ProcessEvents() { ui_->ProcessEvents(); }
 
   TTNRegionArray Regions;      // slot 0 reserved
@@ -49,8 +51,12 @@ class Document {
   std::string FileName;  // last opened file, without folder and extension
   ProgramOptions Options;
 
-  bool AbortRequested = false;
-  int PickMode = 0;
+  // Stopped by Escape (or Ctrl+C on the command line); every long command
+  // resets it when it starts and hands it to the algorithms it runs.
+  CancelToken Cancel;
+  // What the next click in the view means, and while a long command runs,
+  // which one (for the window's status). Only the shell and the view read it.
+  Pick PickMode = kPickNone;
   // Pick radius in drawing units: 8 screen pixels at the view's scale.
   double PickTolerance = 0.0;
   int IslandTarget = 0;  // Boundary picked by the manual island command
@@ -65,8 +71,8 @@ class Document {
 
   // Escape: stop the running loop and forget any pending pick.
   void RequestAbort() {
-    AbortRequested = true;
-    PickMode = 0;
+    Cancel.Stop();
+    PickMode = kPickNone;
   }
 
   // Recomputes DrawingExtents from the Region boxes (from index 1); with no

@@ -4,56 +4,34 @@
 #include <cmath>
 #include <vector>
 
+#include "geometry/element_points.h"
 #include "geometry/primitives.h"
-#include "shell/document.h"
+#include "geometry/box_tree.h"
+#include "geometry/intersect.h"
 #include "toolpaths/motion_list.h"
-#include "toolpaths/offset/box_tree.h"
-#include "toolpaths/offset/intersect.h"
 #include "toolpaths/offset/offset.h"
-#include "toolpaths/job_bounds.h"
 
 namespace tarnak {
 
-namespace {
-
-constexpr double kLinkTolerance = 0.0001;  // a path starts where the tool stands
-constexpr double kBoxMargin = 0.0005;      // Element box overlap
-constexpr double kLineSplit = 1e-5;        // shortest line piece, as a fraction
-constexpr double kArcSplitLength = 0.000125;  // shortest arc piece, as a length
-constexpr double kDegenerate = 1e-8;       // a shorter line has no direction
-constexpr int kTrimSourceOnly = 1;         // trim mode: clear of the source outline
-
-constexpr const char* kCaption = "Tarnak";
-constexpr const char* kNoToolpaths = "Toolpaths not Created.  Check Parameters.";
-constexpr const char* kTooManyLevels =
-    "Z Step too small for the depth: some Regions were not machined.";
-
-bool Stopped(const Document& doc) { return doc.PickMode == 0 || doc.AbortRequested; }
-
-double Dist(Point2 a, Point2 b) { return std::hypot(a.X - b.X, a.Y - b.Y); }
-
-double WrapAngle(double a) {
-  a = std::fmod(a, kTwoPi);
-  if (a < 0) a += kTwoPi;
-  if (a >= kTwoPi) a -= kTwoPi;
-  return a;
-}
-
-// Compensation codes outside 0..3 are taken as none.
 int CompensationOf(const TTNMachiningParameters& params) {
   const int c = params.Compensation;
   return c >= kCompNone && c <= kCompCutout ? c : kCompNone;
 }
 
+namespace {
+
+constexpr double kLinkTolerance = 0.0001;  // a path starts where the tool stands
+constexpr double kLineSplit = 1e-5;        // shortest line piece, as a fraction
+constexpr double kArcSplitLength = 0.000125;  // shortest arc piece, as a length
+constexpr double kDegenerate = 1e-8;          // a shorter line has no direction
+
+double Dist(Point2 a, Point2 b) { return std::hypot(a.X - b.X, a.Y - b.Y); }
+
 // ---- points and pieces of Elements ------------------------------------------
 
-// The point at fraction t of the Element (of its sweep, for an arc).
-Point2 PointAt(const TTNEntity& e, double t) {
-  if (e.IsLine()) return {e.X + t * (e.X2 - e.X), e.Y + t * (e.Y2 - e.Y)};
-  const double a = e.StartAngle + t * ArcSweep(e);
-  const double r = std::fabs(e.Radius);
-  return {e.X + r * std::cos(a), e.Y + r * std::sin(a)};
-}
+// Points and angles in double, as this trimming has always worked.
+Point2 PointAt(const TTNEntity& e, double t) { return PointAtIn(e, t); }
+double WrapAngle(double a) { return WrapAngleIn(a); }
 
 double LengthOf(const TTNEntity& e) {
   if (e.IsLine()) return std::hypot(e.X2 - e.X, e.Y2 - e.Y);
@@ -94,13 +72,6 @@ bool MakePiece(const TTNEntity& e, double t1, double t2, TTNEntity& piece) {
   ElementBounds(piece);
   return true;
 }
-
-bool BoxesOverlap(const Box& a, const Box& b, double margin) {
-  return a.MinX - margin <= b.MaxX && b.MinX - margin <= a.MaxX && a.MinY - margin <= b.MaxY &&
-         b.MinY - margin <= a.MaxY;
-}
-
-Box Widened(const Box& b, double w) { return Box{b.MinX - w, b.MinY - w, b.MaxY + w, b.MaxX + w}; }
 
 // Shortest piece of e kept when it is cut, as a fraction of e: a fixed
 // fraction of a line, a fixed length of an arc.
@@ -232,8 +203,8 @@ struct PassPlan {
 
 // Cuts one level: offset, trim, chain, simplify, link and append. The tool
 // position moves to the end of the last path appended.
-void CutLevel(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
-              const TTNMachineRegion& level, const PassPlan& plan,
+void CutLevel(const CancelToken& cancel, const TTNRegionArray& regions,
+              TTNOutRegionArray& toolpaths, const TTNMachineRegion& level, const PassPlan& plan,
               const TTNMachiningParameters& params, Point2& tool) {
   if (level.Region <= 0 || static_cast<size_t>(level.Region) >= regions.size()) return;
   const TTNRegion& source = regions[static_cast<size_t>(level.Region)];
@@ -244,29 +215,29 @@ void CutLevel(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& t
   const int side = island ? plan.SideIsland : plan.SideBoundary;
 
   TTNEntityArray raw;
-  if (!OffsetRegion(doc, source, side, level.Distance, false, raw)) return;
+  if (!OffsetRegion(cancel, source, side, level.Distance, false, raw)) return;
   TTNRegionArray made;
   if (plan.Compensation == kCompNone) {
     for (TTNEntity& e : raw) e.Mark = false;  // the Region's own Elements, as chaining input
-    ChainPieces(doc, raw, true, level.Z, made);
+    ChainPieces(cancel, raw, true, level.Z, made);
   } else {
     TTNEntityArray pieces;
     if (!source.Open) {
       TTNRegionArray noExtra;
-      TrimRawChain(doc, regions, raw, noExtra, level.Islands, source, level.Distance,
-                   kTrimSourceOnly, pieces);
-      ChainPieces(doc, pieces, false, level.Z, made);
+      TrimRawChain(cancel, regions, raw, noExtra, level.Islands, source, level.Distance,
+                   TrimMode::SourceOnly, pieces);
+      ChainPieces(cancel, pieces, false, level.Z, made);
     } else {
-      if (doc.PickMode == 0) return;
+      if (cancel.stopped()) return;
       TrimOpenChain(raw, OpenCutters(source, level.Distance), source, level.Distance, pieces);
-      ChainPieces(doc, pieces, true, level.Z, made);
+      ChainPieces(cancel, pieces, true, level.Z, made);
     }
   }
   if (made.empty()) return;
 
   for (TTNRegion& r : made) {
     r.MachineFlag = plan.LeadFlag;
-    if (!doc.AbortRequested) SimplifyPath(r, *plan.Tolerances);
+    if (!cancel.stopped()) SimplifyPath(r, *plan.Tolerances);
   }
   LinkPaths(made, params, tool);
   for (const TTNRegion& r : made) AppendToolpath(toolpaths, r, *plan.Tool, island);
@@ -274,19 +245,21 @@ void CutLevel(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& t
   if (!last.Elements.empty()) tool = ElementEnd(last.Elements.back());
 }
 
-void CutMasters(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
-                const TTNMasterRegionArray& masters, const PassPlan& plan,
-                const TTNMachiningParameters& params) {
+void CutMasters(const CancelToken& cancel, const TTNRegionArray& regions,
+                TTNOutRegionArray& toolpaths, const TTNMasterRegionArray& masters,
+                const PassPlan& plan, const TTNMachiningParameters& params) {
   // A pass starts where the one before left the tool; the first pass of a
   // program does not know where the tool is, so none of its paths counts
   // as already in place.
   Point2 tool = ToolpathListEnd(toolpaths);
+  const int total = static_cast<int>(masters.size());
+  int done = 0;
   for (const TTNMasterRegion& master : masters) {
     for (const TTNMachineRegion& level : master.Levels) {
-      doc.ProcessEvents();
-      if (Stopped(doc)) return;
-      CutLevel(doc, regions, toolpaths, level, plan, params, tool);
+      if (cancel.Poll()) return;
+      CutLevel(cancel, regions, toolpaths, level, plan, params, tool);
     }
+    cancel.Progress(++done, total);
   }
 }
 
@@ -495,7 +468,7 @@ void AddLeadMoves(TTNOutRegionArray& toolpaths, int entryKind, int exitKind, int
 
 // ---- the passes -----------------------------------------------------------------
 
-bool ContourRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+bool ContourRough(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                   TTNMachiningParameters& params, const ProgramOptions& options,
                   const TTNRegionArray& profiles, const TTNArcTolerances& tolerances) {
   const int comp = CompensationOf(params);
@@ -538,19 +511,19 @@ bool ContourRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& too
   plan.LeadFlag = params.EntryKind != kLeadNone || params.ExitKind != kLeadNone ? 1 : 0;
   plan.Tool = &params.Rough;
   plan.Tolerances = &tolerances;
-  CutMasters(doc, regions, toolpaths, masters, plan, params);
+  CutMasters(cancel, regions, toolpaths, masters, plan, params);
 
   AddLeadMoves(toolpaths, params.EntryKind, params.ExitKind, dir, comp, params.ExitLength,
                params.EntryLength);
   return allBuilt;
 }
 
-bool ContourFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+bool ContourFinish(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                    TTNMachiningParameters& params, const ProgramOptions& options,
                    const TTNRegionArray& profiles, const TTNArcTolerances& tolerances) {
   const int comp = CompensationOf(params);
   if (params.FinishMode < 1 || comp == kCompCutout) return true;
-  if (Stopped(doc)) return true;
+  if (cancel.stopped()) return true;
 
   TTNMasterRegionArray masters;
   const bool allBuilt =
@@ -563,47 +536,11 @@ bool ContourFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& to
   plan.LeadFlag = 1;
   plan.Tool = &params.Finish;
   plan.Tolerances = &tolerances;
-  CutMasters(doc, regions, toolpaths, masters, plan, params);
+  CutMasters(cancel, regions, toolpaths, masters, plan, params);
 
   AddLeadMoves(toolpaths, params.EntryKind, params.ExitKind, dir, comp, params.ExitLength,
                params.EntryLength);
   return allBuilt;
-}
-
-// ---- the command ----------------------------------------------------------------
-
-ContourResult ContourCommand(Document& doc, ToolpathsMode mode) {
-  doc.AbortRequested = false;  // an Escape from before belongs to another job
-  TTNMachiningParameters& params = doc.MachiningParams;
-  if (CompensationOf(params) < kCompCutout) {
-    // Each Region is contoured by itself, islands included.
-    for (size_t i = 1; i < doc.Regions.size(); ++i)
-      if (doc.Regions[i].Selected) doc.Regions[i].Owner = 0;
-  }
-  ApplyDialogDepth(doc.Regions, params.Depth);
-  if (!CheckJobBounds(doc, JobKind::Contour)) return ContourResult::None;
-
-  doc.PickMode = kPickModeContour;
-  ToolpathBatch batch(doc, mode);
-  bool allBuilt = ContourRough(doc, doc.Regions, doc.Toolpaths, params, doc.Options,
-                               doc.ProfileLibrary, doc.Options.RoughTolerances);
-  allBuilt = ContourFinish(doc, doc.Regions, doc.Toolpaths, params, doc.Options,
-                           doc.ProfileLibrary, doc.Options.FinishTolerances) &&
-             allBuilt;
-  const bool cancelled = doc.PickMode == 0;
-  const bool made = batch.Finish(cancelled) > 0;
-
-  if (!allBuilt && !cancelled) doc.ui().Message(kTooManyLevels, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  if (made) {
-    doc.ViewMode = 3;  // show the toolpaths
-  } else {
-    doc.ui().Message(kNoToolpaths, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  }
-  doc.ui().SetStatus("Ready...");
-  if (cancelled) doc.ui().SetStatus("Operation Cancelled...");
-  doc.PickMode = 0;
-  if (cancelled) return ContourResult::Cancelled;
-  return made ? ContourResult::Made : ContourResult::None;
 }
 
 }  // namespace tarnak

@@ -9,19 +9,18 @@
 
 #include <span>
 
+#include "base/cancel.h"
 #include "geometry/geometry.h"
-#include "shell/options.h"
+#include "base/options.h"
 #include "toolpaths/machining_groups.h"
 #include "toolpaths/machining_params.h"
-#include "toolpaths/toolpath_batch.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak {
 
-class Document;
-
-// PickMode while a contour job runs.
-inline constexpr int kPickModeContour = 200;
+// The compensation code of the parameters; codes outside 0..3 are taken as
+// none.
+int CompensationOf(const TTNMachiningParameters& params);
 
 // The rough pass. Replaces the toolpath list with the rough contours of the
 // selected Regions, cut with the rough tool.
@@ -35,13 +34,12 @@ inline constexpr int kPickModeContour = 200;
 //    or deeper; the islands are cut first, then the Boundary. Closed Regions
 //    stored in the `Dir` direction of the options are cut outside, their
 //    islands inside; open Regions are not cut.
-// The offset engine only works while doc.PickMode is non-zero: the command
-// sets kPickModeContour. Escape (PickMode 0 or AbortRequested, looked for
-// after doc.ProcessEvents() before each level) stops the pass; what was
-// appended so far stays. Entry and exit moves are added at
+// Escape (the token stopped, looked for through cancel.Poll() before each
+// level) stops the pass; what was appended so far stays. Progress counts
+// the selected Regions (groups) finished. Entry and exit moves are added at
 // the end. Returns false when a Region was left out because its Z step would
 // give more than kMaxLevelsPerRegion levels.
-bool ContourRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+bool ContourRough(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                   TTNMachiningParameters& params, const ProgramOptions& options,
                   const TTNRegionArray& profiles, const TTNArcTolerances& tolerances);
 
@@ -50,7 +48,7 @@ bool ContourRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& too
 // radius (no stock), finish Z step, on the rough pass's side, with the
 // finish tool; appended after the rough paths, all with lead moves. Returns
 // false as ContourRough does.
-bool ContourFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+bool ContourFinish(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                    TTNMachiningParameters& params, const ProgramOptions& options,
                    const TTNRegionArray& profiles, const TTNArcTolerances& tolerances);
 
@@ -86,20 +84,5 @@ void SimplifyPath(TTNRegion& region, const TTNArcTolerances& tolerances);
 // tangent to the path at its start (end).
 void AddLeadMoves(TTNOutRegionArray& toolpaths, int entryKind, int exitKind, int dir,
                   int compensation, double exitLength, double entryLength);
-
-enum class ContourResult {
-  Made,       // toolpaths were made
-  None,       // no toolpath was made ("Toolpaths not Created.  Check Parameters.")
-  Cancelled,  // Escape stopped the job ("Operation Cancelled...")
-};
-
-// The contour command after its dialog filled doc.MachiningParams: clears
-// the Owner of every selected Region unless the compensation is cutout (each
-// Region is then contoured by itself), writes the dialog depth into the
-// selected Regions, runs the rough and finish passes with PickMode 200 and
-// reports through doc.ui(): the toolpath check, "Ready...", and
-// "Operation Cancelled..." after Escape. PickMode is 0 at the end. With
-// ToolpathsMode::Append the new toolpaths follow the ones already made.
-ContourResult ContourCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
 
 }  // namespace tarnak

@@ -6,23 +6,15 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_selection.h"
-#include "shell/document.h"
-#include "toolpaths/job_bounds.h"
 
 namespace tarnak {
 
 namespace {
 
-constexpr const char* kCaption = "Tarnak";
-constexpr const char* kNothingSelected = "Nothing Selected! - Select Regions First";
-constexpr const char* kNoToolpaths = "Toolpaths not Created.  Check Parameters.";
-
 // Ordering n holes costs about n * n / 2 distance tests; pending events are
 // let run after about this many, so that Escape is seen within a fraction
 // of a second even for tens of thousands of holes.
 constexpr std::size_t kTestsPerEventCheck = std::size_t{1} << 18;
-
-bool Stopped(const Document& doc) { return doc.PickMode == 0 || doc.AbortRequested; }
 
 // A Region that is drilled when selected: closed, with Elements, and with a
 // box whose centre can be computed.
@@ -78,11 +70,10 @@ std::optional<Box> SelectionBox(const TTNRegionArray& regions) {
   return box;
 }
 
-int DrillPaths(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
-               const TTNMachiningParameters& params) {
-  if (Stopped(doc)) return 0;
-  doc.ProcessEvents();
-  if (Stopped(doc)) return 0;
+int DrillPaths(const CancelToken& cancel, const TTNRegionArray& regions,
+               TTNOutRegionArray& toolpaths, const TTNMachiningParameters& params) {
+  if (cancel.stopped()) return 0;
+  if (cancel.Poll()) return 0;
   ClearToolpaths(toolpaths);
 
   // The holes still to drill. The Regions themselves are left alone (rather
@@ -110,6 +101,7 @@ int DrillPaths(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& 
 
   Point2 at{box->MinX, box->MinY};
   std::size_t tests = 0;
+  const int total = static_cast<int>(holes.size());
   int made = 0;
   while (!holes.empty()) {
     // Nearest to the last hole; on equal distances the Region that comes
@@ -137,36 +129,12 @@ int DrillPaths(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& 
 
     if (tests >= kTestsPerEventCheck && !holes.empty()) {
       tests = 0;
-      doc.ProcessEvents();
-      if (Stopped(doc)) break;
+      cancel.Progress(made, total);
+      if (cancel.Poll()) break;
     }
   }
+  cancel.Progress(made, total);
   return made;
-}
-
-DrillResult DrillCommand(Document& doc, ToolpathsMode mode) {
-  if (!AnyRegionSelected(doc.Regions)) {
-    doc.ui().Message(kNothingSelected, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-    return DrillResult::NothingSelected;
-  }
-  doc.AbortRequested = false;  // an Escape from before belongs to another job
-  if (!CheckJobBounds(doc, JobKind::Drill)) return DrillResult::None;
-  doc.PickMode = kPickModeDrill;
-  ApplyDialogDepth(doc.Regions, doc.MachiningParams.Depth);
-  ToolpathBatch batch(doc, mode);
-  DrillPaths(doc, doc.Regions, doc.Toolpaths, doc.MachiningParams);
-  const bool cancelled = Stopped(doc);
-  const bool made = batch.Finish(cancelled) > 0;
-  if (made) {
-    doc.ViewMode = 3;  // show the toolpaths
-  } else {
-    doc.ui().Message(kNoToolpaths, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  }
-  doc.ui().SetStatus("Ready...");
-  if (cancelled) doc.ui().SetStatus("Operation Cancelled...");
-  doc.PickMode = 0;
-  if (cancelled) return DrillResult::Cancelled;
-  return made ? DrillResult::Made : DrillResult::None;
 }
 
 }  // namespace tarnak

@@ -9,17 +9,12 @@
 
 #include <optional>
 
+#include "base/cancel.h"
 #include "geometry/geometry.h"
 #include "toolpaths/machining_params.h"
-#include "toolpaths/toolpath_batch.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak {
-
-class Document;
-
-// PickMode while a drill job runs.
-inline constexpr int kPickModeDrill = 300;
 
 // The nearest hole: the index of its Region (0 when there is none) and the
 // centre of that Region's box.
@@ -47,30 +42,12 @@ std::optional<Box> SelectionBox(const TTNRegionArray& regions);
 // cycles and 5 without, Elements = one zero-length line at the hole centre;
 // the other fields are 0. The Regions are not changed.
 //
-// Nothing is done, not even the emptying of the list, when doc.PickMode is
-// 0 or an abort is pending at the start, or when Escape is seen in the
-// first doc.ProcessEvents(). Events are processed again at intervals while
-// the holes are ordered; Escape there (PickMode 0 or AbortRequested) stops
-// the job with the holes appended so far. Returns the number of holes.
-int DrillPaths(Document& doc, const TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
-               const TTNMachiningParameters& params);
-
-enum class DrillResult {
-  Made,             // toolpaths were made
-  None,             // no selected closed Region ("Toolpaths not Created.  Check Parameters.")
-  Cancelled,        // Escape stopped the job ("Operation Cancelled...")
-  NothingSelected,  // no Region selected ("Nothing Selected! - Select Regions First");
-                    // nothing else was done
-};
-
-// The drill command after its dialog filled doc.MachiningParams: with no
-// selected Region it shows "Nothing Selected! - Select Regions First" and
-// stops. Otherwise it writes the dialog depth into the selected Regions
-// that are not Islands, runs DrillPaths with PickMode 300 and reports
-// through doc.ui(): the toolpath check, "Ready...", and
-// "Operation Cancelled..." after Escape. PickMode is 0 at the end; the
-// selection is as it was. With ToolpathsMode::Append the holes follow the
-// toolpaths already made.
-DrillResult DrillCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
+// Nothing is done, not even the emptying of the list, when the token is
+// stopped at the start, or when Escape is seen in the first cancel.Poll().
+// Events are processed again at intervals while the holes are ordered;
+// Escape there stops the job with the holes appended so far. Progress
+// counts the holes made. Returns the number of holes.
+int DrillPaths(const CancelToken& cancel, const TTNRegionArray& regions,
+               TTNOutRegionArray& toolpaths, const TTNMachiningParameters& params);
 
 }  // namespace tarnak

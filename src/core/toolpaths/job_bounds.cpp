@@ -82,13 +82,4 @@ std::string JobBoundsProblem(const JobEstimate& estimate, JobKind kind) {
   return {};
 }
 
-bool CheckJobBounds(Document& doc, JobKind kind) {
-  const std::string problem =
-      JobBoundsProblem(EstimateJob(doc.Regions, doc.MachiningParams, kind), kind);
-  if (problem.empty()) return true;
-  doc.ui().Message(problem, "Tarnak", MsgButtons::Ok, MsgIcon::Warning);
-  doc.ui().SetStatus("Ready...");
-  return false;
-}
-
 }  // namespace tarnak

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "shell/document.h"
+#include "geometry/geometry.h"
 #include "toolpaths/machining_params.h"
 
 namespace tarnak {
@@ -39,9 +39,5 @@ JobEstimate EstimateJob(const TTNRegionArray& regions, const TTNMachiningParamet
 // The message for a job beyond the bounds (naming the field to change),
 // or empty when the job is within them.
 std::string JobBoundsProblem(const JobEstimate& estimate, JobKind kind);
-
-// Estimates the job of the document's selection and parameters; beyond the
-// bounds, shows the message and returns false (nothing was changed).
-bool CheckJobBounds(Document& doc, JobKind kind);
 
 }  // namespace tarnak

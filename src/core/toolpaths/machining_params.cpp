@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/param_checks.h"
 
 namespace tarnak {

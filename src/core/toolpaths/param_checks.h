@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/machining_params.h"
 
 namespace tarnak {

@@ -10,13 +10,11 @@
 #include "editing/walls.h"
 #include "geometry/primitives.h"
 #include "selection/region_selection.h"
-#include "shell/document.h"
 #include "toolpaths/contour.h"
+#include "geometry/box_tree.h"
+#include "geometry/intersect.h"
 #include "toolpaths/motion_list.h"
-#include "toolpaths/offset/box_tree.h"
-#include "toolpaths/offset/intersect.h"
 #include "toolpaths/pocket_internal.h"
-#include "toolpaths/job_bounds.h"
 
 namespace tarnak {
 
@@ -28,16 +26,9 @@ using pocket_detail::NestingIndex;
 using pocket_detail::RemoveNestedIslands;
 using pocket_detail::ValidIndex;
 
-constexpr const char* kCaption = "Tarnak";
-constexpr const char* kNothingSelected = "Nothing Selected! - Select Regions First";
-constexpr const char* kNoToolpaths = "Toolpaths not Created.  Check Parameters.";
-constexpr const char* kTooManyLevels =
-    "Z Step too small for the depth: some Regions were not machined.";
 // Outlines closer than the distance less this are too close (the offset
 // engine's clearance margin).
 constexpr double kClearanceMargin = 5e-5;
-
-bool Stopped(const Document& doc) { return doc.PickMode == 0 || doc.AbortRequested; }
 
 bool Usable(double v) { return std::isfinite(v); }
 
@@ -133,10 +124,10 @@ struct GroupCut {
 
 class PocketJob {
  public:
-  PocketJob(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+  PocketJob(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
             const TTNMachiningParameters& params, const ProgramOptions& options,
             const TTNRegionArray& profiles, OffsetStats* stats, const Plan& plan)
-      : doc_(doc),
+      : cancel_(cancel),
         regions_(regions),
         toolpaths_(toolpaths),
         params_(params),
@@ -153,7 +144,7 @@ class PocketJob {
   void Run(const TTNMasterRegion& master) {
     std::deque<int> pending;
     CutLevels(master, pending);
-    while (!pending.empty() && !Stopped(doc_)) {
+    while (!pending.empty() && !cancel_.stopped()) {
       const int k = pending.front();
       pending.pop_front();
       TTNMasterRegion inner;
@@ -168,13 +159,23 @@ class PocketJob {
 
   bool AllBuilt() const { return allBuilt_; }
 
+  // Every group in turn, counted as progress, until the token stops.
+  void RunAll(const TTNMasterRegionArray& masters) {
+    const int total = static_cast<int>(masters.size());
+    int done = 0;
+    for (const TTNMasterRegion& master : masters) {
+      if (cancel_.stopped()) break;
+      Run(master);
+      cancel_.Progress(++done, total);
+    }
+  }
+
  private:
   void CutLevels(const TTNMasterRegion& master, std::deque<int>& pending) {
     double previous = 0.0;  // depth of the last level that was cut
     for (size_t n = 0; n < master.Levels.size(); ++n) {
       const TTNMachineRegion& level = master.Levels[n];
-      doc_.ProcessEvents();
-      if (Stopped(doc_)) return;
+      if (cancel_.Poll()) return;
       GroupCut how;
       if (plan_.Finish) {
         how.KeepMain = plan_.KeepMain;
@@ -186,13 +187,13 @@ class PocketJob {
       if (plan_.IslandTops && !level.Islands.empty()) CutIslandTops(master.Region, level, previous);
       if (cut) previous = level.Z;
     }
-    if (!Stopped(doc_)) CollectRegionsInIslands(master.Region, pending);
+    if (!cancel_.stopped()) CollectRegionsInIslands(master.Region, pending);
   }
 
   // One level of a group: first passes, step-over, order, links, append.
   bool CutGroup(const TTNMachineRegion& level, double previousZ, const GroupCut& how) {
     TTNRegionArray mainLoops, obstacles;
-    if (!FirstPass(doc_, regions_, level, dir_, *plan_.Tolerances, mainLoops, obstacles, stats_))
+    if (!FirstPass(cancel_, regions_, level, dir_, *plan_.Tolerances, mainLoops, obstacles, stats_))
       return false;
     TTNRegionArray levelLoops = mainLoops;
     levelLoops.insert(levelLoops.end(), obstacles.begin(), obstacles.end());
@@ -202,7 +203,7 @@ class PocketJob {
     for (TTNRegion& p : passes) p.MachineFlag = how.LeadMoves;
     const int firstCount = static_cast<int>(passes.size());
     if (how.StepOver)
-      StepOver(doc_, regions_, level, dir_, plan_.Step, *plan_.Tolerances, passes, obstacles,
+      StepOver(cancel_, regions_, level, dir_, plan_.Step, *plan_.Tolerances, passes, obstacles,
                !how.Obstacles, stats_);
     if (how.Obstacles) {
       for (TTNRegion& o : obstacles) {
@@ -225,8 +226,7 @@ class PocketJob {
   // once, down to its own depth, around the Regions standing on it.
   void CutIslandTops(int boundary, const TTNMachineRegion& level, double previousZ) {
     for (const TTNIsland& isl : level.Islands) {
-      doc_.ProcessEvents();
-      if (Stopped(doc_)) return;
+      if (cancel_.Poll()) return;
       if (!ValidIndex(regions_, isl.Region)) continue;
       TTNRegion& island = regions_[static_cast<size_t>(isl.Region)];
       if (island.PocketFlag) continue;
@@ -279,7 +279,8 @@ class PocketJob {
     if (!(limit > 0.0)) return true;
     for (const TTNEntity& e : island.Elements) {
       const Box b = e.Bounds();
-      const Box reach{b.MinX - limit, b.MinY - limit, b.MaxY + limit, b.MaxX + limit};
+      const Box reach =
+          Box::FromMinMax(b.MinX - limit, b.MinY - limit, b.MaxX + limit, b.MaxY + limit);
       bool clear = true;
       tree.Query(reach, [&](int32_t k) {
         if (clear && ElementDistance(e, *others[static_cast<size_t>(k)]) < limit) clear = false;
@@ -309,7 +310,7 @@ class PocketJob {
     }
   }
 
-  Document& doc_;
+  const CancelToken& cancel_;
   TTNRegionArray& regions_;
   TTNOutRegionArray& toolpaths_;
   const TTNMachiningParameters& params_;
@@ -328,7 +329,7 @@ class PocketJob {
 
 }  // namespace
 
-bool PocketRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+bool PocketRough(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                  TTNMachiningParameters& params, const ProgramOptions& options,
                  const TTNRegionArray& profiles, const TTNArcTolerances& tolerances,
                  OffsetStats* stats) {
@@ -353,15 +354,12 @@ bool PocketRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& tool
                                           params.Rough.ZStep, true, masters);
   plan.ZStep = params.Rough.ZStep;
 
-  PocketJob job(doc, regions, toolpaths, params, options, profiles, stats, plan);
-  for (const TTNMasterRegion& master : masters) {
-    if (Stopped(doc)) break;
-    job.Run(master);
-  }
+  PocketJob job(cancel, regions, toolpaths, params, options, profiles, stats, plan);
+  job.RunAll(masters);
   return allBuilt && job.AllBuilt();
 }
 
-bool PocketFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+bool PocketFinish(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                   TTNMachiningParameters& params, const ProgramOptions& options,
                   const TTNRegionArray& profiles, const TTNArcTolerances& tolerances,
                   OffsetStats* stats) {
@@ -369,7 +367,7 @@ bool PocketFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& too
   if (mode < kFinishIslands || mode > kFinishAll) return true;
   const double radius = params.Finish.Radius;
   if (!(radius > 0.0) || !Usable(radius)) return true;
-  if (Stopped(doc)) return true;
+  if (cancel.stopped()) return true;
 
   bool noWall = true;
   TTNMasterRegionArray masters;
@@ -392,51 +390,11 @@ bool PocketFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& too
   plan.ClearFloor = mode == kFinishAll && stock > 0.0;
   plan.IslandTops = mode == kFinishAll && stock > 0.0;
 
-  PocketJob job(doc, regions, toolpaths, params, options, profiles, stats, plan);
-  for (const TTNMasterRegion& master : masters) {
-    if (Stopped(doc)) break;
-    job.Run(master);
-  }
+  PocketJob job(cancel, regions, toolpaths, params, options, profiles, stats, plan);
+  job.RunAll(masters);
   AddLeadMoves(toolpaths, params.EntryKind, params.ExitKind, options.Program.Dir ? 1 : 0, kCompNone,
                params.ExitLength, params.EntryLength);
   return allBuilt && job.AllBuilt();
-}
-
-bool CheckPocketSelection(Document& doc) {
-  if (AnyRegionSelected(doc.Regions)) return true;
-  doc.ui().Message(kNothingSelected, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  return false;
-}
-
-PocketResult PocketCommand(Document& doc, ToolpathsMode mode) {
-  doc.AbortRequested = false;  // an Escape from before belongs to another job
-  if (!CheckPocketSelection(doc)) return PocketResult::NothingSelected;
-  TTNMachiningParameters& params = doc.MachiningParams;
-  ApplyDialogDepth(doc.Regions, params.Depth);
-  if (!CheckJobBounds(doc, JobKind::Pocket)) return PocketResult::None;
-
-  doc.PickMode = kPickModePocket;
-  ToolpathBatch batch(doc, mode);
-  bool allBuilt = PocketRough(doc, doc.Regions, doc.Toolpaths, params, doc.Options,
-                              doc.ProfileLibrary, doc.Options.RoughTolerances);
-  allBuilt = PocketFinish(doc, doc.Regions, doc.Toolpaths, params, doc.Options, doc.ProfileLibrary,
-                          doc.Options.FinishTolerances) &&
-             allBuilt;
-  const bool cancelled = Stopped(doc);
-  const bool made = batch.Finish(cancelled) > 0;
-
-  if (!allBuilt && !cancelled)
-    doc.ui().Message(kTooManyLevels, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  if (made) {
-    doc.ViewMode = 3;  // show the toolpaths
-  } else {
-    doc.ui().Message(kNoToolpaths, kCaption, MsgButtons::Ok, MsgIcon::Warning);
-  }
-  doc.ui().SetStatus("Ready...");
-  if (cancelled) doc.ui().SetStatus("Operation Cancelled...");
-  doc.PickMode = 0;
-  if (cancelled) return PocketResult::Cancelled;
-  return made ? PocketResult::Made : PocketResult::None;
 }
 
 }  // namespace tarnak

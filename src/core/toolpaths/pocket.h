@@ -25,21 +25,15 @@
 
 #include <span>
 
+#include "base/cancel.h"
 #include "geometry/geometry.h"
-#include "shell/options.h"
+#include "base/options.h"
 #include "toolpaths/machining_groups.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/offset/offset.h"
-#include "toolpaths/toolpath_batch.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak {
-
-class Document;
-
-// PickMode while a pocket job runs. The offset engine keeps every trimmed
-// piece clear of the level's Islands while it is set.
-inline constexpr int kPickModePocket = 100;
 
 // Builds the pocket groups of the selected Regions into `out` (replaced).
 //  - The handled mark (PocketFlag) of every selected closed Region is
@@ -78,9 +72,10 @@ bool BuildPocketLevels(TTNRegionArray& regions, const TTNRegionArray& profiles,
 // (selected), obstacle loops to `obstacleLoops` (not selected). Returns
 // false, with both lists empty, when an Island's offset fails or no main
 // loop results.
-bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMachineRegion& level,
-               int dir, const TTNArcTolerances& tolerances, TTNRegionArray& mainLoops,
-               TTNRegionArray& obstacleLoops, OffsetStats* stats = nullptr);
+bool FirstPass(const CancelToken& cancel, const TTNRegionArray& regions,
+               const TTNMachineRegion& level, int dir, const TTNArcTolerances& tolerances,
+               TTNRegionArray& mainLoops, TTNRegionArray& obstacleLoops,
+               OffsetStats* stats = nullptr);
 
 // The step-over loop: walks `passes` from the first entry to its end (new
 // loops are appended as they are made); every selected pass is offset
@@ -99,10 +94,11 @@ bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMach
 //    the part of it a step inside the parent, and the rest of the Island's
 //    wall would keep a sliver.
 // A step that is not above 0 does nothing. Looks for Escape through
-// doc.ProcessEvents() and stops when PickMode is 0 or AbortRequested is
-// set. Returns the number of loops added.
-int StepOver(Document& doc, const TTNRegionArray& regions, const TTNMachineRegion& level, int dir,
-             double step, const TTNArcTolerances& tolerances, TTNRegionArray& passes,
+// cancel.Poll() and stops once the token is stopped. Returns the number of
+// loops added.
+int StepOver(const CancelToken& cancel, const TTNRegionArray& regions,
+             const TTNMachineRegion& level, int dir, double step,
+             const TTNArcTolerances& tolerances, TTNRegionArray& passes,
              TTNRegionArray& obstacleLoops, bool cutReachedObstacles = true,
              OffsetStats* stats = nullptr);
 
@@ -136,19 +132,19 @@ void OrderPasses(TTNRegionArray& passes, int firstCount, bool pocketDir);
 void LinkPocketPasses(std::span<TTNRegion> passes, const TTNRegionArray& levelLoops,
                       const TTNMachiningParameters& params, Point2 toolPosition, double z);
 
-// The offset engine only works while doc.PickMode is non-zero, and keeps
-// pieces clear of the Islands only while it is kPickModePocket: the command
-// sets it; callers of the passes below set it themselves.
+// The offset engine trims every pocket pass in its pocket mode, keeping
+// all pieces clear of the Islands.
 //
 // The rough pass. Empties the toolpath list; cuts nothing more when the
 // rough XY step is not above 0 (or the rough radius is below 0); otherwise
 // pockets every group level by level with the rough tool (distance rough
 // radius + stock, rough Z step, bottom stock as bottom allowance), then the
 // tops of the Islands that no level cleared, then the Regions lying in an
-// Island of the group. Escape (PickMode 0 or AbortRequested, looked for
-// through doc.ProcessEvents()) stops it, keeping what was appended. Returns
-// false when a Region was left out for too many levels.
-bool PocketRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+// Island of the group. Escape (the token stopped, looked for through
+// cancel.Poll()) stops it, keeping what was appended. Progress counts the
+// groups finished. Returns false when a Region was left out for too many
+// levels.
+bool PocketRough(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                  TTNMachiningParameters& params, const ProgramOptions& options,
                  const TTNRegionArray& profiles, const TTNArcTolerances& tolerances,
                  OffsetStats* stats = nullptr);
@@ -161,30 +157,9 @@ bool PocketRough(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& tool
 // the bottom level again, and the Island tops, with the finish XY step when
 // stock was left. Contours get entry and exit moves (added at the end over
 // the whole list). Returns false as PocketRough does.
-bool PocketFinish(Document& doc, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
+bool PocketFinish(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArray& toolpaths,
                   TTNMachiningParameters& params, const ProgramOptions& options,
                   const TTNRegionArray& profiles, const TTNArcTolerances& tolerances,
                   OffsetStats* stats = nullptr);
-
-enum class PocketResult {
-  Made,             // toolpaths were made
-  None,             // no toolpath was made ("Toolpaths not Created.  Check Parameters.")
-  Cancelled,        // Escape stopped the job ("Operation Cancelled...")
-  NothingSelected,  // no Region selected ("Nothing Selected! - Select Regions First")
-};
-
-// What the pocket menu command checks before it shows its dialog: shows
-// "Nothing Selected! - Select Regions First" and returns false when no
-// Region is selected.
-bool CheckPocketSelection(Document& doc);
-
-// The pocket command after its dialog filled doc.MachiningParams: checks the
-// selection (as CheckPocketSelection), writes the dialog depth into the
-// selected Regions with Owner 0, runs the rough and finish passes with
-// PickMode 100, and reports through doc.ui(): "Toolpaths not Created.
-// Check Parameters." when the list stays empty, "Ready...", and
-// "Operation Cancelled..." after Escape. PickMode is 0 at the end. With
-// ToolpathsMode::Append the new toolpaths follow the ones already made.
-PocketResult PocketCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
 
 }  // namespace tarnak

@@ -6,10 +6,9 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
-#include "shell/document.h"
 #include "toolpaths/contour.h"
-#include "toolpaths/offset/box_tree.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/box_tree.h"
+#include "geometry/intersect.h"
 #include "toolpaths/pocket.h"
 #include "toolpaths/pocket_internal.h"
 
@@ -19,8 +18,6 @@ namespace {
 
 using pocket_detail::ValidIndex;
 
-// Trimming mode that keeps pieces clear of the source and of the Islands.
-constexpr int kTrimWithIslands = 2;
 // A link this short starts where the tool stands: nothing to cross.
 constexpr double kLinkTolerance = 0.0001;
 // Crossings this close to the ends of a link line (as a fraction of it)
@@ -31,8 +28,6 @@ constexpr double kLinkEndFraction = 0.01;
 constexpr double kInsideTestDistance = 5e-5;
 // A link longer than this many tool radii lifts the tool.
 constexpr double kLiftRadii = 3.0;
-
-bool Stopped(const Document& doc) { return doc.PickMode == 0 || doc.AbortRequested; }
 
 // The loop contains part of the Boundary's offset: some piece carries no
 // Island tag.
@@ -68,7 +63,9 @@ bool IsDegenerateLoop(const TTNRegion& loop) {
   return !(length > 0.0) || std::fabs(twiceArea) < kDegenerateWidth * length;
 }
 
-Box Shrunk(const Box& b, double w) { return Box{b.MinX + w, b.MinY + w, b.MaxY - w, b.MaxX - w}; }
+Box Shrunk(const Box& b, double w) {
+  return Box::FromMinMax(b.MinX + w, b.MinY + w, b.MaxX - w, b.MaxY - w);
+}
 
 // The link line tests of one level, over the outlines of the area the tool
 // centre may cover.
@@ -107,8 +104,8 @@ class LinkTester {
  private:
   bool Crosses(Point2 a, Point2 b) const {
     const TTNEntity line = MakeLine(a.X, a.Y, b.X, b.Y);
-    const Box q{std::min(a.X, b.X) - 0.0005, std::min(a.Y, b.Y) - 0.0005,
-                std::max(a.Y, b.Y) + 0.0005, std::max(a.X, b.X) + 0.0005};
+    const Box q = Box::FromMinMax(std::min(a.X, b.X) - 0.0005, std::min(a.Y, b.Y) - 0.0005,
+                                  std::max(a.X, b.X) + 0.0005, std::max(a.Y, b.Y) + 0.0005);
     bool crossed = false;
     tree_.Query(q, [&](int32_t item) {
       if (crossed) return;
@@ -171,9 +168,9 @@ void SplitFullCircles(TTNEntityArray& raw) {
 
 }  // namespace
 
-bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMachineRegion& level,
-               int dir, const TTNArcTolerances& tolerances, TTNRegionArray& mainLoops,
-               TTNRegionArray& obstacleLoops, OffsetStats* stats) {
+bool FirstPass(const CancelToken& cancel, const TTNRegionArray& regions,
+               const TTNMachineRegion& level, int dir, const TTNArcTolerances& tolerances,
+               TTNRegionArray& mainLoops, TTNRegionArray& obstacleLoops, OffsetStats* stats) {
   mainLoops.clear();
   obstacleLoops.clear();
   if (!ValidIndex(regions, level.Region)) return false;
@@ -187,7 +184,7 @@ bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMach
   boundary.Owner = 0;
   RegionSetDirection(boundary, dir);
   TTNEntityArray raw;
-  if (!OffsetRegion(doc, boundary, side, level.Distance, false, raw, stats)) return false;
+  if (!OffsetRegion(cancel, boundary, side, level.Distance, false, raw, stats)) return false;
   for (TTNEntity& e : raw) e.OwnerTag = 0;
 
   int32_t position = 0;
@@ -197,7 +194,7 @@ bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMach
     island.Owner = ++position;
     RegionSetDirection(island, 1 - dir);
     const size_t before = raw.size();
-    if (!OffsetRegion(doc, island, side, isl.Distance, true, raw, stats)) return false;
+    if (!OffsetRegion(cancel, island, side, isl.Distance, true, raw, stats)) return false;
     // Tagged here as well: a distance of 0 copies the outline untagged.
     for (size_t k = before; k < raw.size(); ++k) raw[k].OwnerTag = position;
   }
@@ -205,10 +202,10 @@ bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMach
   SplitFullCircles(raw);
   TTNEntityArray pieces;
   TTNRegionArray noExtra;
-  TrimRawChain(doc, regions, raw, noExtra, level.Islands, boundary, level.Distance,
-               kTrimWithIslands, pieces, stats);
+  TrimRawChain(cancel, regions, raw, noExtra, level.Islands, boundary, level.Distance,
+               TrimMode::Pocket, pieces, stats);
   TTNRegionArray loops;
-  ChainPieces(doc, pieces, false, level.Z, loops, true);
+  ChainPieces(cancel, pieces, false, level.Z, loops, true);
 
   // Loops lie inside the Region, the distance in from its outline. One
   // that does not comes from an Island standing (partly) outside it, which
@@ -221,7 +218,7 @@ bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMach
     // open area (between Islands); one that runs the other way is the
     // outline of Islands standing free.
     const bool main = HasBoundaryPiece(loop) || RegionIsClockwise(loop) == dir;
-    if (!doc.AbortRequested) SimplifyPath(loop, tolerances);
+    if (!cancel.stopped()) SimplifyPath(loop, tolerances);
     loop.Depth = level.Z;
     loop.Selected = main ? 1 : 0;
     loop.Parent = main ? 1 : 0;
@@ -235,8 +232,9 @@ bool FirstPass(const Document& doc, const TTNRegionArray& regions, const TTNMach
   return true;
 }
 
-int StepOver(Document& doc, const TTNRegionArray& regions, const TTNMachineRegion& level, int dir,
-             double step, const TTNArcTolerances& tolerances, TTNRegionArray& passes,
+int StepOver(const CancelToken& cancel, const TTNRegionArray& regions,
+             const TTNMachineRegion& level, int dir, double step,
+             const TTNArcTolerances& tolerances, TTNRegionArray& passes,
              TTNRegionArray& obstacleLoops, bool cutReachedObstacles, OffsetStats* stats) {
   // Without a step the loops would never shrink.
   if (!(step > 0.0) || !std::isfinite(step)) return 0;
@@ -249,17 +247,16 @@ int StepOver(Document& doc, const TTNRegionArray& regions, const TTNMachineRegio
   for (size_t i = 0; i < passes.size(); ++i) {
     if (!passes[i].Selected) continue;
     passes[i].Selected = 0;
-    doc.ProcessEvents();
-    if (Stopped(doc)) break;
+    if (cancel.Poll()) break;
 
     const TTNRegion& parent = passes[i];
     raw.clear();
-    if (!OffsetRegion(doc, parent, side, step, false, raw, stats)) continue;
+    if (!OffsetRegion(cancel, parent, side, step, false, raw, stats)) continue;
     SplitFullCircles(raw);
-    TrimRawChain(doc, regions, raw, obstacleLoops, level.Islands, parent, step, kTrimWithIslands,
+    TrimRawChain(cancel, regions, raw, obstacleLoops, level.Islands, parent, step, TrimMode::Pocket,
                  pieces, stats);
     loops.clear();
-    ChainPieces(doc, pieces, false, level.Z, loops, true);
+    ChainPieces(cancel, pieces, false, level.Z, loops, true);
     const Box parentBox = parent.Bounds();
     // A loop that has not moved a good part of the step inwards from its
     // parent would not shrink to nothing: it is cut but not offset again.
@@ -279,7 +276,7 @@ int StepOver(Document& doc, const TTNRegionArray& regions, const TTNMachineRegio
         if (!HasBoundaryPiece(loop)) continue;
         selected = false;
       }
-      if (!doc.AbortRequested) SimplifyPath(loop, tolerances);
+      if (!cancel.stopped()) SimplifyPath(loop, tolerances);
       loop.Depth = level.Z;
       loop.Parent = 0;
       loop.MachineFlag = 0;

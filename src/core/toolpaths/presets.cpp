@@ -4,8 +4,9 @@
 #include <cmath>
 #include <optional>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
+#include "base/text.h"
 
 namespace tarnak {
 
@@ -110,11 +111,7 @@ bool SameWord(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+std::string_view Trim(std::string_view text) { return TrimBlanks(text); }
 
 // Index of the word in the list, or -1.
 template <std::size_t N>

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 class QWidget;
 

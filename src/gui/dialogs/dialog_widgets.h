@@ -12,7 +12,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "shell/options.h"
+#include "base/options.h"
 
 class QButtonGroup;
 class QComboBox;

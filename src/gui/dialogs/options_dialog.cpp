@@ -14,7 +14,7 @@
 #include <exception>
 
 #include "post/post_definition.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/machining_params.h"
 
 namespace tarnak::gui {

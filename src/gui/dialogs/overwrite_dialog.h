@@ -9,7 +9,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "post/save_command.h"
+#include "shell/save_command.h"
 
 class QLabel;
 class QPushButton;

@@ -13,7 +13,7 @@
 #include <exception>
 
 #include "dialogs/dialog_services.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak::gui {
 
@@ -528,7 +528,7 @@ void StrategyDialogBase::cmdActionClick() {
 }
 
 void StrategyDialogBase::reject() {
-  doc_.PickMode = 0;
+  doc_.PickMode = kPickNone;
   QDialog::reject();
 }
 

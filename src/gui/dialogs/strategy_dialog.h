@@ -33,7 +33,7 @@
 #include "toolpaths/machining_params.h"
 #include "toolpaths/param_checks.h"
 #include "toolpaths/presets.h"
-#include "toolpaths/toolpath_batch.h"
+#include "shell/toolpath_batch.h"
 
 class QCheckBox;
 class QComboBox;

@@ -17,7 +17,7 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/toolpath_model.h"
 
 namespace tarnak::gui {
@@ -121,7 +121,7 @@ Box TVectorDisplay3D::ScreenRectToDrawing(const QRectF& rect) const {
   const QRectF r = rect.normalized();
   const Point2 corners[4] = {ScreenToDrawing(r.topLeft()), ScreenToDrawing(r.topRight()),
                              ScreenToDrawing(r.bottomLeft()), ScreenToDrawing(r.bottomRight())};
-  Box b{corners[0].X, corners[0].Y, corners[0].Y, corners[0].X};
+  Box b = Box::FromMinMax(corners[0].X, corners[0].Y, corners[0].X, corners[0].Y);
   for (const Point2& c : corners) {
     b.MinX = std::min(b.MinX, c.X);
     b.MaxX = std::max(b.MaxX, c.X);
@@ -331,7 +331,7 @@ void TVectorDisplay3D::ZoomAll() {
     }
   }
   SavePrevious();
-  Fit(Box{e.MinX, e.MinY, e.MaxY, e.MaxX}, kZoomMargin, kZoomMargin, minZ, maxZ);
+  Fit(Box::FromMinMax(e.MinX, e.MinY, e.MaxX, e.MaxY), kZoomMargin, kZoomMargin, minZ, maxZ);
   DrawGeometry();
 }
 
@@ -649,7 +649,7 @@ void TVectorDisplay3D::resizeEvent(QResizeEvent* event) {
 
 bool TVectorDisplay3D::WindowModeActive() const {
   if (doc_ == nullptr) return false;
-  const int mode = doc_->PickMode;
+  const Pick mode = doc_->PickMode;
   return mode == kPickZoomWindow || mode == kPickSelectWindow || mode == kPickDeselectWindow;
 }
 
@@ -724,7 +724,7 @@ void TVectorDisplay3D::mouseReleaseEvent(QMouseEvent* event) {
                       std::abs(qRound(at.y()) - qRound(pressAt_.y())) >= kDragPixels;
   if (doc_ != nullptr && doc_->PickMode == kPickZoomWindow) {
     if (pressButton_ != Qt::LeftButton) return;
-    doc_->PickMode = 0;
+    doc_->PickMode = kPickNone;
     doc_->ui().SetStatus("Ready...");
     if (window) ZoomToScreenRect(QRectF(pressAt_, at));
     return;

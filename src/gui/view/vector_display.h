@@ -50,14 +50,14 @@
 #include <QWidget>
 
 #include "geometry/geometry.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "view/view_scene.h"
 
 namespace tarnak::gui {
 
 // PickMode of the zoom-window drag.
-inline constexpr int kPickZoomWindow = 1;
+inline constexpr Pick kPickZoomWindow{1};
 
 // The part of the view plane shown (drawing units in the top view).
 struct ViewWindow {

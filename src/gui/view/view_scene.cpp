@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "geometry/primitives.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak::gui {
 

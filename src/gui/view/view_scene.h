@@ -22,7 +22,7 @@
 
 #include "geometry/geometry.h"
 #include "shell/document.h"
-#include "shell/options.h"
+#include "base/options.h"
 #include "toolpaths/motion_list.h"
 
 namespace tarnak::gui {

@@ -223,11 +223,11 @@ TEST(RegionBoxes, StoreWidensAndBoundsClearsMarks) {
 }
 
 TEST(BoxTests, Tolerances) {
-  const Box b{0, 0, 1, 1};
+  const Box b = Box::FromMinMax(0, 0, 1, 1);
   EXPECT_TRUE(PointNearBox({-0.0004, 1.0004}, b));
   EXPECT_FALSE(PointNearBox({-0.0006, 0.5}, b));
-  EXPECT_TRUE(BoxesEqual(b, Box{0.0005, 0, 1, 1}));
-  EXPECT_FALSE(BoxesEqual(b, Box{0.0006, 0, 1, 1}));
+  EXPECT_TRUE(BoxesEqual(b, Box::FromMinMax(0.0005, 0, 1, 1)));
+  EXPECT_FALSE(BoxesEqual(b, Box::FromMinMax(0.0006, 0, 1, 1)));
   const TTNEntity l = MakeLine(0, 0, 1, 0);
   EXPECT_TRUE(PointNearElementBox({0.5, 0.00004}, l));
   EXPECT_FALSE(PointNearElementBox({0.5, 0.00006}, l));

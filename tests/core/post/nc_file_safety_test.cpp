@@ -17,7 +17,7 @@
 #include "kill_while_writing.h"
 #include "post/nc_writer.h"
 #include "post/post_definition.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "geometry/primitives.h"
 #include "post/posts_file.h"
-#include "post/save_command.h"
-#include "shell/numbers.h"
+#include "shell/save_command.h"
+#include "base/numbers.h"
 #include "test_ui.h"
 #include "toolpaths/motion_list.h"
 

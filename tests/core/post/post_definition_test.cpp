@@ -8,8 +8,8 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
 
 namespace tarnak {
 namespace {

@@ -277,7 +277,7 @@ TEST(RegionIndex, ClassifiesExactlyAsThePairwiseTests) {
 
     ClassifyVariant window;
     window.Kind = ClassifyKind::Window;
-    window.Window = Box{10.0 + round, 5, 70, 80};
+    window.Window = Box::FromMinMax(10.0 + round, 5, 80, 70);
     for (int i = 1; i < static_cast<int>(drawing.size()); ++i) {
       ClassifyRegion(plain, ext, i, window);
       index.Classify(fast, ext, i, window);

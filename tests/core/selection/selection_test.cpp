@@ -1,4 +1,4 @@
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +57,7 @@ TEST_F(SelectionTest, NestedRectanglesAlternateBoundaryAndIsland) {
   EXPECT_EQ(ui.LastStatus(), "2 Boundaries 1  Islands Selected");
   EXPECT_EQ(r.ToolpathIcons, IconState::On);
   EXPECT_TRUE(r.AnySelected && r.Redraw && !r.Cancelled);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
 }
 
 TEST_F(SelectionTest, OpenRegionsCountAsBoundariesButStayUnselected) {
@@ -176,7 +176,7 @@ TEST_F(SelectionTest, EscapeStopsSelectAllClosedAndKeepsWhatWasDone) {
   EXPECT_EQ(R(4).Selected, 1);
   EXPECT_EQ(R(5).Selected, 0);
   EXPECT_EQ(ui.LastStatus(), "Process Cancelled...");
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   EXPECT_TRUE(r.AnySelected);
 
   // Uncancelled, events run about fifty times.
@@ -191,7 +191,7 @@ TEST_F(SelectionTest, EscapeStopsSelectAllClosedAndKeepsWhatWasDone) {
 
 TEST_F(SelectionTest, EscapePressedBeforeTheCommandStartsIsForgotten) {
   Fill(doc, {Rect(0, 0, 1, 1), Rect(2, 0, 3, 1)});
-  doc.AbortRequested = true;
+  doc.Cancel.Stop();
   const SelectionResult r = SelectAllClosed(doc);
   EXPECT_FALSE(r.Cancelled);
   EXPECT_EQ(SelectedCount(), 2);
@@ -244,7 +244,7 @@ TEST_F(SelectionTest, AllAsIslandsOfTheBoardOutline) {
   EXPECT_EQ(r.Islands, 4);
   EXPECT_EQ(ui.LastStatus(), "4  Islands Selected");
   EXPECT_EQ(r.ToolpathIcons, IconState::On);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
 
   // Deselect all resets slot 0 too, and keeps Parent and Level.
   const SelectionResult d = DeselectAll(doc);
@@ -297,7 +297,7 @@ TEST_F(SelectionTest, EmptyDocumentsAreHarmless) {
   StartMachiningOrder(doc);
   EXPECT_EQ(SelectionClick(doc, {0, 0}, MouseButton::Left).Hit, 0);
   doc.PickMode = kPickSelectWindow;
-  SelectionWindow(doc, Box{0, 0, 1, 1});
+  SelectionWindow(doc, Box::FromMinMax(0, 0, 1, 1));
   EXPECT_TRUE(doc.Regions.empty());
 }
 
@@ -471,25 +471,25 @@ TEST_F(SelectionTest, AddBoundaryAndIslandsByHand) {
 
 TEST_F(SelectionTest, ModesAndCancel) {
   Fill(doc, {Rect(0, 0, 10, 10)});
-  const SelectionResult refused = StartPick(doc, 8);
+  const SelectionResult refused = StartPick(doc, Pick{8});
   EXPECT_FALSE(refused.Handled);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   StartDeselectWindow(doc);
   EXPECT_EQ(ui.LastStatus(), "Click and Drag DeSelection window...");
   StartDeselectSingle(doc);
   EXPECT_EQ(ui.LastStatus(), "Click on Region to DeSelect it...");
   StartDeselectRegion(doc);
   EXPECT_EQ(ui.LastStatus(), "Click on Region...Islands DeSelected automatically.");
-  doc.AbortRequested = true;
+  doc.Cancel.Stop();
   CancelPick(doc);
-  EXPECT_EQ(doc.PickMode, 0);
-  EXPECT_FALSE(doc.AbortRequested);
+  EXPECT_EQ(doc.PickMode, kPickNone);
+  EXPECT_FALSE(doc.Cancel.stopped());
   EXPECT_EQ(ui.LastStatus(), "Ready...");
-  doc.PickMode = 8;  // another module's click
+  doc.PickMode = Pick{8};  // another module's click
   EXPECT_FALSE(SelectionClick(doc, {0, 5}, MouseButton::Left).Handled);
-  EXPECT_FALSE(SelectionWindow(doc, Box{-1, -1, 11, 11}).Handled);
+  EXPECT_FALSE(SelectionWindow(doc, Box::FromMinMax(-1, -1, 11, 11)).Handled);
   EXPECT_EQ(SelectedCount(), 0);
-  EXPECT_EQ(doc.PickMode, 8);
+  EXPECT_EQ(doc.PickMode, Pick{8});
 }
 
 TEST_F(SelectionTest, DeselectAllOpenAndAllClosed) {
@@ -514,21 +514,22 @@ TEST_F(SelectionTest, WindowSelectionClassifiesWithinTheWindow) {
   StartSelectWindow(doc);
   EXPECT_EQ(doc.PickMode, kPickSelectWindow);
   EXPECT_EQ(ui.LastStatus(), "Click and Drag selection window...");
-  SelectionResult r = SelectionWindow(doc, Box{101, 101, -1, -1});  // corners either way
+  SelectionResult r =
+      SelectionWindow(doc, Box::FromMinMax(101, 101, -1, -1));  // corners either way
   ExpectRole(1, 0, 1, 0);
   ExpectRole(2, 1, 1, 1);
   ExpectRole(3, 2, 2, 0);
   EXPECT_EQ(R(4).Selected, 1);
   EXPECT_EQ(R(5).Selected, 0);
   EXPECT_EQ(r.ToolpathIcons, IconState::On);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   EXPECT_EQ(ui.LastStatus(), "Ready...");
 
   // Probe points: outer (24.05, 0), middle (29.24, 10), inner (34.43, 20).
   // A window holding only the middle and inner ones ignores the outer.
   DeselectAll(doc);
   StartSelectWindow(doc);
-  SelectionWindow(doc, Box{25, 5, 25, 40});
+  SelectionWindow(doc, Box::FromMinMax(25, 5, 40, 25));
   EXPECT_EQ(R(1).Selected, 0);
   ExpectRole(2, 0, 2, 0);
   ExpectRole(3, 1, 2, 2);
@@ -537,18 +538,19 @@ TEST_F(SelectionTest, WindowSelectionClassifiesWithinTheWindow) {
 TEST_F(SelectionTest, WindowDeselectionTestsTheFirstEndPoint) {
   Fill(doc, {Rect(0, 0, 10, 10), Rect(20, 0, 24, 4)});
   StartSelectWindow(doc);
-  SelectionWindow(doc, Box{-1, -1, 5, 5});  // holds the probe (2.4, 0), not the end (10, 0)
+  SelectionWindow(doc,
+                  Box::FromMinMax(-1, -1, 5, 5));  // holds the probe (2.4, 0), not the end (10, 0)
   EXPECT_EQ(R(1).Selected, 1);
   EXPECT_EQ(R(2).Selected, 0);
   StartDeselectWindow(doc);
-  SelectionResult r = SelectionWindow(doc, Box{-1, -1, 5, 5});
+  SelectionResult r = SelectionWindow(doc, Box::FromMinMax(-1, -1, 5, 5));
   EXPECT_EQ(R(1).Selected, 1);
   EXPECT_EQ(r.ToolpathIcons, IconState::Unchanged);
   StartDeselectWindow(doc);
-  r = SelectionWindow(doc, Box{9.9996, -0.0004, 0.0004, 10.0004});  // within 0.0005
+  r = SelectionWindow(doc, Box::FromMinMax(9.9996, -0.0004, 10.0004, 0.0004));  // within 0.0005
   EXPECT_EQ(R(1).Selected, 0);
   EXPECT_EQ(r.ToolpathIcons, IconState::Off);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
 }
 
 // ---- machining order
@@ -585,7 +587,7 @@ TEST_F(SelectionTest, MachiningOrderExchangesWholeRecords) {
   EXPECT_EQ(xs, (std::vector<double>{40, 60, 0, 20}));
   // Three clicks for four Regions; the next click ends the mode.
   SelectionClick(doc, {20.1, 5}, MouseButton::Left);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_EQ(doc.PickMode, kPickNone);
   EXPECT_EQ(R(4).MinX, 20);
 
   SetOrderCounter(doc, 9);

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "kill_while_writing.h"
-#include "shell/atomic_file.h"
-#include "shell/profile_file.h"
+#include "base/atomic_file.h"
+#include "base/profile_file.h"
 
 namespace tarnak {
 namespace {

@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "post/save_command.h"
-#include "selection/selection_commands.h"
+#include "shell/save_command.h"
+#include "shell/selection_commands.h"
 #include "shell/commands.h"
 #include "shell/document.h"
 #include "test_ui.h"

@@ -20,6 +20,7 @@
 
 #include "geometry/primitives.h"
 #include "shell/document.h"
+#include "shell/strategy_commands.h"
 #include "outline_geometry.h"
 #include "test_ui.h"
 
@@ -768,10 +769,10 @@ TEST(ContourCommand, SeparatesIslandsUnlessCutout) {
   EXPECT_EQ(InsideShare(job.Paths()[2],
                         Polygon(job.doc.Regions[static_cast<size_t>(island)].Elements)),
             0.0);
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
   EXPECT_EQ(job.ui.LastStatus(), "Ready...");
   EXPECT_TRUE(job.ui.Messages.empty());
-  EXPECT_EQ(job.doc.ViewMode, 3);
+  EXPECT_EQ(job.doc.ViewMode, 0);  // what to show is the window's decision
 }
 
 TEST(ContourCommand, NothingSelectedReportsNoToolpaths) {
@@ -782,7 +783,7 @@ TEST(ContourCommand, NothingSelectedReportsNoToolpaths) {
   ASSERT_EQ(job.ui.Messages.size(), 1u);
   EXPECT_EQ(job.ui.Messages[0].Text, "Toolpaths not Created.  Check Parameters.");
   EXPECT_EQ(job.ui.LastStatus(), "Ready...");
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
 }
 
 TEST(ContourCommand, EscapeCancelsAndKeepsWhatWasCut) {
@@ -791,7 +792,7 @@ TEST(ContourCommand, EscapeCancelsAndKeepsWhatWasCut) {
     job.doc.MachiningParams.Depth = 3;
     job.Add(Rectangle(0, 0, 10, 10));
     job.Add(Rectangle(20, 0, 30, 10));
-    std::vector<int> pickModes;
+    std::vector<Pick> pickModes;
     job.ui.OnProcessEvents = [&](int n) {
       pickModes.push_back(job.doc.PickMode);
       if (n == at) job.doc.RequestAbort();
@@ -800,7 +801,7 @@ TEST(ContourCommand, EscapeCancelsAndKeepsWhatWasCut) {
     EXPECT_EQ(pickModes.front(), kPickModeContour);
     EXPECT_EQ(job.Count(), at - 1);
     EXPECT_EQ(job.ui.LastStatus(), "Operation Cancelled...");
-    EXPECT_EQ(job.doc.PickMode, 0);
+    EXPECT_EQ(job.doc.PickMode, kPickNone);
   }
 }
 

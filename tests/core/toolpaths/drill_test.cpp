@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
 #include "test_ui.h"
 #include "toolpaths/presets.h"
+#include "shell/strategy_commands.h"
 
 namespace tarnak {
 namespace {
@@ -154,7 +155,7 @@ TEST(DrillOrder, MatchesAnIndependentNearestNeighbourWalk) {
       } else if (kind == 1) {
         job.Add(Polyline({{c.X, c.Y}, {c.X + 3, c.Y - 2}}, false));  // open
       } else {
-        job.Add(Circle(c.X, c.Y, 0.5 + (rng() % 4)));
+        job.Add(Circle(c.X, c.Y, 0.5 + static_cast<double>(rng() % 4)));
         expected.push_back(c);
       }
     }
@@ -165,8 +166,7 @@ TEST(DrillOrder, MatchesAnIndependentNearestNeighbourWalk) {
       if (!reg.Selected) continue;
       start = {std::min(start.X, reg.MinX), std::min(start.Y, reg.MinY)};
     }
-    job.doc.PickMode = kPickModeDrill;
-    DrillPaths(job.doc, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams);
+    DrillPaths(job.doc.Cancel, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams);
     const std::vector<Point2> holes = job.Holes();
     ASSERT_EQ(holes.size(), expected.size()) << "round " << round;
     if (expected.empty()) continue;
@@ -282,15 +282,15 @@ TEST(DrillCommand, DepthsSelectionAndStatus) {
   job.doc.Regions[static_cast<size_t>(island)].Depth = 0.4;
   job.doc.Regions[static_cast<size_t>(spare)].Depth = 9;
   const std::vector<uint8_t> before = SelectedFlags(job.doc.Regions);
-  std::vector<int> pickModes;
+  std::vector<Pick> pickModes;
   job.ui.OnProcessEvents = [&](int) { pickModes.push_back(job.doc.PickMode); };
 
   ASSERT_EQ(DrillCommand(job.doc), DrillResult::Made);
   EXPECT_EQ(SelectedFlags(job.doc.Regions), before);
   ASSERT_FALSE(pickModes.empty());
   EXPECT_EQ(pickModes.front(), kPickModeDrill);
-  EXPECT_EQ(job.doc.PickMode, 0);
-  EXPECT_EQ(job.doc.ViewMode, 3);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
+  EXPECT_EQ(job.doc.ViewMode, 0);  // what to show is the window's decision
   EXPECT_TRUE(job.ui.Messages.empty());
   EXPECT_EQ(job.ui.LastStatus(), "Ready...");
 
@@ -327,7 +327,7 @@ TEST(DrillCommand, NothingToDrill) {
     EXPECT_EQ(job.ui.Messages[0].Text, "Toolpaths not Created.  Check Parameters.");
     EXPECT_EQ(ToolpathCount(job.doc.Toolpaths), 0);
     EXPECT_EQ(job.ui.LastStatus(), "Ready...");
-    EXPECT_EQ(job.doc.PickMode, 0);
+    EXPECT_EQ(job.doc.PickMode, kPickNone);
   }
 }
 
@@ -335,15 +335,17 @@ TEST(DrillCommand, EscapeBeforeTheStartKeepsTheOldToolpaths) {
   Job job;
   job.Add(Circle(1, 1, 1));
   job.doc.Toolpaths.resize(3);  // an earlier job's paths
-  EXPECT_EQ(DrillPaths(job.doc, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams), 0);
-  EXPECT_EQ(job.doc.Toolpaths.size(), 3u);  // PickMode 0: not running
+  job.doc.Cancel.Stop();
+  EXPECT_EQ(DrillPaths(job.doc.Cancel, job.doc.Regions, job.doc.Toolpaths, job.doc.MachiningParams),
+            0);
+  EXPECT_EQ(job.doc.Toolpaths.size(), 3u);  // stopped before the start: not running
   EXPECT_EQ(job.ui.EventsProcessed, 0);
-  job.doc.AbortRequested = true;  // left over from an earlier job: ignored
+  // The stop is left over from an earlier job: the command ignores it.
   job.ui.OnProcessEvents = [&](int) { job.doc.RequestAbort(); };
   EXPECT_EQ(DrillCommand(job.doc), DrillResult::Cancelled);
   EXPECT_EQ(job.doc.Toolpaths.size(), 3u);
   EXPECT_EQ(job.ui.LastStatus(), "Operation Cancelled...");
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
 }
 
 // Escape while a large set is ordered stops it with a leading part of the
@@ -366,7 +368,7 @@ TEST(DrillCommand, EscapeDuringTheJobKeepsTheHolesSoFar) {
   EXPECT_EQ(DrillCommand(cut.doc), DrillResult::Cancelled);
   EXPECT_EQ(SelectedFlags(cut.doc.Regions), before);
   EXPECT_EQ(cut.ui.LastStatus(), "Operation Cancelled...");
-  EXPECT_EQ(cut.doc.PickMode, 0);
+  EXPECT_EQ(cut.doc.PickMode, kPickNone);
   const std::vector<Point2> all = full.Holes(), some = cut.Holes();
   EXPECT_EQ(all.size(), 1600u);
   ASSERT_GT(some.size(), 0u);

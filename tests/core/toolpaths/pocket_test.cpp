@@ -24,8 +24,9 @@
 #include <vector>
 
 #include "geometry/primitives.h"
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 #include "shell/document.h"
+#include "shell/strategy_commands.h"
 #include "outline_geometry.h"
 #include "test_ui.h"
 
@@ -212,9 +213,6 @@ struct Job {
     return PocketCommand(doc);
   }
 
-  // The passes of the job, for calls below the command.
-  void Begin() { doc.PickMode = kPickModePocket; }
-
   const TTNOutRegionArray& Paths() const { return doc.Toolpaths; }
   int Count() const { return ToolpathCount(doc.Toolpaths); }
   std::vector<const TTNOutRegion*> AtDepth(double z) const {
@@ -294,7 +292,8 @@ AreaReport MachinedArea(const std::vector<TTNEntityArray>& outlines, const TTNOu
   y1 += 2 * radius;
   const size_t nx = size_t((x1 - x0) / cell) + 1, ny = size_t((y1 - y0) / cell) + 1;
   auto centre = [&](size_t i, size_t j) {
-    return Point2{x0 + (i + 0.5) * cell, y0 + (j + 0.5) * cell};
+    return Point2{x0 + (static_cast<double>(i) + 0.5) * cell,
+                  y0 + (static_cast<double>(j) + 0.5) * cell};
   };
 
   // Signed distance to the walls, positive in the pocket: parity along each
@@ -903,7 +902,7 @@ TEST(PocketCommand, NoPathsIsReportedAndReplacesTheOldList) {
   ASSERT_EQ(job.ui.Messages.size(), 1u);
   EXPECT_EQ(job.ui.Messages[0].Text, "Toolpaths not Created.  Check Parameters.");
   EXPECT_EQ(job.ui.LastStatus(), "Ready...");
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
 }
 
 TEST(PocketCommand, EscapeStopsTheJobAndKeepsWhatWasCut) {
@@ -912,7 +911,7 @@ TEST(PocketCommand, EscapeStopsTheJobAndKeepsWhatWasCut) {
   job.Add(Rectangle(0, 0, 20, 10));
   job.SelectAll();
   const int before = job.ui.EventsProcessed;
-  int pickModeSeen = -1;
+  Pick pickModeSeen{-1};
   job.ui.OnProcessEvents = [&](int n) {
     if (n == before + 1) pickModeSeen = job.doc.PickMode;
     if (n == before + 7) job.doc.RequestAbort();
@@ -922,7 +921,7 @@ TEST(PocketCommand, EscapeStopsTheJobAndKeepsWhatWasCut) {
   EXPECT_GT(job.Count(), 0);
   EXPECT_TRUE(job.AtDepth(3).empty());
   EXPECT_EQ(job.ui.LastStatus(), "Operation Cancelled...");
-  EXPECT_EQ(job.doc.PickMode, 0);
+  EXPECT_EQ(job.doc.PickMode, kPickNone);
 }
 
 // ------------------------------------------------------------ first passes
@@ -933,14 +932,13 @@ TEST(PocketFirstPass, IslandsWhoseClearancesOverlapMakeOneObstacleLoop) {
   job.Add(Circle(22, 12, 4));
   job.Add(Circle(30.5, 12, 3.5));
   job.SelectAll();
-  job.Begin();
   TTNMachineRegion level;
   level.Region = 1;
   level.Distance = 1;
   level.Z = 1;
   level.Islands = {{2, 1.0}, {3, 1.0}};
   TTNRegionArray mainLoops, obstacles;
-  ASSERT_TRUE(FirstPass(job.doc, job.doc.Regions, level, 0, {}, mainLoops, obstacles));
+  ASSERT_TRUE(FirstPass(job.doc.Cancel, job.doc.Regions, level, 0, {}, mainLoops, obstacles));
   ASSERT_EQ(mainLoops.size(), 1u);
   ASSERT_EQ(obstacles.size(), 1u);
   ExpectBox(obstacles[0].Bounds(), 17, 7, 35, 17);

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 namespace {

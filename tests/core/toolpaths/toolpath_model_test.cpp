@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/param_checks.h"
 

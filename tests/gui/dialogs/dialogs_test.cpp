@@ -16,7 +16,7 @@
 #include "dialogs/overwrite_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "recording_ui.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "toolpaths/presets.h"
 
 using namespace tarnak;
@@ -144,7 +144,7 @@ class StrategyDialogsTest : public QObject {
     dlg.optFinish->item(2)->click();  // islands, boundaries and the bottom
     ClickOption(dlg.optEntry[1]);
     TypeInto(dlg.txtLength[0], "0.3");
-    doc_->PickMode = 100;
+    doc_->PickMode = Pick{100};
 
     dlg.cmdPocket->click();
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
@@ -171,7 +171,7 @@ class StrategyDialogsTest : public QObject {
     QCOMPARE(doc_->PostDefinition.Increment, 2);
     QCOMPARE(dlg.numbering().Start, 10);
     QCOMPARE(dlg.depth(), 2.5);
-    QCOMPARE(doc_->PickMode, 100);  // only cancelling forgets the pick
+    QCOMPARE(doc_->PickMode, Pick{100});  // only cancelling forgets the pick
 
     // The preset "LAST" now holds the dialog, and a dialog made later
     // starts from it.
@@ -211,20 +211,20 @@ class StrategyDialogsTest : public QObject {
   void cancelFillsNothingAndForgetsThePick() {
     TfrmPocket dlg(*doc_, Folder(dir_));
     FillPocket(dlg);
-    doc_->PickMode = 100;
+    doc_->PickMode = Pick{100};
     doc_->MachiningParams.Rough.Radius = 42.0;
     dlg.cmdCancel->click();
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
-    QCOMPARE(doc_->PickMode, 0);
+    QCOMPARE(doc_->PickMode, kPickNone);
     QCOMPARE(doc_->MachiningParams.Rough.Radius, 42.0);
     QVERIFY(!std::filesystem::exists(Folder(dir_) / kPresetFileName));
 
     // Escape cancels as well.
-    doc_->PickMode = 200;
+    doc_->PickMode = Pick{200};
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QTest::keyClick(&dlg, Qt::Key_Escape);
-    QCOMPARE(doc_->PickMode, 0);
+    QCOMPARE(doc_->PickMode, kPickNone);
     QVERIFY(!dlg.isVisible());
   }
 

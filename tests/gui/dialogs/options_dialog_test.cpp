@@ -15,7 +15,7 @@
 
 #include "dialogs/options_dialog.h"
 #include "recording_ui.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 using namespace tarnak;
 using namespace tarnak::gui;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak::gui::testing {
 

@@ -12,7 +12,7 @@
 #include <QUrl>
 #include <map>
 
-#include "shell/options.h"
+#include "base/options.h"
 #include "translations.h"
 #include "view/vector_display.h"
 #include "window_fixture.h"

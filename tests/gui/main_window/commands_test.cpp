@@ -212,9 +212,9 @@ class CommandsTest : public QObject {
     // A selection window, corners in any order, ends the mode.
     w->mnuAutoWindow->trigger();
     QCOMPARE(doc.PickMode, kPickSelectWindow);
-    w->ViewMouseUp(Box{35, 35, 65, 65});
+    w->ViewMouseUp(Box::FromMinMax(35, 35, 65, 65));
     QVERIFY(doc.Regions[inner].Selected);
-    QCOMPARE(doc.PickMode, 0);
+    QCOMPARE(doc.PickMode, kPickNone);
     QCOMPARE(Panel(*w, 0), QString("Ready..."));
     QVERIFY(w->ToolButton14->isEnabled());
 
@@ -222,10 +222,10 @@ class CommandsTest : public QObject {
     w->mnuAutoRegion->trigger();
     QCOMPARE(doc.PickMode, kPickSelectRegion);
     PressEscape(w.get());
-    QCOMPARE(doc.PickMode, 0);
-    QVERIFY(doc.AbortRequested);
+    QCOMPARE(doc.PickMode, kPickNone);
+    QVERIFY(doc.Cancel.stopped());
     w->mnuCancel->trigger();
-    QVERIFY(!doc.AbortRequested);
+    QVERIFY(!doc.Cancel.stopped());
     QCOMPARE(Panel(*w, 0), QString("Ready..."));
   }
 
@@ -257,7 +257,7 @@ class CommandsTest : public QObject {
     QTest::mouseMove(w->Draw3D, pixel(50, 50));
     QTest::mouseRelease(w->Draw3D, Qt::LeftButton, {}, pixel(85, 85));
     QVERIFY(doc.Regions[middle].Selected);
-    QCOMPARE(doc.PickMode, 0);
+    QCOMPARE(doc.PickMode, kPickNone);
 
     // The right button opens the selection menu while all geometry is shown.
     QVERIFY(w->ContextMenuAllowed());
@@ -310,7 +310,7 @@ class CommandsTest : public QObject {
     w->mnuAutoAllClosed->trigger();
     QVERIFY(escape.Done());
     QCOMPARE(Panel(*w, 0), QString("Process Cancelled..."));
-    QCOMPARE(w->doc().PickMode, 0);
+    QCOMPARE(w->doc().PickMode, kPickNone);
     QVERIFY(SelectedCount(w->doc()) < 200);  // stopped part-way
     QVERIFY(!w->CommandRunning());
     QVERIFY(w->menuBar()->isEnabled() && w->ToolBar1->isEnabled());

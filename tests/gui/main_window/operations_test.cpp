@@ -10,7 +10,7 @@
 
 #include "dialogs/strategy_dialogs.h"
 #include "rs274_oracle.h"
-#include "post/save_command.h"
+#include "shell/save_command.h"
 #include "shell/commands.h"
 #include "toolpaths/contour.h"
 #include "toolpaths/toolpath_model.h"

@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QRegularExpression>
 #include <QToolButton>
 
 #include "dialogs/options_dialog.h"
@@ -14,6 +16,7 @@
 #include "toolpaths/contour.h"
 #include "toolpaths/presets.h"
 #include "toolpaths/toolpath_model.h"
+#include "shell/strategy_commands.h"
 #include "window_fixture.h"
 
 using namespace tarnak;
@@ -70,7 +73,7 @@ class ToolpathsTest : public QObject {
     const Document& doc = w->doc();
     QVERIFY(ToolpathCount(doc.Toolpaths) >= 9);  // three squares, three levels each
     QCOMPARE(doc.MachiningParams.Rough.Radius, 1.5);
-    QCOMPARE(doc.PickMode, 0);
+    QCOMPARE(doc.PickMode, kPickNone);
     QCOMPARE(Panel(*w, 0), QString("Ready..."));
     QVERIFY(w->mnuSaveToolpaths->isEnabled());
     QVERIFY(w->ToolButton3->isEnabled());
@@ -118,6 +121,29 @@ class ToolpathsTest : public QObject {
     QCOMPARE(w->doc().ViewMode, 0);
   }
 
+  // The gauge over status panel 2 counts the Regions done while a strategy
+  // runs ("done/total"), and goes when it ends.
+  void contourCountsItsRegionsOnTheGauge() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    QProgressBar* gauge = w->sbrBar->Progress();
+    QString shown;
+    int total = 0;
+    DuringCommand look(
+        *w, [&] { return gauge->isVisible() && gauge->value() > 0; },
+        [&] {
+          shown = gauge->text();
+          total = gauge->maximum();
+        });
+    ContourNestedSquares(f, *w);
+    QVERIFY(look.Done());
+    QCOMPARE(total, 3);  // the three squares
+    QVERIFY2(QRegularExpression("^[123]/3$").match(shown).hasMatch(), qPrintable(shown));
+    QVERIFY(!gauge->isVisible());
+    QVERIFY(ToolpathCount(w->doc().Toolpaths) >= 9);
+  }
+
   void escapeDuringContouringCancelsIt() {
     WindowFixture f;
     auto w = f.MakeWindow();
@@ -132,7 +158,7 @@ class ToolpathsTest : public QObject {
     w->mnuContour->trigger();
     QVERIFY(escape.Done());
     QCOMPARE(Panel(*w, 0), QString("Operation Cancelled..."));
-    QCOMPARE(w->doc().PickMode, 0);
+    QCOMPARE(w->doc().PickMode, kPickNone);
     QVERIFY(!w->CommandRunning());
     QVERIFY(w->menuBar()->isEnabled());
   }

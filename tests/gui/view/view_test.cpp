@@ -9,7 +9,7 @@
 
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 #include "view/vector_display.h"
 
 using namespace tarnak;
@@ -73,7 +73,7 @@ class ViewTest : public QObject {
   std::unique_ptr<Document> doc_;
   std::unique_ptr<TVectorDisplay3D> view_;
 
-  void Fit10() { view_->Fit(Box{0.0, 0.0, 10.0, 10.0}, 20, 20); }
+  void Fit10() { view_->Fit(Box::FromMinMax(0.0, 0.0, 10.0, 10.0), 20, 20); }
 
  private slots:
   void init() {
@@ -114,17 +114,17 @@ class ViewTest : public QObject {
 
   void fitOfABoxWithoutWidthOrHeightTakesOne() {
     // A vertical line: across takes 1, down (300 - 40) / 10 = 26; 1 wins.
-    view_->Fit(Box{5.0, 0.0, 10.0, 5.0}, 20, 20);
+    view_->Fit(Box::FromMinMax(5.0, 0.0, 5.0, 10.0), 20, 20);
     QCOMPARE(view_->Scale(), 1.0);
     QCOMPARE(view_->Window().MinX, 5.0 - 200.0);
     QCOMPARE(view_->Window().MaxY, 5.0 + 150.0);
     // A point: both take 1.
-    view_->Fit(Box{3.0, 4.0, 4.0, 3.0}, 20, 20);
+    view_->Fit(Box::FromMinMax(3.0, 4.0, 3.0, 4.0), 20, 20);
     QCOMPARE(view_->Scale(), 1.0);
     QVERIFY(std::isfinite(doc_->PickTolerance));
     QCOMPARE(doc_->PickTolerance, 8.0);
     // A horizontal line: down takes 1.
-    view_->Fit(Box{0.0, 2.0, 2.0, 0.5}, 20, 20);
+    view_->Fit(Box::FromMinMax(0.0, 2.0, 0.5, 2.0), 20, 20);
     QCOMPARE(view_->Scale(), 1.0);
   }
 
@@ -146,7 +146,7 @@ class ViewTest : public QObject {
 
   void fitWaitsForRoom() {
     view_->resize(30, 30);  // smaller than its margins
-    view_->Fit(Box{0.0, 0.0, 10.0, 10.0}, 20, 20);
+    view_->Fit(Box::FromMinMax(0.0, 0.0, 10.0, 10.0), 20, 20);
     QCOMPARE(view_->Scale(), 0.0);
     view_->resize(400, 300);
     view_->DrawGeometry();
@@ -155,12 +155,12 @@ class ViewTest : public QObject {
     view_->show();
     QVERIFY(QTest::qWaitForWindowExposed(view_.get()));
     view_->resize(30, 30);
-    view_->Fit(Box{0.0, 0.0, 10.0, 10.0}, 20, 20);
+    view_->Fit(Box::FromMinMax(0.0, 0.0, 10.0, 10.0), 20, 20);
     QCOMPARE(view_->Scale(), 26.0);  // unchanged
     view_->resize(400, 300);
     QTRY_COMPARE(view_->Scale(), 26.0);
     view_->resize(30, 30);
-    view_->Fit(Box{0.0, 0.0, 20.0, 20.0}, 20, 20);
+    view_->Fit(Box::FromMinMax(0.0, 0.0, 20.0, 20.0), 20, 20);
     view_->resize(400, 300);
     QTRY_COMPARE(view_->Scale(), 13.0);
   }
@@ -179,7 +179,7 @@ class ViewTest : public QObject {
     QVERIFY(std::fabs((w2.MaxX - w2.MinX) - 0.84 * (w0.MaxX - w0.MinX)) < 1e-9);
     QVERIFY(!(w2 == w0));
 
-    view_->Fit(Box{0.0, 0.0, 10.0, 10.0}, 20, 20);
+    view_->Fit(Box::FromMinMax(0.0, 0.0, 10.0, 10.0), 20, 20);
     QVERIFY(view_->Window() == w0);
     view_->ZoomBy(0.2);
     view_->ZoomPrevious();
@@ -333,7 +333,7 @@ class ViewTest : public QObject {
     QTest::mouseMove(view_.get(), QPoint(180, 130));
     QTest::mouseRelease(view_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(180, 130));
     QCOMPARE(down.count() + up.count() + window.count(), 0);
-    QCOMPARE(doc_->PickMode, 0);
+    QCOMPARE(doc_->PickMode, kPickNone);
     QCOMPARE(ui_.status, std::string("Ready..."));
     // 80 x 30 pixels at 26 fill 400 x 300 at 5 (the width limits).
     QVERIFY(std::fabs(view_->Scale() - 26.0 * 5.0) < 1e-9);
@@ -425,7 +425,7 @@ class ViewTest : public QObject {
     r.Depth = 5.0;
     doc_->Regions.push_back(r);
     view_->Set3D();
-    view_->Fit(Box{0, -10, 10, 10}, 20, 20, -5.0, 0.0);
+    view_->Fit(Box::FromMinMax(0, -10, 10, 10), 20, 20, -5.0, 0.0);
     view_->DrawGeometry();
     QVERIFY(ColourNear(view_->Frame(), view_->DrawingToScreen(5, 5, -5), kUnOpen));
     QVERIFY(!ColourNear(view_->Frame(), view_->DrawingToScreen(5, 5, 0), kUnOpen, 2));

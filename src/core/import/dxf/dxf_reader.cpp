@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "geometry/primitives.h"
+#include "base/text.h"
 
 namespace tarnak {
 
@@ -31,19 +32,7 @@ constexpr double kDegToRad = kPi / 180.0;
 
 // Anything from NUL to blank counts as white space around a value, so that
 // tabs and stray control characters (a DOS end-of-file mark) are ignored.
-inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-[[gnu::noinline]] std::string_view TrimSlow(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-inline std::string_view Trim(std::string_view s) {
-  if (!s.empty() && !IsBlank(s.front()) && !IsBlank(s.back())) return s;
-  return TrimSlow(s);
-}
+inline std::string_view Trim(std::string_view s) { return TrimBlanks(s, Blanks::SpaceAndControls); }
 
 // Removes an optional leading '+' (but not "+-").
 bool StripPlus(std::string_view& s) {

@@ -128,9 +128,9 @@ void StoreNext(TTNRegion& r, const TTNEntity& e, bool reversed) {
   RegionStoreElement(e, r, reversed, static_cast<int>(r.Elements.size()) - 1);
 }
 
-void ChainChunk(Document& doc, TTNEntityArray& chunk, TTNRegionArray& out, double t) {
+void ChainChunk(const CancelToken& cancel, TTNEntityArray& chunk, TTNRegionArray& out, double t) {
   out.assign(1, TTNRegion{});
-  if (doc.AbortRequested) return;
+  if (cancel.stopped()) return;
   if (chunk.size() == 1 && chunk[0].Radius == 0.0 && chunk[0].X == 0.0 && chunk[0].Y == 0.0 &&
       chunk[0].X2 == 0.0)
     return;
@@ -254,10 +254,10 @@ class OpenRegionFinder {
 
 }  // namespace
 
-void ChainElements(Document& doc, TTNEntityArray& loose, TTNRegionArray& target,
+void ChainElements(const CancelToken& cancel, TTNEntityArray& loose, TTNRegionArray& target,
                    int closedDirection, double tolerance) {
   if (loose.empty()) return;
-  doc.ProcessEvents();
+  cancel.Poll();
   if (target.empty())
     target.emplace_back();
   else
@@ -274,25 +274,25 @@ void ChainElements(Document& doc, TTNEntityArray& loose, TTNRegionArray& target,
   TTNRegionArray chunkRegions;
   TTNEntityArray chunk;
   for (int c = 0; c < chunks; ++c) {
-    if (c % 10 == 0 && doc.AbortRequested) return;
+    if (c % 10 == 0 && cancel.stopped()) return;
     const size_t from = static_cast<size_t>(c) * static_cast<size_t>(chunkSize);
     const size_t to = std::min(all.size(), from + static_cast<size_t>(chunkSize));
     chunk.assign(all.begin() + static_cast<std::ptrdiff_t>(from),
                  all.begin() + static_cast<std::ptrdiff_t>(to));
-    ChainChunk(doc, chunk, chunkRegions, tolerance);
+    ChainChunk(cancel, chunk, chunkRegions, tolerance);
     for (size_t i = 1; i < chunkRegions.size(); ++i) joined.push_back(std::move(chunkRegions[i]));
   }
-  if (doc.AbortRequested) return;
+  if (cancel.stopped()) return;
 
   for (TTNRegion& r : joined) r.Selected = 1;
-  if (!joined.empty()) SortRegionsByMinX(doc, joined, 0, static_cast<int>(joined.size()) - 1);
-  JoinOpenRegions(doc, joined, tolerance);
+  if (!joined.empty()) SortRegionsByMinX(cancel, joined, 0, static_cast<int>(joined.size()) - 1);
+  JoinOpenRegions(cancel, joined, tolerance);
   SetClosedDirections(joined, closedDirection);
   for (TTNRegion& r : joined) target.push_back(std::move(r));
 }
 
-void JoinOpenRegions(Document& doc, TTNRegionArray& list, double tolerance) {
-  if (doc.AbortRequested) return;
+void JoinOpenRegions(const CancelToken& cancel, TTNRegionArray& list, double tolerance) {
+  if (cancel.stopped()) return;
   const double t = tolerance;
   const size_t n = list.size();
 
@@ -314,8 +314,7 @@ void JoinOpenRegions(Document& doc, TTNRegionArray& list, double tolerance) {
   for (size_t ri = 0; ri < n; ++ri) {
     if (!candidate[ri]) continue;
     if (step++ % 10 == 0) {
-      doc.ProcessEvents();
-      if (doc.AbortRequested) return;
+      if (cancel.Poll()) return;
     }
     candidate[ri] = 0;
     TTNRegion j = list[ri];

@@ -136,8 +136,9 @@ bool Finite(Point2 p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
 
 }  // namespace
 
-void OrderByNearest(Document& doc, TTNRegionArray& list, const DrawingExtentsRec& extents) {
-  if (doc.AbortRequested || list.size() < 3) {
+void OrderByNearest(const CancelToken& cancel, TTNRegionArray& list,
+                    const DrawingExtentsRec& extents) {
+  if (cancel.stopped() || list.size() < 3) {
     for (size_t i = 1; i < list.size(); ++i) list[i].Selected = 0;
     return;
   }

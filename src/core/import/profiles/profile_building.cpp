@@ -120,9 +120,9 @@ bool LessMinX(const T& a, double pivot) {
 // the partition steps must stay exactly like this. Recursing into the
 // smaller part keeps the stack shallow on hostile input.
 template <typename T>
-void QuickSortMinX(const Document& doc, std::vector<T>& a, int first, int last) {
+void QuickSortMinX(const CancelToken& cancel, std::vector<T>& a, int first, int last) {
   while (first < last) {
-    if (doc.AbortRequested) return;
+    if (cancel.stopped()) return;
     int i = first, j = last;
     const double pivot = a[static_cast<size_t>((first + last) / 2)].MinX;
     do {
@@ -135,10 +135,10 @@ void QuickSortMinX(const Document& doc, std::vector<T>& a, int first, int last) 
       }
     } while (i <= j);
     if (j - first < last - i) {
-      if (first < j) QuickSortMinX(doc, a, first, j);
+      if (first < j) QuickSortMinX(cancel, a, first, j);
       first = i;
     } else {
-      if (i < last) QuickSortMinX(doc, a, i, last);
+      if (i < last) QuickSortMinX(cancel, a, i, last);
       last = j;
     }
   }
@@ -146,14 +146,14 @@ void QuickSortMinX(const Document& doc, std::vector<T>& a, int first, int last) 
 
 }  // namespace
 
-void SortElementsByMinX(const Document& doc, TTNEntityArray& list, int first, int last) {
+void SortElementsByMinX(const CancelToken& cancel, TTNEntityArray& list, int first, int last) {
   if (first < 0 || last >= static_cast<int>(list.size())) return;
-  QuickSortMinX(doc, list, first, last);
+  QuickSortMinX(cancel, list, first, last);
 }
 
-void SortRegionsByMinX(const Document& doc, TTNRegionArray& list, int first, int last) {
+void SortRegionsByMinX(const CancelToken& cancel, TTNRegionArray& list, int first, int last) {
   if (first < 0 || last >= static_cast<int>(list.size())) return;
-  QuickSortMinX(doc, list, first, last);
+  QuickSortMinX(cancel, list, first, last);
 }
 
 void EllipseToLines(double cx, double cy, double mx, double my, double ratio, double t0,
@@ -208,10 +208,10 @@ void EllipseToLines(double cx, double cy, double mx, double my, double ratio, do
   }
 }
 
-void DxfToElements(Document& doc, const DXF_Object& drawing, const std::string& skipLayer,
-                   int closedDirection, double ellipseTolerance, TTNEntityArray& loose,
-                   TTNRegionArray& polyRegions) {
-  if (doc.AbortRequested) return;
+void DxfToElements(const CancelToken& cancel, const DXF_Object& drawing,
+                   const std::string& skipLayer, int closedDirection, double ellipseTolerance,
+                   TTNEntityArray& loose, TTNRegionArray& polyRegions) {
+  if (cancel.stopped()) return;
   if (ellipseTolerance == 0.0) ellipseTolerance = kEllipseTolerance;
   loose.reserve(loose.size() + static_cast<size_t>(std::max(0, drawing.NumEntitiesAndVertices())));
 
@@ -266,7 +266,7 @@ void DxfToElements(Document& doc, const DXF_Object& drawing, const std::string& 
   loose.shrink_to_fit();
 
   if (polyRegions.empty()) return;
-  SortRegionsByMinX(doc, polyRegions, 0, static_cast<int>(polyRegions.size()) - 1);
+  SortRegionsByMinX(cancel, polyRegions, 0, static_cast<int>(polyRegions.size()) - 1);
   TTNRegionArray kept;
   kept.reserve(polyRegions.size());
   for (TTNRegion& r : polyRegions) {
@@ -276,7 +276,7 @@ void DxfToElements(Document& doc, const DXF_Object& drawing, const std::string& 
   polyRegions = std::move(kept);
   RemoveDuplicateRegions(polyRegions);
   for (TTNRegion& r : polyRegions) r.Selected = 1;
-  JoinOpenRegions(doc, polyRegions, kChainTolerance);
+  JoinOpenRegions(cancel, polyRegions, kChainTolerance);
   SetClosedDirections(polyRegions, closedDirection);
   MergeCollinear(polyRegions);
 }
@@ -333,7 +333,7 @@ void MergeCollinear(TTNRegionArray& list) {
   list = std::move(out);
 }
 
-void CleanElements(Document& doc, TTNEntityArray& loose) {
+void CleanElements(const CancelToken& cancel, TTNEntityArray& loose) {
   // 1. Too-short Elements go.
   loose.erase(std::remove_if(loose.begin(), loose.end(),
                              [](const TTNEntity& e) { return !(ElementLength(e) > kShortElement); }),
@@ -343,8 +343,8 @@ void CleanElements(Document& doc, TTNEntityArray& loose) {
     if (e.IsLine() && e.X > e.X2) ElementReverse(e);
   // 3. Sorted by MinX.
   if (loose.empty()) return;
-  SortElementsByMinX(doc, loose, 0, static_cast<int>(loose.size()) - 1);
-  if (doc.AbortRequested) return;
+  SortElementsByMinX(cancel, loose, 0, static_cast<int>(loose.size()) - 1);
+  if (cancel.stopped()) return;
   // 4. Duplicates: an Element goes when a later one (within the MinX window)
   // repeats it, so of a set of duplicates the last one remains.
   constexpr double t = kChainTolerance;

@@ -5,15 +5,15 @@
 // put in a nearest-neighbour order. Gerber, text and the join command reuse
 // the chaining.
 //
-// Long loops test Document::AbortRequested (set by Escape) and return early
+// Long loops look at the cancel token (stopped by Escape) and return early
 // with what they have built.
 #pragma once
 
-#include <memory>
 #include <string>
 
+#include "base/cancel.h"
+#include "geometry/extents.h"
 #include "geometry/geometry.h"
-#include "shell/document.h"
 
 namespace tarnak {
 
@@ -32,9 +32,9 @@ inline constexpr const char* kNoSkipLayer = "NoSkipLayer";
 // loose Elements; polylines (and 3D faces and meshes) become Regions of
 // `polyRegions` (whose slot 0 is a real Region). `closedDirection`: 1 =
 // clockwise. `ellipseTolerance` 0 means the default chord tolerance.
-void DxfToElements(Document& doc, const DXF_Object& drawing, const std::string& skipLayer,
-                   int closedDirection, double ellipseTolerance, TTNEntityArray& loose,
-                   TTNRegionArray& polyRegions);
+void DxfToElements(const CancelToken& cancel, const DXF_Object& drawing,
+                   const std::string& skipLayer, int closedDirection, double ellipseTolerance,
+                   TTNEntityArray& loose, TTNRegionArray& polyRegions);
 
 // Ellipse (centre, major axis end relative to the centre, ratio, parameter
 // range) as a chain of lines within `tolerance` of the curve.
@@ -43,33 +43,29 @@ void EllipseToLines(double cx, double cy, double mx, double my, double ratio, do
 
 // Drops too-short Elements, makes lines run towards greater X, sorts by
 // MinX and drops duplicates (of a set of duplicates the last one remains).
-void CleanElements(Document& doc, TTNEntityArray& loose);
+void CleanElements(const CancelToken& cancel, TTNEntityArray& loose);
 
-void SortElementsByMinX(const Document& doc, TTNEntityArray& list, int first, int last);
-void SortRegionsByMinX(const Document& doc, TTNRegionArray& list, int first, int last);
+void SortElementsByMinX(const CancelToken& cancel, TTNEntityArray& list, int first, int last);
+void SortRegionsByMinX(const CancelToken& cancel, TTNRegionArray& list, int first, int last);
 
 // Chains the loose Elements (emptied) into `target`, which is replaced by
 // slot 0 followed by one Region per chain.
-void ChainElements(Document& doc, TTNEntityArray& loose, TTNRegionArray& target,
+void ChainElements(const CancelToken& cancel, TTNEntityArray& loose, TTNRegionArray& target,
                    int closedDirection, double tolerance);
 
 // Joins selected open Regions whose ends meet within `tolerance`.
-void JoinOpenRegions(Document& doc, TTNRegionArray& list, double tolerance);
+void JoinOpenRegions(const CancelToken& cancel, TTNRegionArray& list, double tolerance);
 void SetClosedDirections(TTNRegionArray& list, int direction);
 void RemoveDuplicateRegions(TTNRegionArray& list);
 // Merges consecutive collinear lines of each Region and splits a Region
 // where its path turns straight back on itself.
 void MergeCollinear(TTNRegionArray& list);
 // Splits self-touching and self-crossing closed Regions (from index 1).
-void FixBadGeometry(Document& doc, TTNRegionArray& list, int direction);
+void FixBadGeometry(const CancelToken& cancel, TTNRegionArray& list, int direction);
 void AppendRegions(const TTNRegionArray& source, int first, TTNRegionArray& target);
 // Reorders the Regions (from index 1) along a nearest-neighbour walk that
 // starts at the lower-left corner of the drawing extents.
-void OrderByNearest(Document& doc, TTNRegionArray& list, const DrawingExtentsRec& extents);
-
-// The whole import of a read drawing into the document's Region list. The
-// drawing is freed as soon as its entities are converted. Returns the
-// status text ("12 Regions Created... 3 Open", "No Entities Loaded...").
-std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing);
+void OrderByNearest(const CancelToken& cancel, TTNRegionArray& list,
+                    const DrawingExtentsRec& extents);
 
 }  // namespace tarnak

@@ -6,7 +6,7 @@
 
 #include "geometry/primitives.h"
 #include "import/profiles/profile_building.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/intersect.h"
 
 namespace tarnak {
 
@@ -130,15 +130,15 @@ bool SplitPass(TTNRegionArray& list, int direction, size_t minElements, Split sp
 
 }  // namespace
 
-void FixBadGeometry(Document& doc, TTNRegionArray& list, int direction) {
+void FixBadGeometry(const CancelToken& cancel, TTNRegionArray& list, int direction) {
   if (list.size() < 2) return;
   const long limit = 5L * static_cast<long>(list.size() - 1);
   for (long pass = 0; pass < limit; ++pass) {
-    if (doc.AbortRequested) return;
+    if (cancel.stopped()) return;
     if (!SplitPass(list, direction, 4, SplitAtTouch)) break;
   }
   for (long pass = 0; pass < limit; ++pass) {
-    if (doc.AbortRequested) return;
+    if (cancel.stopped()) return;
     if (!SplitPass(list, direction, 3, SplitAtCrossing)) break;
   }
 }

@@ -13,7 +13,7 @@
 
 #include "import/stl/stl_mesh.h"
 #include "import/stl/stl_triangle.h"
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak {
 

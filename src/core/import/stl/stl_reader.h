@@ -29,7 +29,7 @@
 #include <string_view>
 
 #include "import/stl/stl_triangle.h"
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak {
 

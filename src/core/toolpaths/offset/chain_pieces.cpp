@@ -10,7 +10,6 @@
 #include <limits>
 
 #include "geometry/primitives.h"
-#include "shell/document.h"
 #include "toolpaths/offset/offset.h"
 
 namespace tarnak {
@@ -125,9 +124,9 @@ void Emit(const TTNEntityArray& pieces, const std::vector<int32_t>& chain, bool 
 
 }  // namespace
 
-int ChainPieces(const Document& doc, TTNEntityArray& pieces, bool allowOpen, double depth,
+int ChainPieces(const CancelToken& cancel, TTNEntityArray& pieces, bool allowOpen, double depth,
                 TTNRegionArray& out, bool chainTagged) {
-  if (doc.PickMode == 0 || pieces.empty()) return 0;
+  if (cancel.stopped() || pieces.empty()) return 0;
   if (pieces.size() == 1 && AllZero(pieces[0])) return 0;
 
   const StartIndex starts(pieces);

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "geometry/primitives.h"
-#include "shell/document.h"
 #include "toolpaths/offset/offset_math.h"
 
 namespace tarnak {
@@ -22,7 +21,6 @@ constexpr double kClearanceMargin = 5e-5;
 constexpr double kArcEndMissSq = 1e-20;  // (1e-10)^2
 
 double Dist2(Point2 a, Point2 b) { return (a.X - b.X) * (a.X - b.X) + (a.Y - b.Y) * (a.Y - b.Y); }
-constexpr double kBoxMargin = 0.0005;
 
 bool IsDegenerateLine(const TTNEntity& e) {
   if (!e.IsLine()) return false;
@@ -145,9 +143,9 @@ TTNEntity OffsetElement(const TTNEntity& element, int side, double distance, boo
   return ZeroLine(mx + h * uy, my - h * ux, out);
 }
 
-bool OffsetRegion(const Document& doc, const TTNRegion& region, int side, double distance,
+bool OffsetRegion(const CancelToken& cancel, const TTNRegion& region, int side, double distance,
                   bool tagIslands, TTNEntityArray& raw, OffsetStats* stats) {
-  if (doc.PickMode == 0) return false;
+  if (cancel.stopped()) return false;
   const TTNEntityArray& src = region.Elements;
   if (src.empty()) return false;
   if (distance == 0.0) {

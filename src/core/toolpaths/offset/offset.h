@@ -12,20 +12,19 @@
 // Everything is lines and circular arcs; nothing is approximated by
 // polygons. Arithmetic is done in long double, results are stored as double.
 //
-// Every stage first looks at the document's PickMode: 0 means the user
-// pressed Escape, and the stage returns at once with an empty result.
+// Every stage first looks at the cancel token: once it is stopped (the user
+// pressed Escape), the stage returns at once with an empty result.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "base/cancel.h"
+#include "geometry/box_tree.h"
 #include "geometry/geometry.h"
-#include "toolpaths/offset/box_tree.h"
-#include "toolpaths/offset/intersect.h"
+#include "geometry/intersect.h"
 
 namespace tarnak {
-
-class Document;
 
 // Side codes: the offset lies to the right (0) or the left (1) of the
 // direction of travel.
@@ -68,7 +67,7 @@ TTNEntity OffsetElement(const TTNEntity& element, int side, double distance, boo
 // `tagIslands` every appended Element gets the Region's Owner as its owner
 // tag. Returns false when no Element of the Region could be offset (or on
 // cancellation).
-bool OffsetRegion(const Document& doc, const TTNRegion& region, int side, double distance,
+bool OffsetRegion(const CancelToken& cancel, const TTNRegion& region, int side, double distance,
                   bool tagIslands, TTNEntityArray& raw, OffsetStats* stats = nullptr);
 
 // True when `point` lies at least distance - 5e-5 from every Element of the
@@ -103,17 +102,20 @@ class ClearanceIndex {
 //    Elements it ran into;
 //  - islands: the level's islands, each with its own distance;
 //  - sourceRegion, distance: what the pieces must stay clear of;
-//  - mode: 1 tests pieces against the source only, 2 against the islands
-//    too (always 2 while a pocket runs, and for raw Elements that ran into
-//    an extra Region).
+//  - mode: SourceOnly tests pieces against the source only, WithIslands
+//    against the islands too (as do raw Elements that ran into an extra
+//    Region), Pocket as WithIslands and keeps the pieces of the extra
+//    Regions clear of the islands as well (pocket step-over).
 // A full circle that nothing cuts (or only touches, at one point) is kept
 // whole, or with islands about only when its start point is clear of them.
 // `pieces` is replaced by the result. Marks of raw Elements that produced
 // nothing are set.
-void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TTNEntityArray& raw,
-                  TTNRegionArray& extraRegions, const TTNIslandArray& islands,
-                  const TTNRegion& sourceRegion, double distance, int mode, TTNEntityArray& pieces,
-                  OffsetStats* stats = nullptr);
+enum class TrimMode { SourceOnly, WithIslands, Pocket };
+
+void TrimRawChain(const CancelToken& cancel, const TTNRegionArray& documentRegions,
+                  TTNEntityArray& raw, TTNRegionArray& extraRegions, const TTNIslandArray& islands,
+                  const TTNRegion& sourceRegion, double distance, TrimMode mode,
+                  TTNEntityArray& pieces, OffsetStats* stats = nullptr);
 
 // Chains pieces whose ends meet (within 0.00025 in x and y) into Regions and
 // appends them to `out`: closed ones with Selected set, unclosed ones only
@@ -123,7 +125,7 @@ void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TT
 // owner tag do not start a chain unless `chainTagged` (pocket chaining,
 // which also joins the loops around islands). The Marks of the pieces are
 // used as the consumed flag. Returns the number of Regions added.
-int ChainPieces(const Document& doc, TTNEntityArray& pieces, bool allowOpen, double depth,
+int ChainPieces(const CancelToken& cancel, TTNEntityArray& pieces, bool allowOpen, double depth,
                 TTNRegionArray& out, bool chainTagged = false);
 
 }  // namespace tarnak

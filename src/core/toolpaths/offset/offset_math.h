@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/element_points.h"
 #include "geometry/geometry.h"
 #include "geometry/primitives.h"
 
@@ -14,18 +15,6 @@ using Real = long double;
 
 inline constexpr Real kPiL = 3.141592653589793238462643383279502884L;
 inline constexpr Real kTwoPiL = 2 * kPiL;
-
-// Box overlap with a margin: each box's low side minus the margin is at
-// most the other box's high side, in x and in y.
-inline bool BoxesOverlap(const Box& a, const Box& b, double margin) {
-  return a.MinX - margin <= b.MaxX && b.MinX - margin <= a.MaxX && a.MinY - margin <= b.MaxY &&
-         b.MinY - margin <= a.MaxY;
-}
-
-// `b` widened by `w` on every side.
-inline Box Widened(const Box& b, double w) {
-  return Box{b.MinX - w, b.MinY - w, b.MaxY + w, b.MaxX + w};
-}
 
 // Direction of the vector (dx, dy) in [0, 2pi), with the cases of
 // PointAngle (a zero vector gives pi/2), worked out in long double.
@@ -41,14 +30,7 @@ inline double AngleOf(Real dx, Real dy) {
 }
 
 // An angle brought into [0, 2pi) and stored as double.
-inline double WrapAngle(Real a) {
-  a = std::fmod(a, kTwoPiL);
-  if (a < 0) a += kTwoPiL;
-  double r = static_cast<double>(a);
-  if (r >= kTwoPi) r -= kTwoPi;
-  if (r < 0.0) r = 0.0;
-  return r;
-}
+inline double WrapAngle(Real a) { return WrapAngleIn(a); }
 
 // Length of an Element: the true length of an arc from its sweep (a full
 // circle is one whole turn).
@@ -61,25 +43,9 @@ inline Real LengthOf(const TTNEntity& e) {
 }
 
 // The point at fraction t of the Element (of the sweep, for an arc).
-inline void PointAt(const TTNEntity& e, Real t, Real& x, Real& y) {
-  if (e.IsLine()) {
-    x = e.X + t * (static_cast<Real>(e.X2) - e.X);
-    y = e.Y + t * (static_cast<Real>(e.Y2) - e.Y);
-    return;
-  }
-  // The angle is summed in long double; its cosine and sine in double are
-  // as exact as the stored angles themselves, and far cheaper.
-  const double a = static_cast<double>(e.StartAngle + t * static_cast<Real>(ArcSweep(e)));
-  const Real r = std::fabs(static_cast<Real>(e.Radius));
-  x = e.X + r * std::cos(a);
-  y = e.Y + r * std::sin(a);
-}
+inline void PointAt(const TTNEntity& e, Real t, Real& x, Real& y) { PointAtIn(e, t, x, y); }
 
-inline Point2 PointAt(const TTNEntity& e, Real t) {
-  Real x, y;
-  PointAt(e, t, x, y);
-  return {static_cast<double>(x), static_cast<double>(y)};
-}
+inline Point2 PointAt(const TTNEntity& e, Real t) { return PointAtIn(e, t); }
 
 // End points of an arc in long double.
 inline void ArcEnds(const TTNEntity& e, Real& sx, Real& sy, Real& ex, Real& ey) {

@@ -16,7 +16,6 @@
 #include <memory>
 
 #include "geometry/primitives.h"
-#include "shell/document.h"
 #include "toolpaths/offset/offset.h"
 #include "toolpaths/offset/offset_math.h"
 
@@ -29,11 +28,8 @@ using offset_math::Real;
 
 namespace {
 
-constexpr double kBoxMargin = 0.0005;
 constexpr Real kLineSplit = 1e-5L;           // shortest line piece, as a fraction of the line
 constexpr Real kArcSplitLength = 0.000125L;  // shortest arc piece, as a length
-// While a pocket runs, pieces are always kept clear of the islands too.
-constexpr int kPickModePocket = 100;
 // Islands with no more Elements than this are tested without an index.
 constexpr size_t kSmallIsland = 8;
 
@@ -49,7 +45,7 @@ class IslandSet {
       const TTNRegion& r = regions[static_cast<size_t>(isl.Region)];
       if (r.Elements.empty()) continue;
       entries_.push_back({&r, isl.Distance, nullptr});
-      reach.push_back(offset_math::Widened(r.Bounds(), kBoxMargin + isl.Distance));
+      reach.push_back(Widened(r.Bounds(), kBoxMargin + isl.Distance));
     }
     tree_.Build(std::move(reach));
   }
@@ -179,20 +175,22 @@ std::vector<Box> BoxesOf(const TTNEntityArray& els) {
 
 }  // namespace
 
-void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TTNEntityArray& raw,
-                  TTNRegionArray& extraRegions, const TTNIslandArray& islands,
-                  const TTNRegion& sourceRegion, double distance, int mode, TTNEntityArray& pieces,
-                  OffsetStats* stats) {
+void TrimRawChain(const CancelToken& cancel, const TTNRegionArray& documentRegions,
+                  TTNEntityArray& raw, TTNRegionArray& extraRegions, const TTNIslandArray& islands,
+                  const TTNRegion& sourceRegion, double distance, TrimMode mode,
+                  TTNEntityArray& pieces, OffsetStats* stats) {
   if (&pieces == &raw) {  // the result must not overwrite its own input
     TTNEntityArray copy = raw;
-    TrimRawChain(doc, documentRegions, copy, extraRegions, islands, sourceRegion, distance, mode,
+    TrimRawChain(cancel, documentRegions, copy, extraRegions, islands, sourceRegion, distance, mode,
                  pieces, stats);
     return;
   }
   pieces.clear();
-  if (doc.PickMode == 0) return;
-  const bool forced = doc.PickMode == kPickModePocket;
-  const int baseMode = forced ? 2 : mode;
+  if (cancel.stopped()) return;
+  // A pocket keeps every piece clear of the islands, those of the loops it
+  // merges with included.
+  const bool forced = mode == TrimMode::Pocket;
+  const int baseMode = mode == TrimMode::SourceOnly ? 1 : 2;
 
   // Hit flags refer to this call only: the Regions' Selected flags, and
   // the Marks of their Elements, which mark the Elements the chain ran into.
@@ -227,7 +225,7 @@ void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TT
   for (size_t i = 0; i < raw.size(); ++i) {
     const TTNEntity& e = raw[i];
     const Box eb = e.Bounds();
-    const Box near = offset_math::Widened(eb, 2 * kBoxMargin);
+    const Box near = Widened(eb, 2 * kBoxMargin);
     int emode = baseMode;
     params.clear();
 
@@ -236,8 +234,8 @@ void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TT
       const ExtraRef ref = extraRefs[static_cast<size_t>(k)];
       TTNRegion& region = extraRegions[static_cast<size_t>(ref.Region)];
       TTNEntity& other = region.Elements[static_cast<size_t>(ref.Element)];
-      if (!offset_math::BoxesOverlap(region.Bounds(), eb, kBoxMargin)) return;
-      if (!offset_math::BoxesOverlap(other.Bounds(), eb, kBoxMargin)) return;
+      if (!BoxesOverlap(region.Bounds(), eb, kBoxMargin)) return;
+      if (!BoxesOverlap(other.Bounds(), eb, kBoxMargin)) return;
       if (stats) ++stats->CandidatePairs;
       if (FarApart(rawCaps[i], CapsuleOf(other))) return;
       const IntersectResult hit = IntersectElements(e, other);
@@ -253,7 +251,7 @@ void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TT
     rawTree.Query(near, [&](int32_t k) {
       if (static_cast<size_t>(k) == i) return;
       const TTNEntity& other = raw[static_cast<size_t>(k)];
-      if (!offset_math::BoxesOverlap(eb, other.Bounds(), kBoxMargin)) return;
+      if (!BoxesOverlap(eb, other.Bounds(), kBoxMargin)) return;
       if (stats) ++stats->CandidatePairs;
       if (FarApart(rawCaps[i], rawCaps[static_cast<size_t>(k)])) return;
       const IntersectResult hit = IntersectElements(e, other);
@@ -297,9 +295,9 @@ void TrimRawChain(const Document& doc, const TTNRegionArray& documentRegions, TT
       const Box ob = o.Bounds();
       const Capsule oc = CapsuleOf(o);
       params.assign({0.0, 1.0});
-      rawTree.Query(offset_math::Widened(ob, 2 * kBoxMargin), [&](int32_t k) {
+      rawTree.Query(Widened(ob, 2 * kBoxMargin), [&](int32_t k) {
         const TTNEntity& other = raw[static_cast<size_t>(k)];
-        if (!offset_math::BoxesOverlap(ob, other.Bounds(), kBoxMargin)) return;
+        if (!BoxesOverlap(ob, other.Bounds(), kBoxMargin)) return;
         if (stats) ++stats->CandidatePairs;
         if (FarApart(oc, rawCaps[static_cast<size_t>(k)])) return;
         const IntersectResult hit = IntersectElements(o, other);

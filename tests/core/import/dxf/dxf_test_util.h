@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "import/dxf/dxf_entities.h"
-#include "shell/user_interface.h"
+#include "base/user_interface.h"
 
 namespace tarnak::dxftest {
 

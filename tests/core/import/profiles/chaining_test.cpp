@@ -9,6 +9,7 @@
 
 #include "geometry/primitives.h"
 #include "import/profiles/profile_building.h"
+#include "shell/document.h"
 #include "test_ui.h"
 
 namespace tarnak {
@@ -52,9 +53,9 @@ class ChainingTest : public ::testing::Test {
   Document doc{ui};
 
   TTNRegionArray Chain(TTNEntityArray loose, int dir = 0) {
-    CleanElements(doc, loose);
+    CleanElements(doc.Cancel, loose);
     TTNRegionArray out;
-    ChainElements(doc, loose, out, dir, kChainTolerance);
+    ChainElements(doc.Cancel, loose, out, dir, kChainTolerance);
     return out;
   }
 };
@@ -103,14 +104,14 @@ TEST_F(ChainingTest, GapsBelowTheToleranceAreSnappedShut) {
 TEST_F(ChainingTest, DuplicatesAndShortElementsAreDropped) {
   TTNEntityArray loose = {MakeLine(0, 0, 5, 0), MakeLine(5, 0, 0, 0), MakeLine(7, 7, 7.0002, 7),
                           MakeArc(3, 3, 1, 0.5, 1.5), MakeArc(3, 3, 1, 0.5, 1.5)};
-  CleanElements(doc, loose);
+  CleanElements(doc.Cancel, loose);
   ASSERT_EQ(loose.size(), 2u);
   // Lines run towards greater X after cleaning.
   for (const auto& e : loose)
     if (e.IsLine()) { EXPECT_LE(e.X, e.X2); }
   // A vertical line drawn both ways is one line too.
   TTNEntityArray vertical = {MakeLine(1, 0, 1, 5), MakeLine(1, 5, 1, 0)};
-  CleanElements(doc, vertical);
+  CleanElements(doc.Cancel, vertical);
   EXPECT_EQ(vertical.size(), 1u);
 }
 
@@ -203,10 +204,10 @@ TEST_F(ChainingTest, EscapeDuringChainingAddsNothing) {
   for (int i = 0; i < 100; ++i) loose.push_back(MakeLine(i, 0, i + 1, 0));
   ui.OnProcessEvents = [&](int) { doc.RequestAbort(); };
   TTNRegionArray out;
-  ChainElements(doc, loose, out, 0, kChainTolerance);
+  ChainElements(doc.Cancel, loose, out, 0, kChainTolerance);
   EXPECT_EQ(out.size(), 1u);
-  EXPECT_TRUE(doc.AbortRequested);
-  EXPECT_EQ(doc.PickMode, 0);
+  EXPECT_TRUE(doc.Cancel.stopped());
+  EXPECT_EQ(doc.PickMode, kPickNone);
 }
 
 TTNRegion OpenPath(std::vector<Point2> pts) {
@@ -227,8 +228,8 @@ TEST_F(ChainingTest, JoinOpenRegionsClosesLoopsAndCoversTheWholeBox) {
   TTNRegion untouched = OpenPath({{50, 50}, {60, 60}});
   untouched.Selected = 0;
   list.push_back(untouched);
-  SortRegionsByMinX(doc, list, 1, static_cast<int>(list.size()) - 1);
-  JoinOpenRegions(doc, list, kChainTolerance);
+  SortRegionsByMinX(doc.Cancel, list, 1, static_cast<int>(list.size()) - 1);
+  JoinOpenRegions(doc.Cancel, list, kChainTolerance);
   ASSERT_EQ(list.size(), 3u);
   // Unjoinable Regions keep their place at the front.
   EXPECT_EQ(list[1].MinX, 50);
@@ -255,9 +256,9 @@ TEST_F(ChainingTest, JoinOpenRegionsAgreesOnSortedAndUnsortedLists) {
   }
   std::shuffle(pieces.begin() + 1, pieces.end(), rng);
   TTNRegionArray sorted = pieces;
-  SortRegionsByMinX(doc, sorted, 1, static_cast<int>(sorted.size()) - 1);
-  JoinOpenRegions(doc, sorted, kChainTolerance);
-  JoinOpenRegions(doc, pieces, kChainTolerance);
+  SortRegionsByMinX(doc.Cancel, sorted, 1, static_cast<int>(sorted.size()) - 1);
+  JoinOpenRegions(doc.Cancel, sorted, kChainTolerance);
+  JoinOpenRegions(doc.Cancel, pieces, kChainTolerance);
   EXPECT_EQ(RegionCountOpenClosed(sorted).Closed, 200);
   EXPECT_EQ(ElementCount(sorted), 800u);
   EXPECT_EQ(ElementCount(pieces), 800u);
@@ -301,7 +302,7 @@ TEST_F(ChainingTest, OrderByNearestWalksToTheNearestStart) {
   DrawingExtentsRec ext;
   ext.MinX = 0;
   ext.MinY = 0;
-  OrderByNearest(doc, list, ext);
+  OrderByNearest(doc.Cancel, list, ext);
   ASSERT_EQ(list.size(), expected.size());
   for (size_t i = 1; i < list.size(); ++i) {
     EXPECT_EQ(list[i].SelValue1, expected[i].SelValue1) << "at position " << i;

@@ -12,6 +12,7 @@
 #include "import/dxf/dxf_reader.h"
 #include "import/profiles/profile_building.h"
 #include "shell/commands.h"
+#include "shell/dxf_import.h"
 #include "test_ui.h"
 
 namespace tarnak {
@@ -237,13 +238,13 @@ TEST_F(ImportTest, EllipseStaysWithinItsChordTolerance) {
     const double c = std::cos(-0.3), s = std::sin(-0.3);
     const double x = (p.X - 5) * c - (p.Y - 5) * s, y = (p.X - 5) * s + (p.Y - 5) * c;
     // Nearest curve point: refine around the point's own parameter.
-    auto d = [&](double t) { return std::hypot(x - 20 * std::cos(t), y - 8 * std::sin(t)); };
+    auto dist = [&](double t) { return std::hypot(x - 20 * std::cos(t), y - 8 * std::sin(t)); };
     double lo = std::atan2(y / 8, x / 20) - 0.3, hi = lo + 0.6;
     for (int k = 0; k < 200; ++k) {
       const double m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
-      if (d(m1) < d(m2)) hi = m2; else lo = m1;
+      if (dist(m1) < dist(m2)) hi = m2; else lo = m1;
     }
-    return d((lo + hi) / 2);
+    return dist((lo + hi) / 2);
   };
   for (const auto& e : r.Elements) {
     EXPECT_LT(curveDistance(ElementStart(e)), 1e-7);  // written with 10 digits
@@ -291,7 +292,7 @@ TEST_F(ImportTest, OpenCommandCancelledByEscapeKeepsTheDocument) {
   EXPECT_EQ(OpenDxfCommand(doc, path.string()), OpenResult::Cancelled);
   EXPECT_EQ(ui.LastStatus(), "Operation Cancelled...");
   EXPECT_EQ(doc.Regions.size(), 3u);
-  EXPECT_FALSE(doc.AbortRequested);
+  EXPECT_FALSE(doc.Cancel.stopped());
   EXPECT_FALSE(doc.Busy);
   std::filesystem::remove_all(dir);
 }

@@ -147,16 +147,16 @@ TTNRegion RandomPolygon(std::mt19937& rng, int n) {
 struct Fixture {
   SilentUserInterface ui;
   Document doc{ui};
-  Fixture() { doc.PickMode = 200; }
+  Fixture() = default;
 };
 
 TTNRegionArray OffsetLoops(Document& doc, const TTNRegion& src, int side, double d,
                            OffsetStats* stats = nullptr) {
   TTNEntityArray raw, pieces;
-  OffsetRegion(doc, src, side, d, false, raw, stats);
+  OffsetRegion(doc.Cancel, src, side, d, false, raw, stats);
   TTNRegionArray docRegions(1), extra, out;
-  TrimRawChain(doc, docRegions, raw, extra, {}, src, d, 1, pieces, stats);
-  ChainPieces(doc, pieces, false, 0.0, out);
+  TrimRawChain(doc.Cancel, docRegions, raw, extra, {}, src, d, TrimMode::SourceOnly, pieces, stats);
+  ChainPieces(doc.Cancel, pieces, false, 0.0, out);
   return out;
 }
 
@@ -347,7 +347,7 @@ TEST(OffsetRegion, CirclesGrowShrinkAndVanish) {
 
   // Inward by more than R - 0.000125: nothing is left.
   TTNEntityArray raw;
-  EXPECT_FALSE(OffsetRegion(f.doc, c, kOffsetLeft, 5 - 0.0001, false, raw));
+  EXPECT_FALSE(OffsetRegion(f.doc.Cancel, c, kOffsetLeft, 5 - 0.0001, false, raw));
   EXPECT_TRUE(raw.empty());
   EXPECT_TRUE(OffsetLoops(f.doc, c, kOffsetLeft, 5 - 0.0001).empty());
   EXPECT_TRUE(OffsetLoops(f.doc, c, kOffsetLeft, 7).empty());
@@ -365,7 +365,7 @@ TEST(OffsetRegion, DistanceZeroGivesTheRegionItself) {
   Fixture f;
   const TTNRegion src = BulgeAndNotch();
   TTNEntityArray raw;
-  ASSERT_TRUE(OffsetRegion(f.doc, src, kOffsetLeft, 0, true, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, src, kOffsetLeft, 0, true, raw));
   ASSERT_EQ(raw.size(), src.Elements.size());
   for (size_t i = 0; i < raw.size(); ++i) {
     EXPECT_EQ(raw[i].X, src.Elements[i].X);
@@ -387,14 +387,14 @@ TEST(OffsetRegion, CornerArcOnlyWhereTheOffsetsLeaveAGap) {
   // runs the long way round (more than pi + 0.01): none is made.
   const TTNRegion path = Loop({MakeLine(0, 0, 1, 0), MakeLine(1, 0, 0.9, 0.5)}, true);
   TTNEntityArray raw;
-  ASSERT_TRUE(OffsetRegion(f.doc, path, kOffsetLeft, 2, false, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, path, kOffsetLeft, 2, false, raw));
   ASSERT_EQ(raw.size(), 2u);
   EXPECT_EQ(raw[0].Radius, 0);
   EXPECT_EQ(raw[1].Radius, 0);
   // On the outer side an arc about the corner with the turning angle as
   // its sweep bridges the gap.
   raw.clear();
-  ASSERT_TRUE(OffsetRegion(f.doc, path, kOffsetRight, 2, false, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, path, kOffsetRight, 2, false, raw));
   ASSERT_EQ(raw.size(), 3u);
   EXPECT_EQ(raw[1].Radius, 2);
   EXPECT_EQ(raw[1].X, 1);
@@ -406,7 +406,7 @@ TEST(OffsetRegion, CornerArcOnlyWhereTheOffsetsLeaveAGap) {
   // A full reversal (a hairpin) turns by exactly pi and still gets its arc.
   raw.clear();
   const TTNRegion hairpin = Loop({MakeLine(0, 0, 5, 0), MakeLine(5, 0, 0, 0)}, true);
-  ASSERT_TRUE(OffsetRegion(f.doc, hairpin, kOffsetRight, 1, false, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, hairpin, kOffsetRight, 1, false, raw));
   ASSERT_EQ(raw.size(), 3u);
   EXPECT_NEAR(Sweep(raw[1]), kPi, 1e-12);
 }
@@ -420,7 +420,7 @@ TEST(OffsetRegion, OpenRegionsAndIslandTags) {
                                MakeLine(10, 0.5, 10, -5)},
                               true);
   TTNEntityArray raw;
-  ASSERT_TRUE(OffsetRegion(f.doc, path, kOffsetRight, 1, false, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, path, kOffsetRight, 1, false, raw));
   ASSERT_EQ(raw.size(), 2u);  // the lines, trimmed at their concave corner
   EXPECT_NEAR(raw[0].Y, -0.5, 1e-12);
   EXPECT_NEAR(raw[0].X2, 9, 1e-12);
@@ -430,17 +430,17 @@ TEST(OffsetRegion, OpenRegionsAndIslandTags) {
   // Nothing offsets: failure, nothing appended.
   raw.clear();
   const TTNRegion tiny = Loop({MakeArc(0, 0, -0.5, kPi, kPi / 2)}, true);
-  EXPECT_FALSE(OffsetRegion(f.doc, tiny, kOffsetRight, 1, false, raw));
+  EXPECT_FALSE(OffsetRegion(f.doc.Cancel, tiny, kOffsetRight, 1, false, raw));
   EXPECT_TRUE(raw.empty());
 
   // Islands inside a boundary carry the owning Boundary's index.
   TTNRegion island = Rectangle(0, 0, 2, 2);
   island.Owner = 4;
-  ASSERT_TRUE(OffsetRegion(f.doc, island, kOffsetRight, 1, true, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, island, kOffsetRight, 1, true, raw));
   ASSERT_EQ(raw.size(), 8u);
   for (const TTNEntity& e : raw) EXPECT_EQ(e.OwnerTag, 4);
   raw.clear();
-  ASSERT_TRUE(OffsetRegion(f.doc, island, kOffsetRight, 1, false, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, island, kOffsetRight, 1, false, raw));
   for (const TTNEntity& e : raw) EXPECT_EQ(e.OwnerTag, 0);
 }
 
@@ -584,7 +584,6 @@ TEST(OffsetShapes, OutwardAndInwardAreasAreOrdered) {
 
 TEST(TrimRawChain, IslandsAreKeptClearOfAndMergedWith) {
   Fixture f;
-  f.doc.PickMode = 100;
   // A square boundary with a round island; one raw chain of the boundary
   // inwards and the island (run the other way) outwards.
   for (double cx : {10.0, 15.5}) {
@@ -598,11 +597,12 @@ TEST(TrimRawChain, IslandsAreKeptClearOfAndMergedWith) {
     regions.push_back(island);
     const double d = 1;
     TTNEntityArray raw, pieces;
-    ASSERT_TRUE(OffsetRegion(f.doc, regions[1], kOffsetLeft, d, false, raw));
-    ASSERT_TRUE(OffsetRegion(f.doc, regions[2], kOffsetLeft, d, true, raw));
+    ASSERT_TRUE(OffsetRegion(f.doc.Cancel, regions[1], kOffsetLeft, d, false, raw));
+    ASSERT_TRUE(OffsetRegion(f.doc.Cancel, regions[2], kOffsetLeft, d, true, raw));
     TTNRegionArray extra, loops;
-    TrimRawChain(f.doc, regions, raw, extra, {{2, d}}, regions[1], d, 2, pieces);
-    ChainPieces(f.doc, pieces, false, 0, loops, true);
+    TrimRawChain(f.doc.Cancel, regions, raw, extra, {{2, d}}, regions[1], d, TrimMode::Pocket,
+                 pieces);
+    ChainPieces(f.doc.Cancel, pieces, false, 0, loops, true);
     ASSERT_EQ(loops.size(), cx == 10 ? 2u : 1u);
     for (const TTNRegion& r : loops) ExpectClosedAndContinuous(r);
     TTNRegion both;
@@ -616,14 +616,13 @@ TEST(TrimRawChain, IslandsAreKeptClearOfAndMergedWith) {
     // stands free; merged with the island it is tagged in part.
     for (TTNEntity& e : pieces) e.Mark = false;
     loops.clear();
-    ChainPieces(f.doc, pieces, false, 0, loops);
+    ChainPieces(f.doc.Cancel, pieces, false, 0, loops);
     EXPECT_EQ(loops.size(), 1u);
   }
 }
 
 TEST(TrimRawChain, NewPassWrapsAroundTheObstacleLoops) {
   Fixture f;
-  f.doc.PickMode = 100;
   // Pocket step: the previous pass is the square 1..19, the next pass one
   // step (2) further in; an obstacle loop (the island at (16, 10) radius 1.5
   // offset by 1) stands across the new pass's right side.
@@ -642,14 +641,14 @@ TEST(TrimRawChain, NewPassWrapsAroundTheObstacleLoops) {
   extra[1].Elements[0].Mark = true;
 
   TTNEntityArray raw, pieces;
-  ASSERT_TRUE(OffsetRegion(f.doc, pass, kOffsetLeft, 2, false, raw));
-  TrimRawChain(f.doc, regions, raw, extra, {{1, 1.0}}, pass, 2, 1, pieces);
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, pass, kOffsetLeft, 2, false, raw));
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {{1, 1.0}}, pass, 2, TrimMode::Pocket, pieces);
   EXPECT_EQ(extra[0].Selected, 1);  // run into
   EXPECT_EQ(extra[1].Selected, 0);  // cleared, not touched
   EXPECT_FALSE(extra[1].Elements[0].Mark);
   EXPECT_TRUE(extra[0].Elements[0].Mark);
   TTNRegionArray loops;
-  ChainPieces(f.doc, pieces, false, 0, loops);
+  ChainPieces(f.doc.Cancel, pieces, false, 0, loops);
   ASSERT_EQ(loops.size(), 1u);
   ExpectClosedAndContinuous(loops[0]);
   // Everything lies 2 from the old pass and clear of the island by 1, and
@@ -677,9 +676,9 @@ TEST(TrimRawChain, TinyDistancesRemoveNothing) {
   const TTNRegion src = Star(5, 10, 4);
   TTNEntityArray raw = src.Elements, pieces;
   TTNRegionArray regions(1), extra;
-  TrimRawChain(f.doc, regions, raw, extra, {}, src, 4e-5, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {}, src, 4e-5, TrimMode::SourceOnly, pieces);
   EXPECT_EQ(pieces.size(), src.Elements.size());
-  TrimRawChain(f.doc, regions, raw, extra, {}, src, 2e-4, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {}, src, 2e-4, TrimMode::SourceOnly, pieces);
   EXPECT_TRUE(pieces.empty());
   EXPECT_TRUE(ClearOf(src, {10, 0}, 4.9e-5));
   EXPECT_TRUE(ClearOf(src, {0, 10}, 0));
@@ -693,7 +692,7 @@ TEST(TrimRawChain, LinesCutFewerThanTwiceAreConsumed) {
   TTNEntityArray pieces;
   TTNRegionArray regions(1), extra;
   const TTNRegion far = Rectangle(-100, -100, -90, -90);
-  TrimRawChain(f.doc, regions, raw, extra, {}, far, 1, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {}, far, 1, TrimMode::SourceOnly, pieces);
   // The crossing lines are cut once each: nothing; the lone partial arc:
   // nothing; the lone circle: kept whole.
   ASSERT_EQ(pieces.size(), 1u);
@@ -702,12 +701,13 @@ TEST(TrimRawChain, LinesCutFewerThanTwiceAreConsumed) {
   EXPECT_TRUE(raw[1].Mark);
   // With islands about, a circle stays only when its start is clear of them.
   regions.push_back(Circle(32.5, 0, 1));
-  TrimRawChain(f.doc, regions, raw, extra, {{1, 0.4}}, far, 1, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {{1, 0.4}}, far, 1, TrimMode::SourceOnly, pieces);
   EXPECT_EQ(pieces.size(), 1u);
-  TrimRawChain(f.doc, regions, raw, extra, {{1, 0.6}}, far, 1, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {{1, 0.6}}, far, 1, TrimMode::SourceOnly, pieces);
   EXPECT_TRUE(pieces.empty());
   // An island index outside the list is passed over.
-  TrimRawChain(f.doc, regions, raw, extra, {{9, 0.6}, {-1, 1}}, far, 1, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {{9, 0.6}, {-1, 1}}, far, 1, TrimMode::SourceOnly,
+               pieces);
   EXPECT_EQ(pieces.size(), 1u);
 }
 
@@ -744,7 +744,7 @@ TEST(ChainPieces, DeadEndsAreDroppedAndTheSearchGoesOnAfterTheLastPiece) {
   TTNEntityArray pieces = {MakeLine(0, 0, 1, 0), MakeLine(1, 0, 2, 0), MakeLine(1, 0, 1, 1),
                            MakeLine(1, 1, 0, 1), MakeLine(0, 1, 0, 0)};
   TTNRegionArray out;
-  EXPECT_EQ(ChainPieces(f.doc, pieces, true, 3.5, out), 1);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, pieces, true, 3.5, out), 1);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].Elements.size(), 4u);
   EXPECT_EQ(out[0].Open, 0);
@@ -758,7 +758,7 @@ TEST(ChainPieces, DeadEndsAreDroppedAndTheSearchGoesOnAfterTheLastPiece) {
   pieces = {MakeLine(1, 0, 1, 5), MakeLine(0, 0, 1, 0), MakeLine(1, 0, 0, 0)};
   pieces[0].OwnerTag = 2;
   out.clear();
-  EXPECT_EQ(ChainPieces(f.doc, pieces, false, 0, out), 1);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, pieces, false, 0, out), 1);
   ASSERT_EQ(out[0].Elements.size(), 2u);
   EXPECT_EQ(out[0].Elements[1].Y2, 0);
   EXPECT_FALSE(pieces[0].Mark);
@@ -766,7 +766,7 @@ TEST(ChainPieces, DeadEndsAreDroppedAndTheSearchGoesOnAfterTheLastPiece) {
   // nowhere, is dropped, and the chain goes on from its start.
   for (TTNEntity& e : pieces) e.Mark = false;
   out.clear();
-  EXPECT_EQ(ChainPieces(f.doc, pieces, false, 0, out, true), 1);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, pieces, false, 0, out, true), 1);
   EXPECT_EQ(out[0].Elements.size(), 2u);
   EXPECT_TRUE(pieces[0].Mark);
 }
@@ -779,9 +779,9 @@ TEST(ChainPieces, OpenPathsKeepTheirLastElement) {
                                MakeLine(7, 2, 7, 9)},
                               true);
   TTNEntityArray raw;
-  ASSERT_TRUE(OffsetRegion(f.doc, path, kOffsetLeft, 0, false, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, path, kOffsetLeft, 0, false, raw));
   TTNRegionArray out;
-  EXPECT_EQ(ChainPieces(f.doc, raw, true, 2, out), 1);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, raw, true, 2, out), 1);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].Open, 1);
   EXPECT_EQ(out[0].Elements.size(), 3u);
@@ -795,7 +795,7 @@ TEST(ChainPieces, ClosingSnapsOpenChainsAndCircles) {
                            MakeLine(50, 50, 60, 50), MakeArc(0, 0, 2, 1, 1),
                            MakeArc(10, 0, 1, 0.5, 0.5 + 2 * kPi - 1e-5)};
   TTNRegionArray out;
-  EXPECT_EQ(ChainPieces(f.doc, pieces, false, 0, out), 3);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, pieces, false, 0, out), 3);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].Elements[2].X2, 0);
   EXPECT_EQ(out[0].Elements[2].Y2, 0);
@@ -805,13 +805,13 @@ TEST(ChainPieces, ClosingSnapsOpenChainsAndCircles) {
   // With open results allowed the lone line comes out open and unselected.
   for (TTNEntity& e : pieces) e.Mark = false;
   out.clear();
-  EXPECT_EQ(ChainPieces(f.doc, pieces, true, 0, out), 4);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, pieces, true, 0, out), 4);
   EXPECT_EQ(out[1].Open, 1);
   EXPECT_EQ(out[1].Selected, 0);
 
   // One all-zero Element is no result.
   pieces = {TTNEntity{}};
-  EXPECT_EQ(ChainPieces(f.doc, pieces, true, 0, out), 0);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, pieces, true, 0, out), 0);
 }
 
 // ------------------------------------------------------------ cancelling, scale
@@ -820,18 +820,18 @@ TEST(OffsetEngine, CancelledOperationsReturnNothing) {
   Fixture f;
   const TTNRegion rect = Rectangle(0, 0, 10, 10);
   TTNEntityArray raw, pieces;
-  ASSERT_TRUE(OffsetRegion(f.doc, rect, kOffsetLeft, 1, false, raw));
+  ASSERT_TRUE(OffsetRegion(f.doc.Cancel, rect, kOffsetLeft, 1, false, raw));
   TTNRegionArray regions(1), extra, out;
-  TrimRawChain(f.doc, regions, raw, extra, {}, rect, 1, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {}, rect, 1, TrimMode::SourceOnly, pieces);
   ASSERT_FALSE(pieces.empty());
 
   f.doc.RequestAbort();
   TTNEntityArray raw2;
-  EXPECT_FALSE(OffsetRegion(f.doc, rect, kOffsetLeft, 1, false, raw2));
+  EXPECT_FALSE(OffsetRegion(f.doc.Cancel, rect, kOffsetLeft, 1, false, raw2));
   EXPECT_TRUE(raw2.empty());
-  EXPECT_EQ(ChainPieces(f.doc, pieces, true, 0, out), 0);
+  EXPECT_EQ(ChainPieces(f.doc.Cancel, pieces, true, 0, out), 0);
   EXPECT_TRUE(out.empty());
-  TrimRawChain(f.doc, regions, raw, extra, {}, rect, 1, 1, pieces);
+  TrimRawChain(f.doc.Cancel, regions, raw, extra, {}, rect, 1, TrimMode::SourceOnly, pieces);
   EXPECT_TRUE(pieces.empty());
 }
 
@@ -887,7 +887,6 @@ namespace {
 TEST(TrimRawChain, LoneCircleCutTwiceKeepsEveryPiece) {
   SilentUserInterface ui;
   Document doc(ui);
-  doc.PickMode = 200;
   TTNRegionArray regions(1);
   TTNRegion circle;
   circle.Elements = {MakeArc(0, 0, 5, 0, 0)};
@@ -898,7 +897,7 @@ TEST(TrimRawChain, LoneCircleCutTwiceKeepsEveryPiece) {
                        MakeLine(-1, 7, -1, 3)};
   RegionBounds(extra[0]);
   // Distance 0 keeps every piece: only the cutting is under test.
-  TrimRawChain(doc, regions, raw, extra, {}, circle, 0.0, 1, pieces);
+  TrimRawChain(doc.Cancel, regions, raw, extra, {}, circle, 0.0, TrimMode::SourceOnly, pieces);
   double circleLength = 0;
   for (const TTNEntity& p : pieces)
     if (p.IsArc()) circleLength += ElementLength(p);

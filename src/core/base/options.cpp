@@ -1,4 +1,4 @@
-#include "shell/options.h"
+#include "base/options.h"
 
 #include <cmath>
 #include <fstream>
@@ -8,9 +8,10 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
-#include "shell/user_interface.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
+#include "base/user_interface.h"
+#include "base/text.h"
 
 namespace tarnak {
 
@@ -27,12 +28,6 @@ std::string LowerAscii(std::string_view s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
 }
 
 // Line numbers (1-based) of the keys of the first "Options" section, found

@@ -1,4 +1,4 @@
-#include "shell/settings_folder.h"
+#include "base/settings_folder.h"
 
 #include <gtest/gtest.h>
 

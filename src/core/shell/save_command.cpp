@@ -1,4 +1,4 @@
-#include "post/save_command.h"
+#include "shell/save_command.h"
 
 #include <ctime>
 #include <locale>
@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "post/nc_writer.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 

@@ -1,4 +1,4 @@
-#include "shell/profile_file.h"
+#include "base/profile_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 namespace tarnak {
 namespace {

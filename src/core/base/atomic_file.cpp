@@ -1,4 +1,4 @@
-#include "shell/atomic_file.h"
+#include "base/atomic_file.h"
 
 #include <atomic>
 #include <cerrno>

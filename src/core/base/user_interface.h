@@ -30,6 +30,13 @@ class UserInterface {
   virtual void ProgressStart(int maximum) { (void)maximum; }
   virtual void ProgressStep() {}
   virtual void ProgressEnd() {}
+  // Counted progress of a long command: `done` of `total` items (Regions)
+  // finished. The first call of a run shows the gauge; ProgressEnd removes
+  // it. Never processes events.
+  virtual void ProgressCount(int done, int total) {
+    (void)done;
+    (void)total;
+  }
   // Lets the window handle pending events (keys, paints).
   virtual void ProcessEvents() {}
 };

@@ -1,4 +1,4 @@
-#include "shell/profile_file.h"
+#include "base/profile_file.h"
 
 #include <chrono>
 #include <cerrno>
@@ -7,20 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "shell/atomic_file.h"
-#include "shell/numbers.h"
+#include "base/atomic_file.h"
+#include "base/numbers.h"
+#include "base/text.h"
 
 namespace tarnak {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+std::string_view Trim(std::string_view s) { return TrimBlanks(s); }
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -1,4 +1,4 @@
-#include "toolpaths/offset/intersect.h"
+#include "geometry/intersect.h"
 
 #include <algorithm>
 #include <cmath>

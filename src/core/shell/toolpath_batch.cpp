@@ -1,4 +1,4 @@
-#include "toolpaths/toolpath_batch.h"
+#include "shell/toolpath_batch.h"
 
 #include <iterator>
 #include <utility>
@@ -12,7 +12,7 @@ ToolpathBatch::ToolpathBatch(Document& doc, ToolpathsMode mode) : doc_(doc), mod
 }
 
 ToolpathBatch::~ToolpathBatch() {
-  if (!finished_) Finish(doc_.AbortRequested);
+  if (!finished_) Finish(doc_.Cancel.stopped());
 }
 
 int ToolpathBatch::Finish(bool cancelled) {

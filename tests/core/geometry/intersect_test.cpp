@@ -2,7 +2,7 @@
 // computed here independently: the point must lie on both Elements, each
 // parameter must lead back to the point, and swapping the arguments must
 // give the same points with the parameters swapped.
-#include "toolpaths/offset/intersect.h"
+#include "geometry/intersect.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "shell/numbers.h"
+#include "base/numbers.h"
+#include "base/text.h"
 
 #include <atomic>
 #include <charconv>
@@ -16,11 +17,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Blanks are every control character and the space, as typed into fields
 // or left around values in files.
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
+std::string_view TrimNumber(std::string_view s) { return TrimBlanks(s, Blanks::SpaceAndControls); }
 
 // Strict parse of an already trimmed text: [sign] digits [sep digits]
 // [(e|E) [sign] digits], at least one mantissa digit. With anySeparator
@@ -107,7 +104,7 @@ bool ParseFloat(std::string_view s, bool anySeparator, double& out) {
 }
 
 bool TryTextToFloatImpl(std::string_view text, bool anySeparator, double& value) {
-  const std::string_view s = TrimBlanks(text);
+  const std::string_view s = TrimNumber(text);
   if (s.empty() || s == "-") {
     value = 0.0;
     return true;
@@ -484,7 +481,7 @@ double TextToFloatAnySeparator(std::string_view text) {
 }
 
 bool TryTextToInt(std::string_view text, int& value) {
-  const std::string_view s = TrimBlanks(text);
+  const std::string_view s = TrimNumber(text);
   if (s.empty() || s == "-") {
     value = 0;
     return true;

@@ -46,18 +46,18 @@
 namespace tarnak {
 
 // PickMode values of the selection clicks and windows.
-inline constexpr int kPickSelectSingle = 4;
-inline constexpr int kPickSelectRegion = 6;
-inline constexpr int kPickDeselectRegion = 7;
-inline constexpr int kPickSelectAllClosedRunning = 10;
-inline constexpr int kPickDeselectSingle = 11;
-inline constexpr int kPickAddBoundary = 13;
-inline constexpr int kPickAddIslandBoundary = 14;
-inline constexpr int kPickAddIsland = 15;
-inline constexpr int kPickMachiningOrder = 16;
-inline constexpr int kPickDeselectWindow = 29;
-inline constexpr int kPickSelectWindow = 31;
-inline constexpr int kPickAllAsIslandsRunning = 77;
+inline constexpr Pick kPickSelectSingle{4};
+inline constexpr Pick kPickSelectRegion{6};
+inline constexpr Pick kPickDeselectRegion{7};
+inline constexpr Pick kPickSelectAllClosedRunning{10};
+inline constexpr Pick kPickDeselectSingle{11};
+inline constexpr Pick kPickAddBoundary{13};
+inline constexpr Pick kPickAddIslandBoundary{14};
+inline constexpr Pick kPickAddIsland{15};
+inline constexpr Pick kPickMachiningOrder{16};
+inline constexpr Pick kPickDeselectWindow{29};
+inline constexpr Pick kPickSelectWindow{31};
+inline constexpr Pick kPickAllAsIslandsRunning{77};
 
 enum class IconState { Unchanged, On, Off };
 enum class MouseButton { Left, Right, Middle };
@@ -110,7 +110,7 @@ SelectionResult CancelPick(Document& doc);
 // Sets PickMode to one of the click/window modes of this module (4, 6, 7,
 // 11, 13, 14, 29, 31) with its prompt in the status bar. Any other value
 // is refused (Handled = false, nothing changes).
-SelectionResult StartPick(Document& doc, int pickMode);
+SelectionResult StartPick(Document& doc, Pick pickMode);
 SelectionResult StartSelectSingle(Document& doc);     // 4
 SelectionResult StartSelectRegion(Document& doc);     // 6
 SelectionResult StartDeselectRegion(Document& doc);   // 7

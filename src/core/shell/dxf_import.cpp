@@ -1,4 +1,5 @@
-// The import of a read DXF drawing into the document's Region list.
+#include "shell/dxf_import.h"
+
 #include <string>
 #include <utility>
 
@@ -17,8 +18,9 @@ std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing)
   // step yields none.
   TTNRegionArray textRegions(1);
 
-  if (drawing) DxfToElements(doc, *drawing, kNoSkipLayer, dir, kEllipseTolerance, loose, polylines);
-  if (!loose.empty()) CleanElements(doc, loose);
+  if (drawing)
+    DxfToElements(doc.Cancel, *drawing, kNoSkipLayer, dir, kEllipseTolerance, loose, polylines);
+  if (!loose.empty()) CleanElements(doc.Cancel, loose);
   drawing.reset();
 
   if (loose.empty() && textRegions.size() <= 1 && polylines.empty()) {
@@ -30,16 +32,16 @@ std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing)
   }
 
   if (!loose.empty())
-    ChainElements(doc, loose, doc.Regions, dir, kChainTolerance);
+    ChainElements(doc.Cancel, loose, doc.Regions, dir, kChainTolerance);
   else
     doc.Regions.assign(1, TTNRegion{});
   AppendRegions(polylines, 0, doc.Regions);
 
   for (size_t i = 1; i < doc.Regions.size(); ++i) doc.Regions[i].Selected = 1;
-  SortRegionsByMinX(doc, doc.Regions, 1, static_cast<int>(doc.Regions.size()) - 1);
-  JoinOpenRegions(doc, doc.Regions, kChainTolerance);
+  SortRegionsByMinX(doc.Cancel, doc.Regions, 1, static_cast<int>(doc.Regions.size()) - 1);
+  JoinOpenRegions(doc.Cancel, doc.Regions, kChainTolerance);
   SetClosedDirections(doc.Regions, dir);
-  if (doc.Options.Program.Fix) FixBadGeometry(doc, doc.Regions, dir);
+  if (doc.Options.Program.Fix) FixBadGeometry(doc.Cancel, doc.Regions, dir);
   AppendRegions(textRegions, 1, doc.Regions);
 
   doc.ComputeExtents();
@@ -48,7 +50,7 @@ std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing)
                              std::to_string(counts.Open) + " Open";
   doc.ui().SetStatus(status);
 
-  OrderByNearest(doc, doc.Regions, doc.DrawingExtents);
+  OrderByNearest(doc.Cancel, doc.Regions, doc.DrawingExtents);
   for (TTNRegion& r : doc.Regions) ClearRegionSelection(r);
   return status;
 }

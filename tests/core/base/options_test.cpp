@@ -1,4 +1,4 @@
-#include "shell/options.h"
+#include "base/options.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "shell/numbers.h"
-#include "shell/profile_file.h"
+#include "base/numbers.h"
+#include "base/profile_file.h"
 #include "test_ui.h"
 
 namespace tarnak {

@@ -1,4 +1,4 @@
-#include "toolpaths/offset/box_tree.h"
+#include "geometry/box_tree.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,7 +37,7 @@ void BoxTree::Build(std::vector<Box> boxes) {
     tasks.pop_back();
     // A NaN side fails these comparisons and is passed over, so one bad
     // item cannot hide its neighbours.
-    Box b{kInf, kInf, -kInf, -kInf};
+    Box b = Box::FromMinMax(kInf, kInf, -kInf, -kInf);
     double lx = kInf, ly = kInf, hx = -kInf, hy = -kInf;
     for (int32_t k = t.Begin; k < t.End; ++k) {
       const size_t i = static_cast<size_t>(order_[static_cast<size_t>(k)]);

@@ -1,4 +1,4 @@
-#include "selection/selection_commands.h"
+#include "shell/selection_commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,7 +60,7 @@ class EscPoll {
     if (i <= next_) return false;
     doc_.ProcessEvents();
     next_ += step_;
-    return doc_.PickMode == 0 || doc_.AbortRequested || doc_.Regions.size() != size_ ||
+    return doc_.PickMode == kPickNone || doc_.Cancel.stopped() || doc_.Regions.size() != size_ ||
            doc_.Regions.data() != data_;
   }
 
@@ -120,9 +120,9 @@ class EmptyCircleTest {
   std::vector<End> ends_;
 };
 
-void StartLongCommand(Document& doc, int mode) {
+void StartLongCommand(Document& doc, Pick mode) {
   doc.ProcessEvents();
-  doc.AbortRequested = false;
+  doc.Cancel.Reset();
   doc.PickMode = mode;
   doc.ui().SetStatus(kDetecting);
 }
@@ -155,7 +155,7 @@ SelectionResult SelectAllClosed(Document& doc) {
     doc.ui().SetStatus(" Ready...");
   }
   if (r.Cancelled) doc.ui().SetStatus(kCancelled);
-  doc.PickMode = 0;
+  doc.PickMode = kPickNone;
   return Finish(doc, r);
 }
 
@@ -211,7 +211,7 @@ SelectionResult SelectAllAsIslands(Document& doc) {
         if (static_cast<std::size_t>(b) < doc.Regions.size() && At(doc, b).Owner == b)
           At(doc, b).Owner = 0;
         doc.ui().SetStatus(kCancelled);
-        doc.PickMode = 0;
+        doc.PickMode = kPickNone;
         r.Cancelled = true;
         r.Islands = count;
         r.Redraw = true;
@@ -234,7 +234,7 @@ SelectionResult SelectAllAsIslands(Document& doc) {
   if (count > 0) r.ToolpathIcons = IconState::On;
   doc.ui().SetStatus(std::to_string(count) + "  Islands Selected");
   r.Redraw = true;
-  doc.PickMode = 0;
+  doc.PickMode = kPickNone;
   return Finish(doc, r);
 }
 
@@ -280,7 +280,7 @@ SelectionResult DeselectAll(Document& doc) {
   r.ToolpathIcons = IconState::Off;
   r.ViewAll = true;
   r.Redraw = true;
-  doc.PickMode = 0;
+  doc.PickMode = kPickNone;
   doc.ui().SetStatus(kReady);
   return Finish(doc, r);
 }
@@ -306,15 +306,15 @@ SelectionResult DeselectAllClosed(Document& doc) {
 }
 
 SelectionResult CancelPick(Document& doc) {
-  doc.PickMode = 0;
-  doc.AbortRequested = false;
+  doc.PickMode = kPickNone;
+  doc.Cancel.Reset();
   doc.ui().SetStatus(kReady);
   return Finish(doc, SelectionResult{});
 }
 
 // ------------------------------------------------------------ pick modes
 
-SelectionResult StartPick(Document& doc, int pickMode) {
+SelectionResult StartPick(Document& doc, Pick pickMode) {
   const char* prompt = nullptr;
   switch (pickMode) {
     case kPickSelectSingle: prompt = "Select Single Region..."; break;
@@ -459,7 +459,7 @@ void ClickAddIsland(Document& doc, Point2 p, SelectionResult& r) {
 void ClickMachiningOrder(Document& doc, Point2 p, SelectionResult& r) {
   const int n = LastIndex(doc);
   if (!(doc.OrderCounter > 0 && doc.OrderCounter < n)) {
-    doc.PickMode = 0;
+    doc.PickMode = kPickNone;
     doc.ui().SetStatus(kOrderSet);
     return;
   }
@@ -479,7 +479,7 @@ void ClickMachiningOrder(Document& doc, Point2 p, SelectionResult& r) {
 
 SelectionResult SelectionClick(Document& doc, Point2 p, MouseButton button) {
   SelectionResult r;
-  const int mode = doc.PickMode;
+  const Pick mode = doc.PickMode;
   const bool leftOnly = mode == kPickSelectSingle || mode == kPickSelectRegion ||
                         mode == kPickDeselectRegion || mode == kPickDeselectSingle;
   if (leftOnly && button != MouseButton::Left) {
@@ -502,8 +502,9 @@ SelectionResult SelectionClick(Document& doc, Point2 p, MouseButton button) {
 
 SelectionResult SelectionWindow(Document& doc, const Box& window) {
   SelectionResult r;
-  const Box w{std::min(window.MinX, window.MaxX), std::min(window.MinY, window.MaxY),
-              std::max(window.MinY, window.MaxY), std::max(window.MinX, window.MaxX)};
+  const Box w =
+      Box::FromMinMax(std::min(window.MinX, window.MaxX), std::min(window.MinY, window.MaxY),
+                      std::max(window.MinX, window.MaxX), std::max(window.MinY, window.MaxY));
   const int n = LastIndex(doc);
   if (doc.PickMode == kPickSelectWindow) {
     RegionIndex index(doc.Regions);
@@ -533,7 +534,7 @@ SelectionResult SelectionWindow(Document& doc, const Box& window) {
   }
   r.Redraw = true;
   doc.ui().SetStatus(kReady);
-  doc.PickMode = 0;
+  doc.PickMode = kPickNone;
   return Finish(doc, r);
 }
 
