@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "settings_fuzz_util.h"
-#include "shell/options.h"
-#include "shell/profile_file.h"
+#include "base/options.h"
+#include "base/profile_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::filesystem::path file = tarnak::fuzz::InputFile("Options.cfg", data, size);

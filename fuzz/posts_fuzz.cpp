@@ -8,7 +8,7 @@
 
 #include "post/post_definition.h"
 #include "settings_fuzz_util.h"
-#include "shell/numbers.h"
+#include "base/numbers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::filesystem::path file = tarnak::fuzz::InputFile("Posts.Cfg", data, size);
