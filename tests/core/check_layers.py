@@ -19,13 +19,15 @@ ALLOWED = {
     "base": [],
     "geometry": ["base"],
     "import/dxf": ["base", "geometry"],
+    "import/stl": ["base", "geometry"],
     "selection": ["base", "geometry"],
     "import/profiles": ["base", "geometry", "import/dxf", "selection"],
     "editing": ["base", "geometry", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "post": ["base", "geometry", "toolpaths"],
-    "shell": ["base", "geometry", "import/dxf", "import/profiles", "selection", "editing",
+    "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
+              "editing",
               "toolpaths/offset", "toolpaths", "post"],
 }
 

@@ -98,9 +98,9 @@ OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
   doc.StlMode = false;
   doc.FileName = name;
   const std::string status = ImportDxfDrawing(doc, std::move(drawing));
-  if (doc.AbortRequested) {
+  if (doc.Cancel.stopped()) {
     // Escape during the import: what was built so far is not the drawing.
-    doc.AbortRequested = false;
+    doc.Cancel.Reset();
     doc.ui().SetStatus("Operation Cancelled...");
     return OpenResult::Cancelled;
   }

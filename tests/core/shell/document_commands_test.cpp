@@ -11,6 +11,7 @@
 
 #include "shell/save_command.h"
 #include "shell/selection_commands.h"
+#include "shell/strategy_commands.h"
 #include "shell/commands.h"
 #include "shell/document.h"
 #include "test_ui.h"
