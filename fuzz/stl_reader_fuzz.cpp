@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tarnak::RotateMesh(tris, 0, 1.0, -1.0, 0.3);
     tarnak::FlipMesh(tris, box.MinZ);
     CheckInvariants(tris);
-    const bool abort = false;
-    tarnak::SortByMinZ(tris, 0, static_cast<std::ptrdiff_t>(tris.size()) - 1, abort);
+    const tarnak::CancelToken never;
+    tarnak::SortByMinZ(tris, 0, static_cast<std::ptrdiff_t>(tris.size()) - 1, never);
     for (size_t i = 1; i < tris.size(); ++i)
       if (tris[i].MinZ < tris[i - 1].MinZ) std::abort();
   }

@@ -582,8 +582,8 @@ int RunStl(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   TTNTriangleArray triangles;
-  const bool abortRequested = false;
-  const StlOpenResult r = LoadStlModel(model, depth, triangles, ui, abortRequested);
+  CancelToken cancel(ui);
+  const StlOpenResult r = LoadStlModel(model, depth, triangles, ui, cancel);
   if (r.Status != StlOpenStatus::Loaded) return 2;
   const StlModelBox& b = r.Box;
   const double box[6] = {b.MinX, b.MaxX, b.MinY, b.MaxY, b.MinZ, b.MaxZ};

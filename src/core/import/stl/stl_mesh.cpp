@@ -139,14 +139,14 @@ void ApplyStlMove(TTNTriangleArray& triangles, const StlMoveRequest& request,
 }
 
 void SortByMinZ(TTNTriangleArray& triangles, std::ptrdiff_t first, std::ptrdiff_t last,
-                const bool& abortRequested) {
+                const CancelToken& cancel) {
   const auto size = static_cast<std::ptrdiff_t>(triangles.size());
   first = std::max<std::ptrdiff_t>(first, 0);
   last = std::min<std::ptrdiff_t>(last, size - 1);
   // The smaller part is sorted by recursion and the larger by the loop,
   // so the stack stays logarithmic even on ordered input.
   while (first < last) {
-    if (abortRequested) return;
+    if (cancel.stopped()) return;
     const float pivot = triangles[static_cast<size_t>(first + (last - first) / 2)].MinZ;
     std::ptrdiff_t i = first, j = last;
     while (i <= j) {
@@ -159,10 +159,10 @@ void SortByMinZ(TTNTriangleArray& triangles, std::ptrdiff_t first, std::ptrdiff_
       }
     }
     if (j - first < last - i) {
-      SortByMinZ(triangles, first, j, abortRequested);
+      SortByMinZ(triangles, first, j, cancel);
       first = i;
     } else {
-      SortByMinZ(triangles, i, last, abortRequested);
+      SortByMinZ(triangles, i, last, cancel);
       last = j;
     }
   }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 
+#include "base/cancel.h"
 #include "import/stl/stl_triangle.h"
 
 namespace tarnak {
@@ -71,8 +72,8 @@ void ApplyStlMove(TTNTriangleArray& triangles, const StlMoveRequest& request,
 
 // Quicksort of triangles [first, last] by MinZ, ascending; an empty or
 // out-of-range span is clipped to the list. Returns early, leaving the
-// list partly sorted, when `abortRequested` becomes true.
+// list partly sorted, when the token is stopped.
 void SortByMinZ(TTNTriangleArray& triangles, std::ptrdiff_t first, std::ptrdiff_t last,
-                const bool& abortRequested);
+                const CancelToken& cancel);
 
 }  // namespace tarnak

@@ -14,7 +14,7 @@ constexpr const char* kErrorCaption = "Error";
 }  // namespace
 
 StlOpenResult LoadStlModel(const std::string& path, double stlDepth, TTNTriangleArray& triangles,
-                           UserInterface& ui, const bool& abortRequested) {
+                           UserInterface& ui, const CancelToken& cancel) {
   StlOpenResult result;
   triangles.clear();
   ui.SetStatus("Loading " + std::filesystem::path(path).filename().string());
@@ -23,9 +23,9 @@ StlOpenResult LoadStlModel(const std::string& path, double stlDepth, TTNTriangle
   try {
     std::unique_ptr<StlByteSource> source = OpenStlFileSource(path);
     result.Binary = IsBinaryStl(*source);
-    const StlCancel cancel{&ui, &abortRequested};
-    read = result.Binary ? ReadBinaryStl(*source, path, triangles, cancel)
-                         : ReadTextStl(*source, path, triangles, cancel);
+    const StlCancel progress{&ui, &cancel};
+    read = result.Binary ? ReadBinaryStl(*source, path, triangles, progress)
+                         : ReadTextStl(*source, path, triangles, progress);
   } catch (const StlReadError& e) {
     triangles.clear();
     ui.Message(e.what(), kReadErrorCaption, MsgButtons::Ok, MsgIcon::Warning);

@@ -32,8 +32,8 @@ struct StlOpenResult {
 // Empties `triangles`, reads `path` into them and moves the model down so
 // that its top is at -stlDepth. Status texts: "Loading " and the file name
 // while reading; "Ready..." at the end, "Operation Cancelled..." after
-// Escape (seen through ui.ProcessEvents() setting *abortRequested).
+// Escape (the token, polled as the reading goes on).
 StlOpenResult LoadStlModel(const std::string& path, double stlDepth, TTNTriangleArray& triangles,
-                           UserInterface& ui, const bool& abortRequested);
+                           UserInterface& ui, const CancelToken& cancel);
 
 }  // namespace tarnak

@@ -84,11 +84,8 @@ class CancelCheck {
   bool At(uint64_t position) {
     if (position < next_) return false;
     while (next_ <= position) next_ += step_;
-    if (cancel_.Ui) {
-      cancel_.Ui->ProgressStep();
-      cancel_.Ui->ProcessEvents();
-    }
-    return cancel_.Abort && *cancel_.Abort;
+    if (cancel_.Ui) cancel_.Ui->ProgressStep();
+    return cancel_.Token && cancel_.Token->Poll();
   }
 
  private:

@@ -16,9 +16,9 @@
 // range of a float) are refused, since every later step (box, slicing,
 // toolpaths) would silently go wrong with them.
 //
-// Both readers look for Escape about 20 times per file: they let the user
-// interface process pending events and then read the abort flag it sets
-// (the document's AbortRequested), as the other long loops do.
+// Both readers look for Escape about 20 times per file through the cancel
+// token (which lets pending events run, then reads its flag), as the other
+// long loops do.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +29,7 @@
 #include <string_view>
 
 #include "import/stl/stl_triangle.h"
+#include "base/cancel.h"
 #include "base/user_interface.h"
 
 namespace tarnak {
@@ -53,11 +54,12 @@ class StlByteSource {
 std::unique_ptr<StlByteSource> OpenStlFileSource(const std::string& path);
 std::unique_ptr<StlByteSource> StlMemorySource(std::string_view bytes);
 
-// How a reader sees Escape: `Ui->ProcessEvents()` runs, then `*Abort` is
-// read. Either may be null (no events, never cancelled).
+// How a reader sees Escape and shows its progress: `Token->Poll()` lets
+// events run and reads the flag; `Ui` moves the progress bar. Either may
+// be null (no progress, never cancelled).
 struct StlCancel {
   UserInterface* Ui = nullptr;
-  const bool* Abort = nullptr;
+  const CancelToken* Token = nullptr;
 };
 
 // Binary when the size is exactly 84 + 50 x the header's facet count

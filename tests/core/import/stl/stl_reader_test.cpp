@@ -142,7 +142,7 @@ TEST(StlCorpus, EveryFileLoadsAsAdmeshReadsItOrIsRefusedByName) {
     if (!oracle.Read) oracle = AdmeshPerSolid(file);
 
     TestUserInterface ui;
-    bool abort = false;
+    CancelToken abort;
     TTNTriangleArray tris;
     const double depth = 2.5;
     const StlOpenResult r = LoadStlModel(file.string(), depth, tris, ui, abort);
@@ -265,7 +265,7 @@ TEST(StlReader, EdgeCases) {
       EXPECT_EQ(IsBinaryStl(*src), c.Binary);
     }
     TestUserInterface ui;
-    bool abort = false;
+    CancelToken abort;
     TTNTriangleArray tris;
     const StlOpenResult r = LoadStlModel(file.string(), 0.0, tris, ui, abort);
     EXPECT_EQ(ui.LastStatus(), "Ready...");
@@ -308,8 +308,11 @@ TEST(StlReader, EscapeStopsTheReadingAboutTwentyTimesPerFile) {
   const fs::path file = WriteFile("many.stl", Binary("many", 2000, many));
   for (int pressAt : {0, 5}) {
     TestUserInterface ui;
-    bool abort = false;
-    ui.OnProcessEvents = [&](int n) { abort = pressAt > 0 && n == pressAt; };
+    CancelToken abort;
+    ui.OnProcessEvents = [&](int n) {
+      if (pressAt > 0 && n == pressAt) abort.Stop();
+    };
+    abort.Attach(&ui);
     TTNTriangleArray tris;
     const StlOpenResult r = LoadStlModel(file.string(), 0.0, tris, ui, abort);
     if (pressAt == 0) {
@@ -324,7 +327,7 @@ TEST(StlReader, EscapeStopsTheReadingAboutTwentyTimesPerFile) {
     }
   }
   TestUserInterface ui;
-  bool abort = false;
+  CancelToken abort;
   TTNTriangleArray tris;
   EXPECT_EQ(LoadStlModel((TempDir() / "missing.stl").string(), 0, tris, ui, abort).Status,
             StlOpenStatus::Failed);
@@ -399,7 +402,8 @@ TEST(StlMesh, TransformsKeepTheInvariantsAndMoveTheBoxAsExpected) {
   }
   // Slicing order: ascending MinZ.
   TTNTriangleArray sorted = model;
-  SortByMinZ(sorted, 0, static_cast<std::ptrdiff_t>(sorted.size()) - 1, false);
+  const CancelToken never;
+  SortByMinZ(sorted, 0, static_cast<std::ptrdiff_t>(sorted.size()) - 1, never);
   EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(),
                              [](const TTNTriangle& x, const TTNTriangle& y) { return x.MinZ < y.MinZ; }));
 }
