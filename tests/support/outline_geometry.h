@@ -20,15 +20,15 @@ inline double Wrap(double a) {
 
 // Signed sweep from the angles and the sign of the radius.
 inline double Sweep(const TTNEntity& e) {
-  if (e.StartAngle == e.EndAngle) return e.Radius > 0 ? 2 * kPi : -2 * kPi;
-  const double s = Wrap(e.Radius > 0 ? e.EndAngle - e.StartAngle : e.StartAngle - e.EndAngle);
+  if (e.StartAngle() == e.EndAngle()) return e.Radius > 0 ? 2 * kPi : -2 * kPi;
+  const double s = Wrap(e.Radius > 0 ? e.EndAngle() - e.StartAngle() : e.StartAngle() - e.EndAngle());
   return e.Radius > 0 ? s : -s;
 }
 
 // The point at fraction t along the Element.
 inline Point2 Eval(const TTNEntity& e, double t) {
   if (e.Radius == 0) return {e.X + t * (e.X2 - e.X), e.Y + t * (e.Y2 - e.Y)};
-  const double a = e.StartAngle + t * Sweep(e);
+  const double a = e.StartAngle() + t * Sweep(e);
   return {e.X + std::fabs(e.Radius) * std::cos(a), e.Y + std::fabs(e.Radius) * std::sin(a)};
 }
 
@@ -43,8 +43,8 @@ inline double SegmentDist(Point2 p, Point2 a, Point2 b) {
 // else to the nearer end.
 inline double ArcDist(Point2 p, const TTNEntity& e) {
   const double a = std::atan2(p.Y - e.Y, p.X - e.X);
-  const double along = Wrap(e.Radius > 0 ? a - e.StartAngle : e.StartAngle - a);
-  if (e.StartAngle == e.EndAngle || along <= std::fabs(Sweep(e)))
+  const double along = Wrap(e.Radius > 0 ? a - e.StartAngle() : e.StartAngle() - a);
+  if (e.StartAngle() == e.EndAngle() || along <= std::fabs(Sweep(e)))
     return std::fabs(std::hypot(p.X - e.X, p.Y - e.Y) - std::fabs(e.Radius));
   return std::min(Dist(p, Eval(e, 0)), Dist(p, Eval(e, 1)));
 }

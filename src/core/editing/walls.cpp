@@ -20,7 +20,7 @@ bool Valid(const TTNRegionArray& list, int i) {
 // Angular position of angle `a` along the arc from its start, in the
 // direction of travel, in [0, 2pi).
 double AlongArc(const TTNEntity& arc, double a) {
-  double along = arc.Radius > 0 ? a - arc.StartAngle : arc.StartAngle - a;
+  double along = arc.Radius > 0 ? a - arc.StartAngle() : arc.StartAngle() - a;
   along = std::fmod(along, kTwoPi);
   if (along < 0) along += kTwoPi;
   return along;

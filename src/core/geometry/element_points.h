@@ -46,7 +46,7 @@ void PointAtIn(const TTNEntity& e, T t, T& x, T& y) {
   }
   // The angle is summed in T; its cosine and sine in double are as exact
   // as the stored angles themselves, and far cheaper.
-  const double a = static_cast<double>(e.StartAngle + t * static_cast<T>(ArcSweep(e)));
+  const double a = static_cast<double>(e.StartAngle() + t * static_cast<T>(ArcSweep(e)));
   const T r = std::fabs(static_cast<T>(e.Radius));
   x = e.X + r * std::cos(a);
   y = e.Y + r * std::sin(a);

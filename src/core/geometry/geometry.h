@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 namespace tarnak {
@@ -42,20 +43,18 @@ struct Box {
 //  Radius  > 0: a counter-clockwise arc about (X, Y) from StartAngle to EndAngle.
 //  Radius  < 0: a clockwise arc from StartAngle to EndAngle.
 //  StartAngle == EndAngle (exactly): a full circle.
-// X2/StartAngle and Y2/EndAngle share storage, as the two readings of the
-// same field; both members have the same type, so either name may be used.
+// The end point of a line and the angles of an arc are one stored pair:
+// X2 and Y2 are the plain fields (the line reading, which sits beside X and
+// Y and is what a zeroed or brace-initialised record holds), and an arc reads
+// and writes the same two fields through StartAngle()/EndAngle() and their
+// setters. Reading the other member of a union is not defined behaviour in
+// C++; a named accessor over one field is, and it keeps the record plain.
 struct TTNEntity {
   double X = 0.0;
   double Y = 0.0;
   double Radius = 0.0;
-  union {
-    double X2 = 0.0;
-    double StartAngle;
-  };
-  union {
-    double Y2 = 0.0;
-    double EndAngle;
-  };
+  double X2 = 0.0;  // line: end X; arc: start angle
+  double Y2 = 0.0;  // line: end Y; arc: end angle
   bool Mark = false;  // free (not yet chained) during profile building
   double MinX = 0.0;
   double MinY = 0.0;
@@ -65,9 +64,18 @@ struct TTNEntity {
 
   bool IsLine() const { return Radius == 0.0; }
   bool IsArc() const { return Radius != 0.0; }
-  bool IsFullCircle() const { return Radius != 0.0 && StartAngle == EndAngle; }
+  bool IsFullCircle() const { return Radius != 0.0 && StartAngle() == EndAngle(); }
+
+  // The arc reading of X2 and Y2 (radians).
+  double StartAngle() const { return X2; }
+  double EndAngle() const { return Y2; }
+  void SetStartAngle(double a) { X2 = a; }
+  void SetEndAngle(double a) { Y2 = a; }
   Box Bounds() const { return Box::FromMinMax(MinX, MinY, MaxX, MaxY); }
 };
+
+// Element lists are copied and grown by value in large arrays.
+static_assert(std::is_trivially_copyable_v<TTNEntity>);
 
 using TTNEntityArray = std::vector<TTNEntity>;
 

@@ -79,7 +79,7 @@ Real ArcPeriod(const TTNEntity& e) { return std::fabs(static_cast<Real>(kTwoPi) 
 // full turn).
 Real ArcParam(const TTNEntity& e, Real x, Real y) {
   const double angle = PointAngle(static_cast<double>(x - e.X), static_cast<double>(y - e.Y));
-  Real start = e.StartAngle;
+  Real start = e.StartAngle();
   if (start < 0 || start >= kTwoPi) {
     // Stored angles are normally in [0, 2pi) already; keep the difference
     // below within one turn if one is not.

@@ -26,20 +26,20 @@ void ElementEnds(const TTNEntity& e, Point2& start, Point2& end) {
     return;
   }
   const double r = std::fabs(e.Radius);
-  start = {e.X + r * std::cos(e.StartAngle), e.Y + r * std::sin(e.StartAngle)};
-  end = {e.X + r * std::cos(e.EndAngle), e.Y + r * std::sin(e.EndAngle)};
+  start = {e.X + r * std::cos(e.StartAngle()), e.Y + r * std::sin(e.StartAngle())};
+  end = {e.X + r * std::cos(e.EndAngle()), e.Y + r * std::sin(e.EndAngle())};
 }
 
 Point2 ElementStart(const TTNEntity& e) {
   if (e.Radius == 0.0) return {e.X, e.Y};
   const double r = std::fabs(e.Radius);
-  return {e.X + r * std::cos(e.StartAngle), e.Y + r * std::sin(e.StartAngle)};
+  return {e.X + r * std::cos(e.StartAngle()), e.Y + r * std::sin(e.StartAngle())};
 }
 
 Point2 ElementEnd(const TTNEntity& e) {
   if (e.Radius == 0.0) return {e.X2, e.Y2};
   const double r = std::fabs(e.Radius);
-  return {e.X + r * std::cos(e.EndAngle), e.Y + r * std::sin(e.EndAngle)};
+  return {e.X + r * std::cos(e.EndAngle()), e.Y + r * std::sin(e.EndAngle())};
 }
 
 namespace {
@@ -67,7 +67,7 @@ void ElementBounds(TTNEntity& e) {
     return;
   }
   const double r = std::fabs(e.Radius);
-  if (e.StartAngle == e.EndAngle) {
+  if (e.StartAngle() == e.EndAngle()) {
     e.MinX = e.X - r;
     e.MaxX = e.X + r;
     e.MinY = e.Y - r;
@@ -75,9 +75,9 @@ void ElementBounds(TTNEntity& e) {
     return;
   }
   if (e.Radius > 0.0)
-    CcwSpanBox(e, r, e.StartAngle, e.EndAngle);
+    CcwSpanBox(e, r, e.StartAngle(), e.EndAngle());
   else
-    CcwSpanBox(e, r, e.EndAngle, e.StartAngle);
+    CcwSpanBox(e, r, e.EndAngle(), e.StartAngle());
 }
 
 void ElementReverse(TTNEntity& e) {
@@ -85,7 +85,9 @@ void ElementReverse(TTNEntity& e) {
     std::swap(e.X, e.X2);
     std::swap(e.Y, e.Y2);
   } else {
-    std::swap(e.StartAngle, e.EndAngle);
+    const double start = e.StartAngle();
+    e.SetStartAngle(e.EndAngle());
+    e.SetEndAngle(start);
     e.Radius = -e.Radius;
   }
 }
@@ -116,31 +118,31 @@ void ElementSnapEnd(TTNEntity& e, Point2 p, int which) {
     e.X = c.X;
     e.Y = c.Y;
     if (which == 0) {
-      e.StartAngle = PointAngle(c, p);
-      e.EndAngle = PointAngle(c, q);
+      e.SetStartAngle(PointAngle(c, p));
+      e.SetEndAngle(PointAngle(c, q));
     } else {
-      e.EndAngle = PointAngle(c, p);
-      e.StartAngle = PointAngle(c, q);
+      e.SetEndAngle(PointAngle(c, p));
+      e.SetStartAngle(PointAngle(c, q));
     }
   }
   ElementBounds(e);
 }
 
 double ArcSweep(const TTNEntity& e) {
-  const double a1 = e.StartAngle, a2 = e.EndAngle;
+  const double a1 = e.StartAngle(), a2 = e.EndAngle();
   if (e.Radius > 0.0) return a1 < a2 ? a2 - a1 : a2 - a1 + kTwoPi;
   return a2 < a1 ? a2 - a1 : a2 - a1 - kTwoPi;
 }
 
 double ElementLength(const TTNEntity& e) {
   if (e.Radius == 0.0) return std::hypot(e.X2 - e.X, e.Y2 - e.Y);
-  if (std::fabs(e.StartAngle - e.EndAngle) < 1e-8) return kTwoPi * std::fabs(e.Radius);
+  if (std::fabs(e.StartAngle() - e.EndAngle()) < 1e-8) return kTwoPi * std::fabs(e.Radius);
   return std::fabs(ArcSweep(e) * e.Radius);
 }
 
 Point2 ArcMidPoint(const TTNEntity& e) {
   if (e.Radius == 0.0) return {(e.X + e.X2) / 2.0, (e.Y + e.Y2) / 2.0};
-  double m = e.StartAngle + ArcSweep(e) / 2.0;
+  double m = e.StartAngle() + ArcSweep(e) / 2.0;
   if (m >= kTwoPi)
     m -= kTwoPi;
   else if (m < 0.0)
@@ -270,8 +272,8 @@ TTNEntity MakeArc(double cx, double cy, double radius, double startAngle, double
   e.X = cx;
   e.Y = cy;
   e.Radius = radius;
-  e.StartAngle = startAngle;
-  e.EndAngle = endAngle;
+  e.SetStartAngle(startAngle);
+  e.SetEndAngle(endAngle);
   ElementBounds(e);
   return e;
 }

@@ -546,8 +546,8 @@ void CheckElement(const TTNEntity& e, const std::string& which) {
   CheckValue(e.Y, "Y coordinate", which);
   CheckValue(e.Radius, "arc radius", which);
   if (e.IsArc()) {
-    CheckValue(e.StartAngle, "arc start angle", which);
-    CheckValue(e.EndAngle, "arc end angle", which);
+    CheckValue(e.StartAngle(), "arc start angle", which);
+    CheckValue(e.EndAngle(), "arc end angle", which);
   } else {
     CheckValue(e.X2, "X coordinate", which);
     CheckValue(e.Y2, "Y coordinate", which);
@@ -923,8 +923,8 @@ class Generator {
     e.X = m.CentreX;
     e.Y = m.CentreY;
     e.Radius = m.Radius;
-    e.StartAngle = m.StartAngle;
-    e.EndAngle = m.EndAngle;
+    e.SetStartAngle(m.StartAngle);
+    e.SetEndAngle(m.EndAngle);
     const double depth = -m.Z;
     const double sweep = ArcSweep(e);
     const int pieces = RadiusArcPieces(sweep);
@@ -934,19 +934,19 @@ class Generator {
       out_.EndLine(false);
       return;
     }
-    double from = e.StartAngle;
+    double from = e.StartAngle();
     for (int k = 1; k <= pieces; ++k) {
       TTNEntity piece = e;
-      piece.StartAngle = from;
+      piece.SetStartAngle(from);
       if (k == pieces) {
-        piece.EndAngle = e.EndAngle;
+        piece.SetEndAngle(e.EndAngle());
       } else {
-        double to = e.StartAngle + sweep * k / pieces;
+        double to = e.StartAngle() + sweep * k / pieces;
         to = std::fmod(to, kTwoPi);
         if (to < 0.0) to += kTwoPi;
-        piece.EndAngle = to;
+        piece.SetEndAngle(to);
       }
-      from = piece.EndAngle;
+      from = piece.EndAngle();
       ElementBounds(piece);
       Next();
       Move(piece, false, depth, false);
@@ -1025,8 +1025,8 @@ TTNVariables MoveVariables(const TTNEntity& move, double z, double n) {
   v[TokenVar::Ey] = end.Y;
   v[TokenVar::Ez] = -z;
   if (move.Radius != 0.0) {
-    v[TokenVar::Sa] = move.StartAngle;
-    v[TokenVar::Ea] = move.EndAngle;
+    v[TokenVar::Sa] = move.StartAngle();
+    v[TokenVar::Ea] = move.EndAngle();
     v[TokenVar::Rad] = std::fabs(move.Radius);
     v[TokenVar::Cx] = move.X;
     v[TokenVar::Cy] = move.Y;

@@ -33,8 +33,8 @@ bool ValidIndex(const TTNRegionArray& list, int i) {
 bool AngleOnArcSpan(const TTNEntity& e, double angle) {
   // Equal angles make a full circle whatever their value (a rotated circle
   // keeps equal, non-zero angles): every direction is on it.
-  if (e.StartAngle == e.EndAngle) return true;
-  double a1 = e.StartAngle, a2 = e.EndAngle;
+  if (e.StartAngle() == e.EndAngle()) return true;
+  double a1 = e.StartAngle(), a2 = e.EndAngle();
   if (e.Radius < 0.0) std::swap(a1, a2);  // clockwise: the span from End to Start
   // Arcs stored as start plus a sweep of a whole turn or more (some readers
   // write the end angle that way) cover everything too.
@@ -96,7 +96,7 @@ Point2 RegionProbePoint(const TTNRegion& r) {
   const TTNEntity& e = r.Elements.front();
   if (e.IsLine())
     return {e.X + (e.X2 - e.X) / kProbeDivisor, e.Y + (e.Y2 - e.Y) / kProbeDivisor};
-  double m = e.StartAngle + ArcSweep(e) / kProbeDivisor;
+  double m = e.StartAngle() + ArcSweep(e) / kProbeDivisor;
   if (m > kTwoPi) m -= kTwoPi;
   if (m < 0.0) m += kTwoPi;
   const double rad = std::fabs(e.Radius);
@@ -113,7 +113,7 @@ int ElementCrossings(const TTNEntity& e, Point2 p, double grazeLimit, bool circl
     const double x = e.X + (e.X2 - e.X) * (p.Y - e.Y) / (e.Y2 - e.Y);
     return x > p.X ? 1 : 0;
   }
-  if (circleShortcut && e.StartAngle == e.EndAngle) {
+  if (circleShortcut && e.StartAngle() == e.EndAngle()) {
     if (std::hypot(p.X - e.X, p.Y - e.Y) <= std::fabs(e.Radius)) insideCircle = true;
     return 0;
   }

@@ -47,7 +47,7 @@ bool TangentAt(const TTNEntity& e, double t, Point2& dir) {
     dir = {dx / len, dy / len};
     return true;
   }
-  const double a = e.StartAngle + t * ArcSweep(e);
+  const double a = e.StartAngle() + t * ArcSweep(e);
   dir = e.Radius > 0 ? Point2{-std::sin(a), std::cos(a)} : Point2{std::sin(a), -std::cos(a)};
   return true;
 }
@@ -65,9 +65,9 @@ bool MakePiece(const TTNEntity& e, double t1, double t2, TTNEntity& piece) {
     piece.Y2 = b.Y;
   } else {
     const double sweep = ArcSweep(e);
-    piece.StartAngle = WrapAngle(e.StartAngle + t1 * sweep);
-    piece.EndAngle = WrapAngle(e.StartAngle + t2 * sweep);
-    if (piece.StartAngle == piece.EndAngle) return false;
+    piece.SetStartAngle(WrapAngle(e.StartAngle() + t1 * sweep));
+    piece.SetEndAngle(WrapAngle(e.StartAngle() + t2 * sweep));
+    if (piece.StartAngle() == piece.EndAngle()) return false;
   }
   ElementBounds(piece);
   return true;

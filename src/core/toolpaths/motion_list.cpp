@@ -76,8 +76,8 @@ void MotionBuilder::PathMove(const TTNEntity& e, MotionPart part, double z, doub
   m.CentreX = e.X;
   m.CentreY = e.Y;
   m.Radius = e.Radius;
-  m.StartAngle = e.StartAngle;
-  m.EndAngle = e.EndAngle;
+  m.StartAngle = e.StartAngle();
+  m.EndAngle = e.EndAngle();
 }
 
 void MotionBuilder::Append(const TTNOutRegion& t, int32_t source, MotionList& out) {

@@ -41,7 +41,7 @@ double Wrap(double a) {
 
 bool OnSpan(const TTNEntity& arc, double angle) {
   if (arc.IsFullCircle()) return true;
-  const double along = Wrap(arc.Radius > 0 ? angle - arc.StartAngle : arc.StartAngle - angle);
+  const double along = Wrap(arc.Radius > 0 ? angle - arc.StartAngle() : arc.StartAngle() - angle);
   return along <= std::fabs(ArcSweep(arc));
 }
 

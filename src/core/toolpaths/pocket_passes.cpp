@@ -153,11 +153,11 @@ void SplitFullCircles(TTNEntityArray& raw) {
     if (!raw[k].IsFullCircle()) continue;
     TTNEntity first = raw[k];
     TTNEntity second = raw[k];
-    const double a = first.StartAngle;
+    const double a = first.StartAngle();
     const double b = a + kPi < kTwoPi ? a + kPi : a - kPi;
-    first.EndAngle = b;
-    second.StartAngle = b;
-    second.EndAngle = a;
+    first.SetEndAngle(b);
+    second.SetStartAngle(b);
+    second.SetEndAngle(a);
     ElementBounds(first);
     ElementBounds(second);
     raw[k] = first;

@@ -140,7 +140,7 @@ void AppendElement(QPainterPath& path, const TTNEntity& e) {
   const double r = std::fabs(e.Radius);
   // The path is in drawing units with y up, while the painter's angles turn
   // the other way; negated angles put the arc where the drawing has it.
-  path.arcTo(QRectF(e.X - r, e.Y - r, 2.0 * r, 2.0 * r), -e.StartAngle * kDegreesPerRadian,
+  path.arcTo(QRectF(e.X - r, e.Y - r, 2.0 * r, 2.0 * r), -e.StartAngle() * kDegreesPerRadian,
              -ArcSweep(e) * kDegreesPerRadian);
 }
 
@@ -161,8 +161,8 @@ void AppendMotion(QPainterPath& path, const Motion& m) {
   }
   TTNEntity arc;
   arc.Radius = m.Radius;
-  arc.StartAngle = m.StartAngle;
-  arc.EndAngle = m.EndAngle;
+  arc.SetStartAngle(m.StartAngle);
+  arc.SetEndAngle(m.EndAngle);
   const double r = std::fabs(m.Radius);
   // As in AppendElement: y up in the path, the painter's angles turning
   // the other way.

@@ -23,8 +23,8 @@ double Dist(Point2 p, Point2 q) { return std::hypot(p.X - q.X, p.Y - q.Y); }
 // Signed sweep, worked out here from the angles rather than taken from the
 // library.
 double Sweep(const TTNEntity& e) {
-  if (e.StartAngle == e.EndAngle) return e.Radius > 0 ? 2 * kPi : -2 * kPi;
-  double s = e.Radius > 0 ? e.EndAngle - e.StartAngle : e.StartAngle - e.EndAngle;
+  if (e.StartAngle() == e.EndAngle()) return e.Radius > 0 ? 2 * kPi : -2 * kPi;
+  double s = e.Radius > 0 ? e.EndAngle() - e.StartAngle() : e.StartAngle() - e.EndAngle();
   s = std::fmod(s, 2 * kPi);
   if (s <= 0) s += 2 * kPi;
   return e.Radius > 0 ? s : -s;
@@ -36,14 +36,14 @@ Point2 OnArc(const TTNEntity& e, double angle) {
 
 Point2 Eval(const TTNEntity& e, double t) {
   if (e.Radius == 0) return {e.X + t * (e.X2 - e.X), e.Y + t * (e.Y2 - e.Y)};
-  return OnArc(e, e.StartAngle + t * Sweep(e));
+  return OnArc(e, e.StartAngle() + t * Sweep(e));
 }
 
 // How far along the arc's travel from its start the direction of p lies, in
 // [0, 2pi).
 double TurnFromStart(const TTNEntity& e, Point2 p) {
   double a = std::atan2(p.Y - e.Y, p.X - e.X);
-  double d = e.Radius > 0 ? a - e.StartAngle : e.StartAngle - a;
+  double d = e.Radius > 0 ? a - e.StartAngle() : e.StartAngle() - a;
   d = std::fmod(d, 2 * kPi);
   return d < 0 ? d + 2 * kPi : d;
 }
@@ -453,8 +453,8 @@ TEST(IntersectRandom, FindsEverySampledCrossing) {
     if (joint && b.Radius == 0) {
       b = Line(ae.X, ae.Y, b.X2, b.Y2);
     } else if (joint) {
-      b = Arc(ae.X - std::fabs(b.Radius) * std::cos(b.StartAngle), ae.Y - std::fabs(b.Radius) * std::sin(b.StartAngle),
-              b.Radius, b.StartAngle, b.EndAngle);
+      b = Arc(ae.X - std::fabs(b.Radius) * std::cos(b.StartAngle()), ae.Y - std::fabs(b.Radius) * std::sin(b.StartAngle()),
+              b.Radius, b.StartAngle(), b.EndAngle());
     }
     SCOPED_TRACE(testing::Message() << "pair " << pair);
     const IntersectResult r = IntersectElements(a, b);

@@ -66,7 +66,7 @@ TEST(ElementBounds, MatchesSampledArcs) {
     const double sweep = ArcSweep(a);
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
     for (int s = 0; s <= 20000; ++s) {
-      const double t = a.StartAngle + sweep * s / 20000.0;
+      const double t = a.StartAngle() + sweep * s / 20000.0;
       const double x = a.X + std::fabs(r) * std::cos(t), y = a.Y + std::fabs(r) * std::sin(t);
       minX = std::min(minX, x);
       maxX = std::max(maxX, x);
@@ -110,8 +110,8 @@ TEST(ElementReverse, SwapsEndsAndKeepsTheBox) {
   const TTNEntity before = a;
   ElementReverse(a);
   EXPECT_EQ(a.Radius, -1);
-  EXPECT_EQ(a.StartAngle, 2.0);
-  EXPECT_EQ(a.EndAngle, 0.5);
+  EXPECT_EQ(a.StartAngle(), 2.0);
+  EXPECT_EQ(a.EndAngle(), 0.5);
   EXPECT_NEAR(Dist(ElementStart(a), ElementEnd(before)), 0, kEps);
   EXPECT_EQ(a.MinX, before.MinX);
   EXPECT_EQ(a.MaxY, before.MaxY);
@@ -133,7 +133,7 @@ TEST(ElementSnapEnd, ArcKeepsRadiusAndOtherEnd) {
   EXPECT_LT(std::hypot(a.X, a.Y), 0.01);
   // The box follows the new geometry: the start moved below the X axis, so
   // the arc now passes angle 0 and reaches the full radius there.
-  EXPECT_GT(a.StartAngle, kPi);
+  EXPECT_GT(a.StartAngle(), kPi);
   EXPECT_DOUBLE_EQ(a.MaxX, a.X + 5);
 }
 
@@ -142,8 +142,8 @@ TEST(ElementSnapEnd, ImpossibleArcIsLeftAlone) {
   const TTNEntity before = a;
   ElementSnapEnd(a, {10, 10}, 1);  // chord longer than the diameter
   EXPECT_EQ(a.X, before.X);
-  EXPECT_EQ(a.StartAngle, before.StartAngle);
-  EXPECT_EQ(a.EndAngle, before.EndAngle);
+  EXPECT_EQ(a.StartAngle(), before.StartAngle());
+  EXPECT_EQ(a.EndAngle(), before.EndAngle());
   TTNEntity l = MakeLine(0, 0, 1, 0);
   ElementSnapEnd(l, {2, 3}, 1);
   EXPECT_EQ(l.X2, 2);

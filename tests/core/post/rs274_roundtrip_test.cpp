@@ -73,7 +73,7 @@ class MachineModel {
     const int pieces = splitLongArcs_ ? RadiusArcPieces(ArcSweep(e)) : 1;
     for (int k = 1; k < pieces; ++k) {
       TTNEntity part = e;
-      part.EndAngle = e.StartAngle + ArcSweep(e) * k / pieces;
+      part.SetEndAngle(e.StartAngle() + ArcSweep(e) * k / pieces);
       const Point2 at = ElementEnd(part);
       moves.push_back({CanonMove::Arc, at.X, at.Y, z, e.X, e.Y, e.Radius > 0 ? 1 : -1});
     }

@@ -34,7 +34,7 @@ std::vector<Point2> Sample(const TTNRegion& r) {
     const double sweep = ArcSweep(e);
     const int k = 360;
     for (int s = 0; s < k; ++s) {
-      const double a = e.StartAngle + sweep * s / k;
+      const double a = e.StartAngle() + sweep * s / k;
       pts.push_back({e.X + std::fabs(e.Radius) * std::cos(a), e.Y + std::fabs(e.Radius) * std::sin(a)});
     }
   }
@@ -95,7 +95,8 @@ TTNRegion Star(double cx, double cy, double r0, double r1, int points) {
 
 TEST(PointInRegion, AgreesWithWindingNumberOfSampledOutline) {
   TTNRegion rotatedCircle = Circle(3, 3, 2);
-  rotatedCircle.Elements[0].StartAngle = rotatedCircle.Elements[0].EndAngle = 1.3;
+  rotatedCircle.Elements[0].SetStartAngle(1.3);
+  rotatedCircle.Elements[0].SetEndAngle(1.3);
   const std::vector<TTNRegion> shapes = {
       RoundedRect(0, 0, 8, 5, 1.5), RoundedRect(0, 0, 8, 5, 2.5, true), Circle(1, 2, 3),
       Circle(1, 2, 3, false),       NotchedRect(),                      DShape(),
@@ -199,7 +200,8 @@ TEST(PickRegion, StrictToleranceEndsAndLowestIndex) {
 TEST(PickRegion, RotatedCircleIsPickedAllAround) {
   TTNRegionArray list(1);
   list.push_back(Circle(0, 0, 5));
-  list[1].Elements[0].StartAngle = list[1].Elements[0].EndAngle = 2.0;  // turned, still whole
+  list[1].Elements[0].SetStartAngle(2.0);
+  list[1].Elements[0].SetEndAngle(2.0);  // turned, still whole
   for (double a = 0.05; a < kTwoPi; a += 0.5)
     EXPECT_EQ(PickRegion(list, {5.1 * std::cos(a), 5.1 * std::sin(a)}, false, 0.2), 1) << a;
 }

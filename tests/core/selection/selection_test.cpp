@@ -391,7 +391,8 @@ TEST_F(SelectionTest, SingleClickMakesAnIslandOnlyInsideASelectedBoundary) {
 
 TEST_F(SelectionTest, SingleClickInsideATurnedCircle) {
   Fill(doc, {Circle(0, 0, 10), Rect(-2, -2, 2, 2)});
-  doc.Regions[1].Elements[0].StartAngle = doc.Regions[1].Elements[0].EndAngle = 1.0;
+  doc.Regions[1].Elements[0].SetStartAngle(1.0);
+  doc.Regions[1].Elements[0].SetEndAngle(1.0);
   doc.Regions[1].Selected = 1;
   doc.Regions[1].Parent = 1;
   StartSelectSingle(doc);

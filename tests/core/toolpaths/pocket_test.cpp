@@ -56,7 +56,7 @@ void Crossings(const TTNEntity& e, double y, std::vector<double>& xs) {
   // Cut the sweep at the angles pi/2 and 3pi/2 (top and bottom).
   std::vector<double> cuts{0.0, 1.0};
   for (double special : {kPi / 2, 3 * kPi / 2}) {
-    const double along = Wrap(sweep > 0 ? special - e.StartAngle : e.StartAngle - special);
+    const double along = Wrap(sweep > 0 ? special - e.StartAngle() : e.StartAngle() - special);
     const double t = along / std::fabs(sweep);
     if (t > 0 && t < 1) cuts.push_back(t);
   }
@@ -64,7 +64,7 @@ void Crossings(const TTNEntity& e, double y, std::vector<double>& xs) {
   for (size_t k = 0; k + 1 < cuts.size(); ++k) {
     const Point2 a = Eval(e, cuts[k]), b = Eval(e, cuts[k + 1]);
     if ((a.Y > y) == (b.Y > y)) continue;
-    const double mid = e.StartAngle + (cuts[k] + cuts[k + 1]) / 2 * sweep;
+    const double mid = e.StartAngle() + (cuts[k] + cuts[k + 1]) / 2 * sweep;
     const double h = std::sqrt(std::max(0.0, r * r - (y - e.Y) * (y - e.Y)));
     xs.push_back(std::cos(mid) >= 0 ? e.X + h : e.X - h);
   }

@@ -61,8 +61,8 @@ bool PolylineToRegion(const Polyline_& pl, TTNRegion& r) {
       e.X = cx;
       e.Y = cy;
       e.Radius = radius;
-      e.StartAngle = PointAngle(Point2{cx, cy}, Point2{p1x, p1y});
-      e.EndAngle = PointAngle(Point2{cx, cy}, Point2{p2x, p2y});
+      e.SetStartAngle(PointAngle(Point2{cx, cy}, Point2{p1x, p1y}));
+      e.SetEndAngle(PointAngle(Point2{cx, cy}, Point2{p2x, p2y}));
       e.Mark = false;
     }
     if (ElementLength(e) > kShortSegment) {
@@ -80,8 +80,8 @@ bool PolylineToRegion(const Polyline_& pl, TTNRegion& r) {
       pl.Vertices[1].W == 1.0) {
     // Two half-circle bulges: one full circle.
     TTNEntity c = r.Elements[0];
-    c.StartAngle = 0.0;
-    c.EndAngle = 0.0;
+    c.SetStartAngle(0.0);
+    c.SetEndAngle(0.0);
     ElementBounds(c);
     r.Elements.assign(1, c);
     r.Open = 0;
@@ -360,8 +360,8 @@ void CleanElements(const CancelToken& cancel, TTNEntityArray& loose) {
       return std::fabs(i.X2 - j.X2) < t && std::fabs(i.Y - j.Y) < t && std::fabs(i.Y2 - j.Y2) < t;
     }
     return std::fabs(i.MaxX - j.MaxX) < t && std::fabs(i.MinY - j.MinY) < t &&
-           std::fabs(i.MaxY - j.MaxY) < t && std::fabs(i.StartAngle - j.StartAngle) < 1e-8 &&
-           std::fabs(i.EndAngle - j.EndAngle) < 1e-8;
+           std::fabs(i.MaxY - j.MaxY) < t && std::fabs(i.StartAngle() - j.StartAngle()) < 1e-8 &&
+           std::fabs(i.EndAngle() - j.EndAngle()) < 1e-8;
   };
   const size_t n = loose.size();
   std::vector<char> drop(n, 0);

@@ -46,8 +46,8 @@ void AppendCornerArc(Point2 p, Point2 q, Point2 c, double distance, int side, TT
   arc.X = c.X;
   arc.Y = c.Y;
   arc.Radius = side == kOffsetRight ? distance : -distance;
-  arc.StartAngle = offset_math::AngleOf(static_cast<Real>(p.X) - c.X, static_cast<Real>(p.Y) - c.Y);
-  arc.EndAngle = offset_math::AngleOf(static_cast<Real>(q.X) - c.X, static_cast<Real>(q.Y) - c.Y);
+  arc.SetStartAngle(offset_math::AngleOf(static_cast<Real>(p.X) - c.X, static_cast<Real>(p.Y) - c.Y));
+  arc.SetEndAngle(offset_math::AngleOf(static_cast<Real>(q.X) - c.X, static_cast<Real>(q.Y) - c.Y));
   const double sweep = std::fabs(ArcSweep(arc));
   if (!(sweep > kCornerSweepMin && sweep <= kCornerSweepMax)) return;
   // p and q lie at the distance from c, up to rounding, except beside a
@@ -249,7 +249,7 @@ Real DistSqToElement(const TTNEntity& e, Point2 p) {
   if (!within) {
     const Real a = AngleOf(cx, cy);
     const Real sweep = ArcSweep(e);
-    Real along = sweep > 0 ? a - e.StartAngle : e.StartAngle - a;
+    Real along = sweep > 0 ? a - e.StartAngle() : e.StartAngle() - a;
     if (along < 0) along += kTwoPiL;
     within = along <= std::fabs(sweep);
   }

@@ -50,10 +50,10 @@ inline Point2 PointAt(const TTNEntity& e, Real t) { return PointAtIn(e, t); }
 // End points of an arc in long double.
 inline void ArcEnds(const TTNEntity& e, Real& sx, Real& sy, Real& ex, Real& ey) {
   const Real r = std::fabs(static_cast<Real>(e.Radius));
-  sx = e.X + r * std::cos(e.StartAngle);
-  sy = e.Y + r * std::sin(e.StartAngle);
-  ex = e.X + r * std::cos(e.EndAngle);
-  ey = e.Y + r * std::sin(e.EndAngle);
+  sx = e.X + r * std::cos(e.StartAngle());
+  sy = e.Y + r * std::sin(e.StartAngle());
+  ex = e.X + r * std::cos(e.EndAngle());
+  ey = e.Y + r * std::sin(e.EndAngle());
 }
 
 // Squared distance from p to the Element: for a line, to the nearer end

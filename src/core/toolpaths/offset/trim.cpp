@@ -105,10 +105,10 @@ struct Trimmer {
       piece.X2 = static_cast<double>(x);
       piece.Y2 = static_cast<double>(y);
     } else {
-      const Real start = e.StartAngle, sweep = ArcSweep(e);
-      piece.StartAngle = offset_math::WrapAngle(start + t1 * sweep);
-      piece.EndAngle = offset_math::WrapAngle(start + t2 * sweep);
-      if (piece.StartAngle == piece.EndAngle && t2 - t1 < 0.5L) return false;
+      const Real start = e.StartAngle(), sweep = ArcSweep(e);
+      piece.SetStartAngle(offset_math::WrapAngle(start + t1 * sweep));
+      piece.SetEndAngle(offset_math::WrapAngle(start + t2 * sweep));
+      if (piece.StartAngle() == piece.EndAngle() && t2 - t1 < 0.5L) return false;
     }
     ElementBounds(piece);
     return true;

@@ -40,7 +40,7 @@ Point2 RightNormal(const TTNEntity& e, double t) {
     const double dx = e.X2 - e.X, dy = e.Y2 - e.Y, len = std::hypot(dx, dy);
     return {dy / len, -dx / len};
   }
-  const double a = e.StartAngle + t * Sweep(e);
+  const double a = e.StartAngle() + t * Sweep(e);
   // Counter-clockwise travel has the centre on its left.
   return e.Radius > 0 ? Point2{std::cos(a), std::sin(a)} : Point2{-std::cos(a), -std::sin(a)};
 }
