@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "cli_commands.h"
+#include "cli_run.h"
+#include "test_files.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TARNAK_TEST_ASAN 1
@@ -28,11 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int Status;
-  std::string Out;
-  std::string Err;
-};
+using Result = tarnak::testing::CliRun;
+using tarnak::testing::ReadAll;
 
 Result Cli(std::vector<std::string> args) {
   // A tool the strategies accept, so that what is refused is the input under
@@ -40,19 +39,7 @@ Result Cli(std::vector<std::string> args) {
   if (!args.empty() && (args[0] == "contour" || args[0] == "pocket" || args[0] == "drill"))
     args.insert(args.begin() + 1, {"--set", "RoughFeed=300", "--set", "RoughPlunge=100", "--set",
                                    "RoughStepZ=1"});
-  args.insert(args.begin(), "tarnak-cli");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  const int status = Run(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return tarnak::testing::RunCli(std::move(args));
 }
 
 std::string Square(const std::string& x3 = "10") {

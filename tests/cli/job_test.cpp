@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli_commands.h"
+#include "cli_run.h"
 #include "rs274_oracle.h"
 
 namespace tarnak::cli {
@@ -23,20 +24,8 @@ namespace fs = std::filesystem;
 using tarnak::testing::Rs274Result;
 using tarnak::testing::Rs274ToolRun;
 
-struct CliRun {
-  int Status;
-  std::string Out;
-  std::string Err;
-};
-
-CliRun RunCli(std::vector<std::string> args) {
-  args.insert(args.begin(), "tarnak-cli");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  const int status = Run(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using tarnak::testing::CliRun;
+using tarnak::testing::RunCli;
 
 // A 100 x 100 plate with three holes of radius 4.
 std::string Plate() {

@@ -15,26 +15,15 @@
 #include <vector>
 
 #include "cli_commands.h"
+#include "cli_run.h"
 
 namespace tarnak::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int Status;
-  std::string Out;
-  std::string Err;
-};
-
-CliRun RunCli(std::vector<std::string> args) {
-  args.insert(args.begin(), "tarnak-cli");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  const int status = Run(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using tarnak::testing::CliRun;
+using tarnak::testing::RunCli;
 
 std::string Corpus(const std::string& name) { return std::string(TARNAK_CORPUS_DIR) + "/dxf/" + name; }
 

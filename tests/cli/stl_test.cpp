@@ -2,28 +2,20 @@
 // names the file.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "cli_commands.h"
+#include "cli_run.h"
 
 namespace tarnak::cli {
 namespace {
 
-struct StlRun {
-  int Status;
-  std::string Out;
-  std::string Err;
-};
+using StlRun = tarnak::testing::CliRun;
 
 StlRun RunStlCli(std::vector<std::string> args) {
-  args.insert(args.begin(), {"tarnak-cli", "stl"});
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  const int status = Run(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
+  args.insert(args.begin(), "stl");
+  return tarnak::testing::RunCli(std::move(args));
 }
 
 const std::string kCorpus = std::string(TARNAK_CORPUS_DIR) + "/stl/";

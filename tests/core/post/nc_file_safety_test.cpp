@@ -15,6 +15,7 @@
 
 #include "geometry/primitives.h"
 #include "kill_while_writing.h"
+#include "test_files.h"
 #include "post/nc_writer.h"
 #include "post/post_definition.h"
 #include "base/numbers.h"
@@ -24,23 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Put(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
-}
-
-int Temporaries(const fs::path& folder) {
-  int n = 0;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (e.path().filename().string().find(".tmp") != std::string::npos) ++n;
-  return n;
-}
+std::string Read(const fs::path& p) { return testing::ReadAll(p); }
+void Put(const fs::path& p, const std::string& text) { testing::WriteAll(p, text); }
+int Temporaries(const fs::path& folder) { return testing::TemporariesIn(folder); }
 
 TTNOutRegion Path(TTNEntityArray elements) {
   TTNOutRegion tp;

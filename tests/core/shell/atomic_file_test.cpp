@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "kill_while_writing.h"
+#include "test_files.h"
 #include "base/atomic_file.h"
 #include "base/profile_file.h"
 
@@ -19,23 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Put(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
-}
-
-int Temporaries(const fs::path& folder) {
-  int n = 0;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (e.path().filename().string().find(".tmp") != std::string::npos) ++n;
-  return n;
-}
+std::string Read(const fs::path& p) { return testing::ReadAll(p); }
+void Put(const fs::path& p, const std::string& text) { testing::WriteAll(p, text); }
+int Temporaries(const fs::path& folder) { return testing::TemporariesIn(folder); }
 
 class AtomicFileTest : public ::testing::Test {
  protected:
