@@ -58,6 +58,17 @@ StrategyResult EndStrategy(Document& doc, ToolpathBatch& batch, bool allBuilt) {
   return made ? StrategyResult::Made : StrategyResult::None;
 }
 
+// Rough, then finish, each with its own tolerances; false when either left
+// a Region out for too many levels.
+template <class Rough, class Finish>
+bool RoughAndFinish(Document& doc, Rough rough, Finish finish) {
+  const bool roughBuilt = rough(doc.Cancel, doc.Regions, doc.Toolpaths, doc.MachiningParams,
+                                doc.Options, doc.ProfileLibrary, doc.Options.RoughTolerances);
+  const bool finishBuilt = finish(doc.Cancel, doc.Regions, doc.Toolpaths, doc.MachiningParams,
+                                  doc.Options, doc.ProfileLibrary, doc.Options.FinishTolerances);
+  return roughBuilt && finishBuilt;
+}
+
 }  // namespace
 
 ContourResult ContourCommand(Document& doc, ToolpathsMode mode) {
@@ -73,12 +84,7 @@ ContourResult ContourCommand(Document& doc, ToolpathsMode mode) {
 
   StartStrategy(doc, kPickModeContour);
   ToolpathBatch batch(doc, mode);
-  bool allBuilt = ContourRough(doc.Cancel, doc.Regions, doc.Toolpaths, params, doc.Options,
-                               doc.ProfileLibrary, doc.Options.RoughTolerances);
-  allBuilt = ContourFinish(doc.Cancel, doc.Regions, doc.Toolpaths, params, doc.Options,
-                           doc.ProfileLibrary, doc.Options.FinishTolerances) &&
-             allBuilt;
-  return EndStrategy(doc, batch, allBuilt);
+  return EndStrategy(doc, batch, RoughAndFinish(doc, ContourRough, ContourFinish));
 }
 
 bool CheckPocketSelection(Document& doc) { return !NothingSelected(doc); }
@@ -86,18 +92,14 @@ bool CheckPocketSelection(Document& doc) { return !NothingSelected(doc); }
 PocketResult PocketCommand(Document& doc, ToolpathsMode mode) {
   doc.Cancel.Reset();
   if (NothingSelected(doc)) return PocketResult::NothingSelected;
-  TTNMachiningParameters& params = doc.MachiningParams;
-  ApplyDialogDepth(doc.Regions, params.Depth);
+  ApplyDialogDepth(doc.Regions, doc.MachiningParams.Depth);
   if (!WithinJobBounds(doc, JobKind::Pocket)) return PocketResult::None;
 
   StartStrategy(doc, kPickModePocket);
   ToolpathBatch batch(doc, mode);
-  bool allBuilt = PocketRough(doc.Cancel, doc.Regions, doc.Toolpaths, params, doc.Options,
-                              doc.ProfileLibrary, doc.Options.RoughTolerances);
-  allBuilt = PocketFinish(doc.Cancel, doc.Regions, doc.Toolpaths, params, doc.Options,
-                          doc.ProfileLibrary, doc.Options.FinishTolerances) &&
-             allBuilt;
-  return EndStrategy(doc, batch, allBuilt);
+  return EndStrategy(doc, batch, RoughAndFinish(
+                                    doc, [](auto&&... a) { return PocketRough(a...); },
+                                    [](auto&&... a) { return PocketFinish(a...); }));
 }
 
 DrillResult DrillCommand(Document& doc, ToolpathsMode mode) {
