@@ -232,18 +232,6 @@ void StripFractionZeros(std::string& s, char sep) {
 
 // ---- printf-style formats ----------------------------------------------
 
-struct FormatSpec {
-  std::string prefix;
-  std::string suffix;
-  bool left = false;
-  bool plus = false;
-  bool space = false;
-  bool zero = false;
-  int width = 0;
-  int precision = -1;
-  char conversion = 0;
-};
-
 constexpr int kMaxFieldNumber = 999;
 
 [[noreturn]] void ThrowBadFormat(std::string_view format) {
@@ -251,8 +239,10 @@ constexpr int kMaxFieldNumber = 999;
                     "' is invalid or does not fit one number");
 }
 
-FormatSpec ParseFormat(std::string_view format) {
-  FormatSpec form;
+}  // namespace
+
+NumberFormat ParseNumberFormat(std::string_view format) {
+  NumberFormat form;
   bool found = false;
   const std::size_t n = format.size();
   std::size_t i = 0;
@@ -313,10 +303,12 @@ FormatSpec ParseFormat(std::string_view format) {
   return form;
 }
 
+namespace {
+
 bool IsIntegerConversion(char c) { return c == 'd' || c == 'D'; }
 
 // Sign, padding and the literal text around the field.
-std::string Assemble(const FormatSpec& form, bool negative, const std::string& body,
+std::string Assemble(const NumberFormat& form, bool negative, const std::string& body,
                      bool zeroPadAllowed) {
   std::string sign;
   if (negative) sign = "-";
@@ -337,7 +329,7 @@ std::string Assemble(const FormatSpec& form, bool negative, const std::string& b
   return form.prefix + field + form.suffix;
 }
 
-std::string FormatIntegerField(const FormatSpec& form, long long value) {
+std::string FormatIntegerField(const NumberFormat& form, long long value) {
   const bool negative = value < 0;
   const unsigned long long magnitude =
       negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
@@ -349,7 +341,7 @@ std::string FormatIntegerField(const FormatSpec& form, long long value) {
   return Assemble(form, negative, body, form.precision < 0);
 }
 
-std::string FormatFloatField(const FormatSpec& form, double value) {
+std::string FormatFloatField(const NumberFormat& form, double value) {
   const char sep = DecimalSeparator();
   if (std::isnan(value)) return Assemble(form, false, "NAN", false);
   if (std::isinf(value)) return Assemble(form, value < 0, "INF", false);
@@ -510,14 +502,14 @@ int TextToInt(std::string_view text) {
 }
 
 std::string FormatNumber(std::string_view format, double value) {
-  const FormatSpec form = ParseFormat(format);
+  const NumberFormat form = ParseNumberFormat(format);
   if (IsIntegerConversion(form.conversion))
     return FormatIntegerField(form, RoundHalfEven(value, format));
   return FormatFloatField(form, value);
 }
 
 std::string FormatInteger(std::string_view format, long long value) {
-  const FormatSpec form = ParseFormat(format);
+  const NumberFormat form = ParseNumberFormat(format);
   if (IsIntegerConversion(form.conversion)) return FormatIntegerField(form, value);
   return FormatFloatField(form, static_cast<double>(value));
 }

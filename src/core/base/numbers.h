@@ -59,6 +59,26 @@ bool TryTextToFloatAnySeparator(std::string_view text, double& value);
 int TextToInt(std::string_view text);
 bool TryTextToInt(std::string_view text, int& value);
 
+// The parts of a printf-style format for one number (the grammar below):
+// the literal text before and after the field ("%%" already read as "%"),
+// the flags, width and precision (-1 when there is none) and the conversion
+// letter.
+struct NumberFormat {
+  std::string prefix;
+  std::string suffix;
+  bool left = false;
+  bool plus = false;
+  bool space = false;
+  bool zero = false;
+  int width = 0;
+  int precision = -1;
+  char conversion = 0;
+};
+// Reads a format of the grammar below; throws FormatError naming the format
+// for anything else. FormatNumber and the NC writer's fast path both read
+// formats with it.
+NumberFormat ParseNumberFormat(std::string_view format);
+
 // Formats one number with a printf-style format holding exactly one
 // conversion, with literal text around it and "%%" for a percent sign.
 //   %[flags][width][.precision][l|ll|L]conversion

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "post/post_definition.h"
 #include "base/numbers.h"
@@ -61,8 +62,6 @@ constexpr std::uint64_t kPow10[19] = {1ULL,
                                       100000000000000000ULL,
                                       1000000000000000000ULL};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // ---- errors ---------------------------------------------------------------
 
 std::string TokenLabel(const TTNToken& token) {
@@ -98,61 +97,32 @@ long long RoundHalfEven(const TTNToken& token, double value) {
 // Reads the parts of a format that FormatNumber has already accepted.
 // False for anything the fast path does not handle.
 bool ParseFastFormat(std::string_view f, ParsedTokenFormat& p) {
-  bool found = false;
-  const std::size_t n = f.size();
-  std::size_t i = 0;
-  while (i < n) {
-    if (f[i] != '%') {
-      (found ? p.Suffix : p.Prefix) += f[i++];
-      continue;
-    }
-    if (i + 1 < n && f[i + 1] == '%') {
-      (found ? p.Suffix : p.Prefix) += '%';
-      i += 2;
-      continue;
-    }
-    if (found) return false;
-    found = true;
-    ++i;
-    for (; i < n; ++i) {
-      if (f[i] == '-') p.Left = true;
-      else if (f[i] == '+') p.PlusFlag = true;
-      else if (f[i] == ' ') p.Space = true;
-      else if (f[i] == '0') p.Zero = true;
-      else break;
-    }
-    int width = 0;
-    while (i < n && IsDigit(f[i]) && width <= kMaxFastWidth) width = width * 10 + (f[i++] - '0');
-    if (width > kMaxFastWidth) return false;
-    p.Width = static_cast<std::int16_t>(width);
-    if (i < n && f[i] == '.') {
-      ++i;
-      int precision = 0;
-      while (i < n && IsDigit(f[i]) && precision <= kMaxFastIntegerDigits)
-        precision = precision * 10 + (f[i++] - '0');
-      if (precision > kMaxFastIntegerDigits) return false;
-      p.Precision = static_cast<std::int16_t>(precision);
-    }
-    if (i < n && f[i] == 'l') {
-      ++i;
-      if (i < n && f[i] == 'l') ++i;
-    } else if (i < n && f[i] == 'L') {
-      ++i;
-    }
-    if (i >= n) return false;
-    switch (f[i]) {
-      case 'f': case 'F':
-        if (p.Precision > kMaxFastDecimals) return false;
-        break;
-      case 'd': case 'D':
-        p.IntConversion = true;
-        break;
-      default:
-        return false;
-    }
-    ++i;
+  NumberFormat form;
+  try {
+    form = ParseNumberFormat(f);
+  } catch (const FormatError&) {
+    return false;
   }
-  return found && p.Prefix.size() <= kMaxFastAffix && p.Suffix.size() <= kMaxFastAffix;
+  if (form.width > kMaxFastWidth || form.precision > kMaxFastIntegerDigits) return false;
+  switch (form.conversion) {
+    case 'f': case 'F':
+      if (form.precision > kMaxFastDecimals) return false;
+      break;
+    case 'd': case 'D':
+      p.IntConversion = true;
+      break;
+    default:
+      return false;
+  }
+  p.Left = form.left;
+  p.PlusFlag = form.plus;
+  p.Space = form.space;
+  p.Zero = form.zero;
+  p.Width = static_cast<std::int16_t>(form.width);
+  p.Precision = static_cast<std::int16_t>(form.precision);
+  p.Prefix = std::move(form.prefix);
+  p.Suffix = std::move(form.suffix);
+  return p.Prefix.size() <= kMaxFastAffix && p.Suffix.size() <= kMaxFastAffix;
 }
 
 // |value| x 10^decimals rounded the way FormatNumber rounds: the value's

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "geometry/primitives.h"
 
@@ -12,7 +11,6 @@ using namespace selection_detail;
 
 namespace {
 
-constexpr int kLeafSize = 8;
 // Regions with more Elements than this get horizontal bands.
 constexpr std::size_t kBandThreshold = 16;
 
@@ -20,113 +18,12 @@ bool HasNaN(const Box& b) {
   return std::isnan(b.MinX) || std::isnan(b.MinY) || std::isnan(b.MaxY) || std::isnan(b.MaxX);
 }
 
-// A sort key that is always an ordinary number; the keys only balance the
-// tree, they never decide an answer.
-double Key(double lo, double hi) {
-  const double k = lo * 0.5 + hi * 0.5;
-  return std::isfinite(k) ? k : 0.0;
-}
-
 bool Contains(const Box& b, const Box& q, double margin) {
   return b.MinX - margin <= q.MinX && b.MinY - margin <= q.MinY && b.MaxY + margin >= q.MaxY &&
          b.MaxX + margin >= q.MaxX;
 }
 
-Box Union(const Box& a, const Box& b) {
-  return {std::min(a.MinX, b.MinX), std::min(a.MinY, b.MinY), std::max(a.MaxY, b.MaxY),
-          std::max(a.MaxX, b.MaxX)};
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------- box tree
-
-void RegionBoxTree::Build(const TTNRegionArray& list, const std::vector<int>& ids) {
-  nodes_.clear();
-  ids_.clear();
-  boxes_.clear();
-  for (int id : ids) {
-    const Box b = list[static_cast<std::size_t>(id)].Bounds();
-    if (HasNaN(b)) continue;
-    ids_.push_back(id);
-    boxes_.push_back(b);
-  }
-  if (ids_.empty()) return;
-  std::vector<double> keysX(ids_.size()), keysY(ids_.size());
-  for (std::size_t k = 0; k < ids_.size(); ++k) {
-    keysX[k] = Key(boxes_[k].MinX, boxes_[k].MaxX);
-    keysY[k] = Key(boxes_[k].MinY, boxes_[k].MaxY);
-  }
-  nodes_.reserve(2 * ids_.size() / kLeafSize + 2);
-  BuildNode(0, static_cast<int>(ids_.size()), keysX, keysY);
-}
-
-int RegionBoxTree::BuildNode(int first, int count, std::vector<double>& keysX,
-                             std::vector<double>& keysY) {
-  const auto at = [](int k) { return static_cast<std::size_t>(k); };
-  Box b = boxes_[at(first)];
-  double kx0 = keysX[at(first)], kx1 = kx0, ky0 = keysY[at(first)], ky1 = ky0;
-  for (int k = first + 1; k < first + count; ++k) {
-    b = Union(b, boxes_[at(k)]);
-    kx0 = std::min(kx0, keysX[at(k)]);
-    kx1 = std::max(kx1, keysX[at(k)]);
-    ky0 = std::min(ky0, keysY[at(k)]);
-    ky1 = std::max(ky1, keysY[at(k)]);
-  }
-  const int self = static_cast<int>(nodes_.size());
-  nodes_.push_back(Node{b, -1, -1, first, count});
-  if (count <= kLeafSize) return self;
-
-  // Split at the median of the box centres along the wider spread.
-  const bool alongX = (kx1 - kx0) >= (ky1 - ky0);
-  const std::vector<double>& keys = alongX ? keysX : keysY;
-  std::vector<int> order(at(count));
-  std::iota(order.begin(), order.end(), first);
-  const int half = count / 2;
-  std::nth_element(order.begin(), order.begin() + half, order.end(),
-                   [&](int a, int c) { return keys[at(a)] < keys[at(c)]; });
-  // Lay the items out in the new order.
-  std::vector<int> ids(at(count));
-  std::vector<Box> boxes(at(count));
-  std::vector<double> kx(at(count)), ky(at(count));
-  for (int k = 0; k < count; ++k) {
-    const std::size_t from = at(order[at(k)]);
-    ids[at(k)] = ids_[from];
-    boxes[at(k)] = boxes_[from];
-    kx[at(k)] = keysX[from];
-    ky[at(k)] = keysY[from];
-  }
-  std::copy(ids.begin(), ids.end(), ids_.begin() + first);
-  std::copy(boxes.begin(), boxes.end(), boxes_.begin() + first);
-  std::copy(kx.begin(), kx.end(), keysX.begin() + first);
-  std::copy(ky.begin(), ky.end(), keysY.begin() + first);
-
-  const int left = BuildNode(first, half, keysX, keysY);
-  const int right = BuildNode(first + half, count - half, keysX, keysY);
-  nodes_[at(self)].Left = left;
-  nodes_[at(self)].Right = right;
-  return self;
-}
-
-void RegionBoxTree::Containing(const Box& q, double margin, std::vector<int>& out) const {
-  if (nodes_.empty()) return;
-  int stack[128];
-  int top = 0;
-  stack[top++] = 0;
-  while (top > 0) {
-    const Node& n = nodes_[static_cast<std::size_t>(stack[--top])];
-    if (!Contains(n.B, q, margin)) continue;
-    if (n.Left < 0) {
-      for (int k = n.First; k < n.First + n.Count; ++k)
-        if (Contains(boxes_[static_cast<std::size_t>(k)], q, margin))
-          out.push_back(ids_[static_cast<std::size_t>(k)]);
-      continue;
-    }
-    // Median splits keep the depth near log2(N / 8), far below the stack.
-    stack[top++] = n.Right;
-    stack[top++] = n.Left;
-  }
-}
 
 // ------------------------------------------------------------ element bands
 
@@ -193,7 +90,7 @@ RegionIndex::RegionIndex(const TTNRegionArray& list) : list_(&list) {
   probes_.assign(n, Point2{});
   bandOf_.assign(n, -1);
   scale_.assign(n, 0.0);
-  std::vector<int> closed;
+  std::vector<Box> closed;
   for (std::size_t j = 1; j < n; ++j) {
     const TTNRegion& r = list[j];
     probes_[j] = RegionProbePoint(r);
@@ -206,9 +103,26 @@ RegionIndex::RegionIndex(const TTNRegionArray& list) : list_(&list) {
       bandOf_[j] = static_cast<int>(bands_.size());
       bands_.emplace_back(r);
     }
-    if (r.Open == 0 && !r.Elements.empty()) closed.push_back(static_cast<int>(j));
+    if (r.Open == 0 && !r.Elements.empty()) {
+      const Box b = r.Bounds();
+      if (HasNaN(b)) continue;
+      closedIds_.push_back(static_cast<int>(j));
+      closed.push_back(b);
+    }
   }
-  closed_.Build(list, closed);
+  closed_.Build(std::move(closed));
+}
+
+void RegionIndex::Containing(const Box& q, double margin) {
+  // A box that, widened by `margin`, contains q meets q widened by the same
+  // margin; twice the margin leaves room for rounding. The tree only
+  // narrows the search, the containment test decides.
+  const double m = 2.0 * margin;
+  const Box near = Box::FromMinMax(q.MinX - m, q.MinY - m, q.MaxX + m, q.MaxY + m);
+  closed_.Query(near, [&](int32_t k) {
+    if (Contains(closed_.ItemBox(k), q, margin))
+      candidates_.push_back(closedIds_[static_cast<std::size_t>(k)]);
+  });
 }
 
 bool RegionIndex::PointIn(Point2 p, int j) const {
@@ -265,9 +179,9 @@ int RegionIndex::Classify(TTNRegionArray& list, const DrawingExtentsRec& extents
   const Point2 p = probes_[static_cast<std::size_t>(i)];
   candidates_.clear();
   if (variant.Kind == ClassifyKind::AllClosed)
-    closed_.Containing(ri.Bounds(), 0.0, candidates_);
+    Containing(ri.Bounds(), 0.0);
   else
-    closed_.Containing(Box::FromMinMax(p.X, p.Y, p.X, p.Y), kBoxMargin, candidates_);
+    Containing(Box::FromMinMax(p.X, p.Y, p.X, p.Y), kBoxMargin);
   std::sort(candidates_.begin(), candidates_.end());
 
   ClassifyTally tally = StartTally(variant, i);

@@ -7,10 +7,9 @@
 // thousands of segments around thousands of holes), N times E crossing
 // tests. Two indexes cut this down while keeping every answer exactly as the
 // plain tests of region_geometry.h give it:
-//  - a bounding-volume tree over the Region boxes finds the Regions whose
-//    box can contain a box or a point; a tree node is skipped only when its
-//    box (the union of its Regions' boxes) cannot contain the query, so no
-//    Region that passes the exact box test is ever missed;
+//  - the geometry's box tree over the closed Region boxes finds the Regions
+//    whose box meets a slightly widened query; only those get the exact
+//    containment test, so no Region that passes it is ever missed;
 //  - for Regions with many Elements, horizontal bands list the Elements
 //    whose Y range meets each band; a crossing test or a ray only visits the
 //    Elements of the bands it touches. An Element outside those bands cannot
@@ -25,6 +24,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "geometry/box_tree.h"
 #include "geometry/extents.h"
 #include "geometry/geometry.h"
 #include "selection/region_geometry.h"
@@ -63,32 +63,6 @@ void CountEnclosing(ClassifyTally& t, int j, double fraction);
 int FinishClassify(TTNRegion& r, const ClassifyTally& t);
 
 }  // namespace selection_detail
-
-// Bounding-volume tree over a set of Region boxes.
-class RegionBoxTree {
- public:
-  // Indexes the given Region indices (boxes with a NaN side are left out:
-  // no box test can pass for them).
-  void Build(const TTNRegionArray& list, const std::vector<int>& ids);
-  // Appends to `out` every indexed Region whose box, widened by `margin` on
-  // every side, contains q (in no particular order).
-  void Containing(const Box& q, double margin, std::vector<int>& out) const;
-  std::size_t Size() const { return ids_.size(); }
-
- private:
-  struct Node {
-    Box B;
-    int Left = -1;  // children; -1 for a leaf
-    int Right = -1;
-    int First = 0;  // leaf: its range of ids_/boxes_
-    int Count = 0;
-  };
-  int BuildNode(int first, int count, std::vector<double>& keysX, std::vector<double>& keysY);
-
-  std::vector<Node> nodes_;
-  std::vector<int> ids_;
-  std::vector<Box> boxes_;
-};
 
 // Elements of one Region sorted into horizontal bands.
 class ElementBands {
@@ -137,8 +111,15 @@ class RegionIndex {
   Point2 Probe(int j) const { return probes_[static_cast<std::size_t>(j)]; }
 
  private:
+  // Appends to candidates_ every closed Region whose box, widened by
+  // `margin` on every side, contains q (in no particular order).
+  void Containing(const Box& q, double margin);
+
   const TTNRegionArray* list_;
-  RegionBoxTree closed_;  // closed Regions with Elements
+  // Closed Regions with Elements (boxes with a NaN side left out: no box
+  // test can pass for them): their indices and a tree over their boxes.
+  std::vector<int> closedIds_;
+  BoxTree closed_;
   std::vector<Point2> probes_;
   std::vector<int> bandOf_;  // index into bands_, -1 for few Elements
   std::vector<ElementBands> bands_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -466,7 +468,16 @@ void ClickMachiningOrder(Document& doc, Point2 p, SelectionResult& r) {
   const int k = PickRegion(doc.Regions, p, false, doc.PickTolerance);
   r.Hit = k;
   if (k == 0) return;
-  if (k != doc.OrderCounter) std::swap(At(doc, k), At(doc, doc.OrderCounter));
+  if (k != doc.OrderCounter) {
+    std::swap(At(doc, k), At(doc, doc.OrderCounter));
+    // Parent and Owner links name Regions by position: make them follow
+    // the two exchanged records.
+    std::vector<int32_t> newIndex(doc.Regions.size());
+    std::iota(newIndex.begin(), newIndex.end(), 0);
+    newIndex[static_cast<std::size_t>(k)] = doc.OrderCounter;
+    newIndex[static_cast<std::size_t>(doc.OrderCounter)] = k;
+    RenumberRegionLinks(doc.Regions, newIndex);
+  }
   r.Redraw = true;
   ++doc.OrderCounter;
   if (doc.OrderCounter < n)

@@ -597,6 +597,36 @@ TEST_F(SelectionTest, MachiningOrderExchangesWholeRecords) {
   EXPECT_EQ(doc.OrderCounter, 1);
 }
 
+// Parent links survive StartMachiningOrder (it clears only the selection
+// fields); every exchange must keep them naming the same outlines.
+TEST_F(SelectionTest, MachiningOrderKeepsParentLinksOnTheirRegions) {
+  Fill(doc, {Rect(0, 0, 10, 10), Rect(20, 0, 30, 10), Rect(40, 0, 50, 10), Rect(60, 0, 70, 10),
+             Rect(80, 0, 90, 10)});
+  // Parent of each Region, by the MinX of the Region it names (-1: none).
+  const std::vector<int> parents{3, 1, 0, 2, 4};
+  const auto parentOf = [&](int i) {
+    const int p = R(i).Parent;
+    return p < 1 ? -1.0 : R(p).MinX;
+  };
+  std::vector<double> expected(100, -1.0);  // indexed by the Region's MinX
+  for (int i = 1; i <= 5; ++i) {
+    doc.Regions[static_cast<size_t>(i)].Parent = parents[static_cast<size_t>(i - 1)];
+    expected[static_cast<size_t>(R(i).MinX)] = parentOf(i);
+  }
+  StartMachiningOrder(doc);
+  const auto check = [&] {
+    for (int i = 1; i <= 5; ++i)
+      EXPECT_EQ(parentOf(i), expected[static_cast<size_t>(R(i).MinX)]) << "Region at " << R(i).MinX;
+  };
+  for (double x : {80.1, 40.1, 20.1, 0.1}) {  // the third is already in place
+    SelectionClick(doc, {x, 5}, MouseButton::Left);
+    check();
+  }
+  std::vector<double> xs;
+  for (int i = 1; i <= 5; ++i) xs.push_back(R(i).MinX);
+  EXPECT_EQ(xs, (std::vector<double>{80, 40, 20, 0, 60}));
+}
+
 // ---- pick tolerance from the view
 
 TEST_F(SelectionTest, PickToleranceOfTheCommandLineView) {

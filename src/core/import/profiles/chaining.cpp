@@ -5,14 +5,15 @@
 // list order stops at the first candidate lying wholly to the right of the
 // point, so only candidates with an end point within the tolerance can ever
 // be taken. When the list really is sorted we therefore look the touching
-// ends up in an index of end points sorted by X and take the lowest list
-// index among them: the same answer as the scan, without walking the list
+// ends up in a grid of end points (geometry/point_grid.h) and take the
+// lowest list index among them: the same answer as the scan, without walking the list
 // from its start for every step. Unsorted input keeps the plain scan.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
+#include "geometry/point_grid.h"
 #include "geometry/primitives.h"
 #include "import/profiles/profile_building.h"
 
@@ -20,34 +21,35 @@ namespace tarnak {
 
 namespace {
 
-struct EndPoint {
-  double X;
-  double Y;
-  int Index;  // position in the searched list
-};
-
-// End points of the searched items, sorted by X, answering "which items have
-// an end within T of p (strictly, in both coordinates)".
+// End points of the searched items in a point grid, answering "which items
+// have an end within T of p (strictly, in both coordinates)".
 class EndPointIndex {
  public:
-  void Add(Point2 p, int index) { points_.push_back({p.X, p.Y, index}); }
-  void Finish() {
-    std::sort(points_.begin(), points_.end(),
-              [](const EndPoint& a, const EndPoint& b) { return a.X < b.X; });
-  }
+  explicit EndPointIndex(double t) : t_(t), grid_(Layout(t)) {}
+  void Add(Point2 p, int index) { grid_.Add(p, index); }
+  void Finish() { grid_.Finish(); }
   // Calls f(index) for every item with an end near p (an item may be
   // reported twice, once for each end).
   template <typename F>
-  void ForEachNear(Point2 p, double t, F&& f) const {
-    auto it = std::upper_bound(points_.begin(), points_.end(), p.X - t,
-                               [](double x, const EndPoint& e) { return x < e.X; });
-    for (; it != points_.end() && it->X < p.X + t; ++it) {
-      if (std::fabs(it->X - p.X) < t && std::fabs(it->Y - p.Y) < t) f(it->Index);
-    }
+  void ForEachNear(Point2 p, F&& f) const {
+    // A little more than the tolerance, against rounding in the cell
+    // arithmetic; the exact test below decides.
+    const double reach = 1.01 * t_ + 1e-12 * (std::fabs(p.X) + std::fabs(p.Y));
+    grid_.ForEachNear(p, reach, [&](int32_t index, Point2 q) {
+      if (std::fabs(q.X - p.X) < t_ && std::fabs(q.Y - p.Y) < t_) f(index);
+    });
   }
 
  private:
-  std::vector<EndPoint> points_;
+  static PointGrid::Layout Layout(double t) {
+    PointGrid::Layout l;
+    // Any positive side gives the same answers; four tolerances keep a
+    // query within two cells per axis.
+    l.W = l.H = (t > 0.0 && std::isfinite(t)) ? 4.0 * t : 1.0;
+    return l;
+  }
+  double t_;
+  PointGrid grid_;
 };
 
 // True when the items taking part (all when `part` is null) have finite
@@ -77,7 +79,7 @@ struct Pick {
 
 class ChunkChainer {
  public:
-  ChunkChainer(TTNEntityArray& chunk, double t) : chunk_(chunk), t_(t) {
+  ChunkChainer(TTNEntityArray& chunk, double t) : chunk_(chunk), t_(t), index_(t) {
     indexed_ = SortedByMinX(chunk_);
     if (indexed_) {
       for (size_t i = 0; i < chunk_.size(); ++i) {
@@ -95,7 +97,7 @@ class ChunkChainer {
   Pick Find(Point2 p) const {
     Pick best;
     if (indexed_) {
-      index_.ForEachNear(p, t_, [&](int i) {
+      index_.ForEachNear(p, [&](int i) {
         if (!chunk_[static_cast<size_t>(i)].Mark) return;
         if (best.Index >= 0 && best.Index <= i) return;
         best.Index = i;
@@ -209,7 +211,7 @@ void ChainChunk(const CancelToken& cancel, TTNEntityArray& chunk, TTNRegionArray
 class OpenRegionFinder {
  public:
   OpenRegionFinder(const TTNRegionArray& list, const std::vector<char>& candidate, double t)
-      : list_(list), candidate_(candidate), t_(t) {
+      : list_(list), candidate_(candidate), t_(t), index_(t) {
     indexed_ = SortedByMinX(list_, &candidate_);
     if (indexed_) {
       for (size_t i = 0; i < list_.size(); ++i) {
@@ -224,7 +226,7 @@ class OpenRegionFinder {
   Pick Find(Point2 p) const {
     Pick best;
     if (indexed_) {
-      index_.ForEachNear(p, t_, [&](int i) {
+      index_.ForEachNear(p, [&](int i) {
         if (!candidate_[static_cast<size_t>(i)]) return;
         if (best.Index >= 0 && best.Index <= i) return;
         best.Index = i;

@@ -3,13 +3,14 @@
 //
 // The walk repeatedly takes the Region whose first start point is nearest to
 // where the previous Region ended (ties: the lower index). A uniform grid
-// over the start points answers each step from the cells around the current
+// over the start points (geometry/point_grid.h) answers each step from the cells around the current
 // point instead of measuring every remaining Region.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
+#include "geometry/point_grid.h"
 #include "geometry/primitives.h"
 #include "import/profiles/profile_building.h"
 
@@ -45,19 +46,17 @@ class StartPointGrid {
     if (!(cw_ > 0.0) || !std::isfinite(cw_)) cw_ = 1.0;
     if (!(ch_ > 0.0) || !std::isfinite(ch_)) ch_ = 1.0;
 
-    // Cells as one array of ids with offsets (counting sort by cell).
-    const size_t ncell = static_cast<size_t>(nx_) * static_cast<size_t>(ny_);
-    start_.assign(ncell + 1, 0);
-    std::vector<size_t> cellOf(m);
-    for (size_t k = 0; k < m; ++k) {
-      const Point2 p = pts_[static_cast<size_t>(ids[k])];
-      cellOf[k] = static_cast<size_t>(CellY(p.Y)) * static_cast<size_t>(nx_) + static_cast<size_t>(CellX(p.X));
-      ++start_[cellOf[k] + 1];
-    }
-    for (size_t c = 0; c < ncell; ++c) start_[c + 1] += start_[c];
-    ids_.resize(m);
-    std::vector<size_t> fill(start_.begin(), start_.end() - 1);
-    for (size_t k = 0; k < m; ++k) ids_[fill[cellOf[k]]++] = ids[k];  // ids ascending within a cell
+    PointGrid::Layout layout;
+    layout.Origin = {minX_, minY_};
+    layout.W = cw_;
+    layout.H = ch_;
+    layout.LoX = layout.LoY = 0;
+    layout.HiX = nx_ - 1;
+    layout.HiY = ny_ - 1;
+    grid_ = PointGrid(layout);
+    grid_.Reserve(m);
+    for (size_t k = 0; k < m; ++k) grid_.Add(pts_[static_cast<size_t>(ids[k])], ids[k]);
+    grid_.Finish();
     alive_.assign(pts_.size(), 0);
     for (int id : ids) alive_[static_cast<size_t>(id)] = 1;
     remaining_ = m;
@@ -71,7 +70,7 @@ class StartPointGrid {
 
   // Nearest alive point to q by squared distance; ties go to the lower id.
   int Nearest(Point2 q) const {
-    const int cx = CellX(q.X), cy = CellY(q.Y);
+    const int cx = static_cast<int>(grid_.CellX(q.X)), cy = static_cast<int>(grid_.CellY(q.Y));
     int best = -1;
     double bestD = std::numeric_limits<double>::infinity();
     const int maxRing = std::max(nx_, ny_);
@@ -85,7 +84,7 @@ class StartPointGrid {
             x = std::max(x, x1 - 1);
             continue;
           }
-          Visit(static_cast<size_t>(y) * static_cast<size_t>(nx_) + static_cast<size_t>(x), q, best, bestD);
+          Visit(x, y, q, best, bestD);
         }
       }
       if (best >= 0) {
@@ -102,32 +101,21 @@ class StartPointGrid {
   }
 
  private:
-  int CellX(double x) const {
-    const double c = std::floor((x - minX_) / cw_);
-    return static_cast<int>(std::clamp(std::isfinite(c) ? c : 0.0, 0.0, static_cast<double>(nx_ - 1)));
-  }
-  int CellY(double y) const {
-    const double c = std::floor((y - minY_) / ch_);
-    return static_cast<int>(std::clamp(std::isfinite(c) ? c : 0.0, 0.0, static_cast<double>(ny_ - 1)));
-  }
-  void Visit(size_t cell, Point2 q, int& best, double& bestD) const {
-    for (size_t k = start_[cell]; k < start_[cell + 1]; ++k) {
-      const int id = ids_[k];
-      if (!alive_[static_cast<size_t>(id)]) continue;
-      const Point2 p = pts_[static_cast<size_t>(id)];
+  void Visit(int x, int y, Point2 q, int& best, double& bestD) const {
+    grid_.ForCell(x, y, [&](int32_t id, Point2 p) {
+      if (!alive_[static_cast<size_t>(id)]) return;
       const double d = (p.X - q.X) * (p.X - q.X) + (p.Y - q.Y) * (p.Y - q.Y);
       if (d < bestD || (d == bestD && id < best)) {
         bestD = d;
         best = id;
       }
-    }
+    });
   }
 
   const std::vector<Point2>& pts_;
   double minX_ = 0.0, minY_ = 0.0, cw_ = 1.0, ch_ = 1.0;
   int nx_ = 1, ny_ = 1;
-  std::vector<size_t> start_;
-  std::vector<int> ids_;
+  PointGrid grid_{PointGrid::Layout{}};
   std::vector<char> alive_;
   size_t remaining_ = 0;
 };

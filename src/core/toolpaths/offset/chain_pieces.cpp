@@ -2,13 +2,15 @@
 //
 // A chain grows by the first free piece that starts where it ends. "First"
 // follows the list order, looking after the piece taken last before
-// wrapping round to the front; the start points are indexed in a grid of
-// cells twice the matching tolerance wide, so that finding the next piece
-// looks at a handful of candidates instead of the whole list.
+// wrapping round to the front; the start points are indexed in a point grid
+// (geometry/point_grid.h) of cells four times the matching tolerance wide,
+// so that finding the next piece looks at a handful of candidates instead
+// of the whole list.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "geometry/point_grid.h"
 #include "geometry/primitives.h"
 #include "toolpaths/offset/offset.h"
 
@@ -19,29 +21,18 @@ namespace {
 constexpr double kSamePoint = 0.00025;   // in x and in y
 constexpr double kCell = 4 * kSamePoint;  // a query spans at most two cells per axis
 constexpr double kReach = 1.01 * kSamePoint;
-// Cells beyond this many from the origin share the outermost cell: a
-// coarser grid there, but never an overflow.
-constexpr double kMaxCell = 4.0e15;
 
 bool Near(Point2 a, Point2 b) {
   return std::fabs(a.X - b.X) <= kSamePoint && std::fabs(a.Y - b.Y) <= kSamePoint;
 }
 
-int64_t CellOf(double v) {
-  const double c = std::floor(v / kCell);
-  return static_cast<int64_t>(std::clamp(c, -kMaxCell, kMaxCell));
-}
-
 class StartIndex {
  public:
-  explicit StartIndex(const TTNEntityArray& pieces) : pieces_(pieces) {
-    entries_.reserve(pieces.size());
-    for (size_t i = 0; i < pieces.size(); ++i) {
-      const Point2 s = ElementStart(pieces[i]);
-      if (!std::isfinite(s.X) || !std::isfinite(s.Y)) continue;  // can match nothing
-      entries_.push_back({CellOf(s.X), CellOf(s.Y), static_cast<int32_t>(i), s});
-    }
-    std::sort(entries_.begin(), entries_.end());
+  explicit StartIndex(const TTNEntityArray& pieces) : pieces_(pieces), grid_(Layout()) {
+    grid_.Reserve(pieces.size());
+    for (size_t i = 0; i < pieces.size(); ++i)
+      grid_.Add(ElementStart(pieces[i]), static_cast<int32_t>(i));  // a non-finite start can match nothing
+    grid_.Finish();
   }
 
   // The first free piece starting at p: the lowest index above `after`,
@@ -52,37 +43,23 @@ class StartIndex {
     int32_t bestAny = std::numeric_limits<int32_t>::max();
     // A little more than the tolerance either side, against rounding in the
     // cell arithmetic; usually one cell.
-    const int64_t x0 = CellOf(p.X - kReach), x1 = CellOf(p.X + kReach);
-    const int64_t y0 = CellOf(p.Y - kReach), y1 = CellOf(p.Y + kReach);
-    for (int64_t cx = x0; cx <= x1; ++cx) {
-      for (int64_t cy = y0; cy <= y1; ++cy) {
-        auto it = std::lower_bound(entries_.begin(), entries_.end(),
-                                   Entry{cx, cy, std::numeric_limits<int32_t>::min(), {}});
-        for (; it != entries_.end() && it->Cx == cx && it->Cy == cy; ++it) {
-          const int32_t k = it->Index;
-          if (!Near(it->Start, p) || pieces_[static_cast<size_t>(k)].Mark) continue;
-          bestAny = std::min(bestAny, k);
-          if (k > after) bestAfter = std::min(bestAfter, k);
-        }
-      }
-    }
+    grid_.ForEachNear(p, kReach, [&](int32_t k, Point2 start) {
+      if (!Near(start, p) || pieces_[static_cast<size_t>(k)].Mark) return;
+      bestAny = std::min(bestAny, k);
+      if (k > after) bestAfter = std::min(bestAfter, k);
+    });
     if (bestAfter != std::numeric_limits<int32_t>::max()) return bestAfter;
     return bestAny != std::numeric_limits<int32_t>::max() ? bestAny : -1;
   }
 
  private:
-  struct Entry {
-    int64_t Cx, Cy;
-    int32_t Index;
-    Point2 Start;
-    bool operator<(const Entry& o) const {
-      if (Cx != o.Cx) return Cx < o.Cx;
-      if (Cy != o.Cy) return Cy < o.Cy;
-      return Index < o.Index;
-    }
-  };
+  static PointGrid::Layout Layout() {
+    PointGrid::Layout l;
+    l.W = l.H = kCell;
+    return l;
+  }
   const TTNEntityArray& pieces_;
-  std::vector<Entry> entries_;
+  PointGrid grid_;
 };
 
 bool Same(Point2 a, Point2 b) { return a.X == b.X && a.Y == b.Y; }
