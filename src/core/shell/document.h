@@ -9,6 +9,7 @@
 #include "base/user_interface.h"
 #include "geometry/extents.h"
 #include "geometry/geometry.h"
+#include "import/stl/stl_triangle.h"
 #include "post/post_definition.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
@@ -44,6 +45,7 @@ class Document {
   TTNRegionArray Regions;      // slot 0 reserved
   TTNOutRegionArray Toolpaths;  // slot 0 reserved
   TTNOutRegionArray3D Toolpaths3D;  // prototype passes, from index 0
+  TTNTriangleArray Triangles;  // the STL model (no reserved slot)
   TTNMachiningParameters MachiningParams;
   TTNRegionArray ProfileLibrary;  // wall profiles, loaded by the wall command
   TTNPostProcessor PostDefinition;  // the current post, start values until one loads
