@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "geometry/distance.h"
 #include "geometry/primitives.h"
 #include "selection/region_index.h"
 #include "geometry/intersect.h"
@@ -13,80 +14,18 @@ namespace tarnak {
 
 namespace {
 
-// Brings an angle that lies outside [0, 2pi) back into it. Angles inside
-// the range are returned untouched, so that the span test below decides
-// exactly on the stored values.
-double IntoTurn(double a) {
-  if (a >= 0.0 && a < kTwoPi) return a;
-  a = std::fmod(a, kTwoPi);
-  if (a < 0.0) a += kTwoPi;
-  if (a >= kTwoPi) a = 0.0;
-  return a;
-}
-
 bool ValidIndex(const TTNRegionArray& list, int i) {
   return i >= 1 && static_cast<std::size_t>(i) < list.size();
 }
 
 }  // namespace
 
-bool AngleOnArcSpan(const TTNEntity& e, double angle) {
-  // Equal angles make a full circle whatever their value (a rotated circle
-  // keeps equal, non-zero angles): every direction is on it.
-  if (e.StartAngle() == e.EndAngle()) return true;
-  double a1 = e.StartAngle(), a2 = e.EndAngle();
-  if (e.Radius < 0.0) std::swap(a1, a2);  // clockwise: the span from End to Start
-  // Arcs stored as start plus a sweep of a whole turn or more (some readers
-  // write the end angle that way) cover everything too.
-  if (a2 - a1 >= kTwoPi) return true;
-  a1 = IntoTurn(a1);
-  a2 = IntoTurn(a2);
-  if (a2 == 0.0) a2 = kTwoPi;
-  if (a1 < a2) {
-    // The tolerance reaches across angle 0 as well: an arc ending at 2pi
-    // owns the direction 0 (PointAngle never gives 2pi), and one starting
-    // at 0 owns directions just below 2pi.
-    const auto within = [&](double t) { return a1 - kSpanTolerance < t && t < a2 + kSpanTolerance; };
-    return within(angle) || within(angle + kTwoPi) || within(angle - kTwoPi);
-  }
-  if (a1 > a2) return angle > a1 - kSpanTolerance || angle < a2 + kSpanTolerance;
-  return false;
-}
-
-double PickDistanceSquared(const TTNEntity& e, Point2 p) {
-  if (e.IsLine()) {
-    const double ax = p.X - e.X, ay = p.Y - e.Y;
-    const double bx = e.X2 - e.X, by = e.Y2 - e.Y;
-    const double dot = ax * bx + ay * by;
-    const double toA = ax * ax + ay * ay;
-    if (dot <= 0.0) return toA;
-    const double len = std::sqrt(bx * bx + by * by);
-    const double t = dot / len;
-    if (t >= len) {
-      const double ex = p.X - e.X2, ey = p.Y - e.Y2;
-      return ex * ex + ey * ey;
-    }
-    return toA - t * t;
-  }
-  const Point2 c{e.X, e.Y};
-  if (AngleOnArcSpan(e, PointAngle(c, p))) {
-    const double d = std::hypot(p.X - c.X, p.Y - c.Y) - std::fabs(e.Radius);
-    return d * d;
-  }
-  Point2 s, t;
-  ElementEnds(e, s, t);
-  const double ds = (p.X - s.X) * (p.X - s.X) + (p.Y - s.Y) * (p.Y - s.Y);
-  const double dt = (p.X - t.X) * (p.X - t.X) + (p.Y - t.Y) * (p.Y - t.Y);
-  return std::min(ds, dt);
-}
-
 int PickRegion(const TTNRegionArray& list, Point2 p, bool onlySelected, double tolerance) {
-  const double limit = tolerance * tolerance;
   for (std::size_t i = 1; i < list.size(); ++i) {
     const TTNRegion& r = list[i];
     if (onlySelected && r.Selected == 0) continue;
     for (const TTNEntity& e : r.Elements)
-      if (PickDistanceSquared(e, p) < limit) return static_cast<int>(i);
+      if (PointElementDistance(e, p, PastSpan::NearerEnd) < tolerance) return static_cast<int>(i);
   }
   return 0;
 }
@@ -272,23 +211,6 @@ double PickToleranceForView(const DrawingExtentsRec& extents, int widthPx, int h
   const double scale = std::min(sx, sy);
   if (!(scale > 0.0) || !std::isfinite(scale)) return 0.0;
   return kPickPixels / scale;
-}
-
-double NearestElementDistance(const TTNEntity& e, Point2 p) {
-  if (e.IsLine()) {
-    const double ax = p.X - e.X, ay = p.Y - e.Y;
-    const double bx = e.X2 - e.X, by = e.Y2 - e.Y;
-    const double len2 = bx * bx + by * by;
-    const double dot = ax * bx + ay * by;
-    if (dot > 0.0 && len2 > 0.0 && dot / len2 < 1.0)
-      return std::fabs(ax * by - ay * bx) / std::sqrt(len2);
-    return std::hypot(ax, ay);
-  }
-  const Point2 c{e.X, e.Y};
-  if (AngleOnArcSpan(e, PointAngle(c, p)))
-    return std::fabs(std::hypot(p.X - c.X, p.Y - c.Y) - std::fabs(e.Radius));
-  const Point2 s = ElementStart(e);
-  return std::hypot(p.X - s.X, p.Y - s.Y);
 }
 
 }  // namespace tarnak

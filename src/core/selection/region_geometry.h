@@ -9,13 +9,12 @@
 // which give identical answers.
 #pragma once
 
+#include "geometry/distance.h"
 #include "geometry/extents.h"
 #include "geometry/geometry.h"
 
 namespace tarnak {
 
-// Angle tolerance of the arc span test, radians.
-inline constexpr double kSpanTolerance = 0.00005;
 // What the probe point's distance along the first Element is divided by.
 // Not 2: a probe in the middle of an Element lands too easily on a joint or
 // on a symmetric neighbour.
@@ -24,23 +23,6 @@ inline constexpr double kProbeDivisor = 4.158;
 inline constexpr double kNoRayHit = 7.0;
 // Pick radius in screen pixels.
 inline constexpr double kPickPixels = 8.0;
-
-// True when `angle` (in [0, 2pi)) lies on the arc's angular span, with
-// kSpanTolerance on both ends. A clockwise arc covers the counter-clockwise
-// span from its EndAngle to its StartAngle. A full circle (equal angles)
-// covers every angle; the tolerance reaches across angle 0 (an arc ending
-// at 2pi covers angle 0).
-bool AngleOnArcSpan(const TTNEntity& e, double angle);
-
-// Distance from p to an Element by the nearest-Element rules of the
-// all-as-islands command: perpendicular to a line when p projects strictly
-// inside it, else to its start point; radial to an arc when p's angle lies
-// on its span, else to its start point.
-double NearestElementDistance(const TTNEntity& e, Point2 p);
-
-// Squared distance from p to the Element as picking measures it: a line
-// beyond an end and an arc beyond its span measure to the nearer end.
-double PickDistanceSquared(const TTNEntity& e, Point2 p);
 
 // Index of the first Region (from 1, in index order) with an Element closer
 // than `tolerance` to p (strictly); 0 when none. With `onlySelected` the

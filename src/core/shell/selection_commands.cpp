@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/distance.h"
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
 #include "selection/region_index.h"
@@ -195,7 +196,7 @@ SelectionResult SelectAllAsIslands(Document& doc) {
   double best = 1e99;
   for (int i = 1; i <= n; ++i)
     for (const TTNEntity& e : At(doc, i).Elements) {
-      const double d = NearestElementDistance(e, q);
+      const double d = PointElementDistance(e, q, PastSpan::StartPoint);
       if (d <= best) {
         best = d;
         b = i;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editing/walls.h"
+#include "geometry/distance.h"
 #include "geometry/primitives.h"
 #include "selection/region_selection.h"
 #include "toolpaths/contour.h"
@@ -39,27 +40,10 @@ double Wrap(double a) {
   return a < 0 ? a + kTwoPi : a;
 }
 
-bool OnSpan(const TTNEntity& arc, double angle) {
-  if (arc.IsFullCircle()) return true;
-  const double along = Wrap(arc.Radius > 0 ? angle - arc.StartAngle() : arc.StartAngle() - angle);
-  return along <= std::fabs(ArcSweep(arc));
-}
-
-double SegmentDistance(Point2 p, Point2 a, Point2 b) {
-  const double dx = b.X - a.X, dy = b.Y - a.Y, len2 = dx * dx + dy * dy;
-  double t = len2 > 0 ? ((p.X - a.X) * dx + (p.Y - a.Y) * dy) / len2 : 0.0;
-  t = std::clamp(t, 0.0, 1.0);
-  return std::hypot(p.X - (a.X + t * dx), p.Y - (a.Y + t * dy));
-}
-
+// The clearance checks measure exactly: no span tolerance (see
+// PointElementDistance).
 double PointDistance(Point2 p, const TTNEntity& e) {
-  if (e.IsLine()) return SegmentDistance(p, {e.X, e.Y}, {e.X2, e.Y2});
-  const Point2 c{e.X, e.Y};
-  if (OnSpan(e, std::atan2(p.Y - c.Y, p.X - c.X)))
-    return std::fabs(std::hypot(p.X - c.X, p.Y - c.Y) - std::fabs(e.Radius));
-  Point2 s, t;
-  ElementEnds(e, s, t);
-  return std::min(std::hypot(p.X - s.X, p.Y - s.Y), std::hypot(p.X - t.X, p.Y - t.Y));
+  return PointElementDistance(e, p, PastSpan::NearerEnd, 0.0);
 }
 
 Point2 OnCircle(const TTNEntity& arc, double angle) {
@@ -79,7 +63,7 @@ double ElementDistance(const TTNEntity& a, const TTNEntity& b) {
       {PointDistance(as, b), PointDistance(ae, b), PointDistance(bs, a), PointDistance(be, a)});
   auto arcTowards = [&](const TTNEntity& arc, const TTNEntity& other, double angle) {
     for (double ang : {angle, angle + kPi})
-      if (OnSpan(arc, Wrap(ang))) d = std::min(d, PointDistance(OnCircle(arc, ang), other));
+      if (AngleOnArcSpan(arc, Wrap(ang), 0.0)) d = std::min(d, PointDistance(OnCircle(arc, ang), other));
   };
   if (a.IsLine() && b.IsLine()) return d;
   if (a.IsArc() && b.IsArc()) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "geometry/distance.h"
 #include "geometry/primitives.h"
 #include "selection/region_geometry.h"
 #include "toolpaths/contour.h"
@@ -336,7 +337,7 @@ void OrderPasses(TTNRegionArray& passes, int firstCount, bool pocketDir) {
       const TTNRegion& pass = passes[k];
       if (!pass.Selected) continue;
       for (size_t e = 0; e < pass.Elements.size(); ++e) {
-        const double d = NearestElementDistance(pass.Elements[e], p);
+        const double d = PointElementDistance(pass.Elements[e], p, PastSpan::StartPoint);
         if (d <= best) {  // the later Element wins a tie
           best = d;
           bestPass = static_cast<int>(k);
