@@ -402,6 +402,13 @@ void AppendMove(TokenTexts& texts, TextBuffer& out, const TTNEntity& move, bool 
   texts.EndBlock();
 }
 
+// The words of a move of Z alone from where the tool happens to be: no
+// word may name a place in the plane.
+constexpr std::uint32_t kPlaneWords =
+    Bit(TokenVar::Sx) | Bit(TokenVar::Sy) | Bit(TokenVar::Ex) | Bit(TokenVar::Ey) |
+    Bit(TokenVar::Sa) | Bit(TokenVar::Ea) | Bit(TokenVar::Rad) | Bit(TokenVar::Cx) |
+    Bit(TokenVar::Cy) | Bit(TokenVar::Ii) | Bit(TokenVar::Ji);
+
 // A straight move or a whole arc of the motion list. The values are those
 // MoveVariables gives for the Element the motion was made from (its ends
 // were worked out the same way), without working them out again.
@@ -433,22 +440,20 @@ void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n,
   if (m.KnownXY) {
     texts.MoveWords(out, slot, v);
   } else {
-    // A move of Z alone from where the tool happens to be: no word may name
-    // a place in the plane.
-    constexpr std::uint32_t kPlaneWords =
-        Bit(TokenVar::Sx) | Bit(TokenVar::Sy) | Bit(TokenVar::Ex) | Bit(TokenVar::Ey) |
-        Bit(TokenVar::Sa) | Bit(TokenVar::Ea) | Bit(TokenVar::Rad) | Bit(TokenVar::Cx) |
-        Bit(TokenVar::Cy) | Bit(TokenVar::Ii) | Bit(TokenVar::Ji);
     texts.MoveWordsWithout(out, slot, v, kPlaneWords);
   }
   texts.EndBlock();
 }
 
 void AppendMove3D(TokenTexts& texts, TextBuffer& out, const NcPoint3& from, const NcPoint3& to,
-                  bool rapid, double n, int& motion) {
+                  bool rapid, double n, int& motion, bool knownXY = true) {
   const int slot = ClassifyMove3D(motion, rapid);
   const TTNVariables values = MoveVariables3D(from, to, n);
-  texts.MoveWords(out, slot, values);
+  if (knownXY) {
+    texts.MoveWords(out, slot, values);
+  } else {
+    texts.MoveWordsWithout(out, slot, values, kPlaneWords);
+  }
   texts.EndBlock();
 }
 
@@ -741,10 +746,9 @@ class Generator {
 
     motion_ = MotionState::None;
     previousTool_ = -1.0;
-    const float rapidHeight = static_cast<float>(params.RapidHeight);
-    NcPoint3 at;           // where the last block ended
-    float lastX = 0.0f;    // last point of the previous pass
-    float lastY = 0.0f;
+    CheckValue(params.RapidHeight, "rapid height", "The program");
+    MotionBuilder builder(params.RapidHeight);
+    MotionList motions;
     for (std::size_t index = 0; index < passes.size(); ++index) {
       const TTNOutRegion3D& pass = passes[index];
       if (pass.Points.empty()) continue;
@@ -760,33 +764,13 @@ class Generator {
         NumberedLine(line, true, false);
       }
       SetToolpathTokens3D(texts_, pass);
-      const double tool = static_cast<double>(pass.ToolNumber);
-      if (tool != previousTool_) {
-        previousTool_ = tool;
-        ToolChange(tool, true);
-      }
-
-      const TTNPoint3D& first = pass.Points.front();
-      const float rapidLevel = static_cast<float>(pass.RapidLevel);
-      if (pass.LinkKind == kLinkRetract) {
-        MoveTo3D(at, NcPoint3{lastX, lastY, rapidLevel}, true);
-        MoveTo3D(at, NcPoint3{first.X, first.Y, rapidLevel}, true);
-        texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), pass.PlungeFeed));
-        MoveTo3D(at, NcPoint3{first.X, first.Y, first.Z}, false);
-        texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), pass.Feed));
-      } else if (pass.LinkKind == kLinkFeedAtDepth) {
-        MoveTo3D(at, NcPoint3{first.X, first.Y, first.Z}, false);
-      }
-      for (const TTNPoint3D& p : pass.Points) {
-        MoveTo3D(at, NcPoint3{p.X, p.Y, p.Z}, p.Kind == kPoint3DRapid);
-      }
-      const TTNPoint3D& last = pass.Points.back();
-      lastX = last.X;
-      lastY = last.Y;
-      at = NcPoint3{last.X, last.Y, rapidHeight};
+      motions.clear();
+      builder.AppendPass(pass, static_cast<int32_t>(index), motions);
+      for (const Motion& m : motions) Write3D(m, pass.Feed);
     }
-
-    MoveTo3D(at, NcPoint3{at.X, at.Y, rapidHeight}, true);
+    motions.clear();
+    builder.Finish(motions);
+    for (const Motion& m : motions) Write3D(m, 0.0);
     for (const std::string& line : post_.Footer) {
       Next();
       NumberedLine(line, true, false);
@@ -803,12 +787,32 @@ class Generator {
     out_.EndLine(writeEmpty);
   }
 
-  // A 3D block from `at` to `to`, written even when empty; at := to.
-  void MoveTo3D(NcPoint3& at, const NcPoint3& to, bool rapid) {
+  // A motion of a 3D pass: every move is a block of its own, written even
+  // when empty; the state is held in 32-bit floats like the points. A
+  // plunge is cut at the plunge feed, then the feed word goes back to the
+  // pass's `feed`.
+  void Write3D(const Motion& m, double feed) {
+    switch (m.Kind) {
+      case MotionKind::ToolChange:
+        previousTool_ = static_cast<double>(m.Tool);
+        ToolChange(previousTool_, true);
+        return;
+      case MotionKind::Rapid:
+      case MotionKind::Line:
+        break;
+      default:
+        return;  // Rates: the pass's tokens are set already
+    }
+    const bool plunge = m.Part == MotionPart::Plunge;
+    if (plunge) texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), m.Feed));
+    const NcPoint3 from{static_cast<float>(m.FromX), static_cast<float>(m.FromY),
+                        static_cast<float>(m.FromZ)};
+    const NcPoint3 to{static_cast<float>(m.X), static_cast<float>(m.Y), static_cast<float>(m.Z)};
     Next();
-    AppendMove3D(texts_, out_.Buffer(), at, to, rapid, n_, motion_);
+    AppendMove3D(texts_, out_.Buffer(), from, to, m.Kind == MotionKind::Rapid, n_, motion_,
+                 m.KnownXY);
     out_.EndLine(true);
-    at = to;
+    if (plunge) texts_.Set(TokenSlot::Ft, FormatTokenValue(FeedToken(), feed));
   }
 
   // Nt(N) + line. `advance`: N := N + Inc first, without the MaxBlock wrap.

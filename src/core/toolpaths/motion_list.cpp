@@ -194,6 +194,71 @@ void MotionBuilder::AppendPath(const TTNOutRegion& t, int32_t kind, Point2 start
   // A skipped toolpath leaves the tool where it was.
 }
 
+void MotionBuilder::AppendPass(const TTNOutRegion3D& pass, int32_t source, MotionList& out) {
+  if (pass.Points.empty()) return;
+  source_ = source;
+  colour_ = pass.Colour;
+  spindle_ = pass.SpindleSpeed;
+  out.reserve(out.size() + pass.Points.size() + 6);
+
+  Motion& rates = out.emplace_back();
+  rates.Kind = MotionKind::Rates;
+  rates.Part = MotionPart::Link;
+  rates.FromX = rates.X = x_;
+  rates.FromY = rates.Y = y_;
+  rates.FromZ = rates.Z = z_;
+  rates.Feed = pass.Feed;
+  rates.SpindleSpeed = pass.SpindleSpeed;
+  rates.Tool = pass.ToolNumber;
+  rates.Colour = pass.Colour;
+  rates.Source = source;
+
+  if (static_cast<double>(pass.ToolNumber) != previousTool_) {
+    previousTool_ = static_cast<double>(pass.ToolNumber);
+    Motion& change = out.emplace_back(rates);
+    change.Kind = MotionKind::ToolChange;
+    known_ = false;
+  }
+  tool_ = pass.ToolNumber;
+
+  const TTNPoint3D& first = pass.Points.front();
+  const double fx = first.X, fy = first.Y, fz = first.Z;
+  if (!known_) {
+    // As for 2D toolpaths: never a feed or a diagonal rapid from a place
+    // the program does not know.
+    Straight(MotionKind::Rapid, MotionPart::Link, x_, y_, x_, y_, rapidHeight_, pass.Feed, out);
+    out.back().KnownXY = false;
+    Straight(MotionKind::Rapid, MotionPart::Link, x_, y_, fx, fy, rapidHeight_, pass.Feed, out);
+    Straight(MotionKind::Line, MotionPart::Plunge, fx, fy, fx, fy, fz, pass.PlungeFeed, out);
+  } else if (pass.LinkKind == kLinkRetract) {
+    const double travelZ = pass.RapidLevel;  // a real Z already
+    Straight(MotionKind::Rapid, MotionPart::Link, x_, y_, x_, y_, travelZ, pass.Feed, out);
+    Straight(MotionKind::Rapid, MotionPart::Link, x_, y_, fx, fy, travelZ, pass.Feed, out);
+    Straight(MotionKind::Line, MotionPart::Plunge, fx, fy, fx, fy, fz, pass.PlungeFeed, out);
+  } else if (pass.LinkKind == kLinkFeedAtDepth) {
+    Straight(MotionKind::Line, MotionPart::Link, x_, y_, fx, fy, fz, pass.Feed, out);
+  }
+  known_ = true;
+  double x = x_, y = y_;
+  for (const TTNPoint3D& p : pass.Points) {
+    const MotionKind kind = p.Kind == kPoint3DRapid ? MotionKind::Rapid : MotionKind::Line;
+    Straight(kind, MotionPart::Path, x, y, p.X, p.Y, p.Z, pass.Feed, out);
+    x = p.X;
+    y = p.Y;
+  }
+  x_ = x;
+  y_ = y;
+}
+
+MotionList BuildMotionList3D(const TTNOutRegionArray3D& passes, double rapidHeight) {
+  MotionBuilder builder(rapidHeight);
+  MotionList out;
+  for (std::size_t i = 0; i < passes.size(); ++i)
+    builder.AppendPass(passes[i], static_cast<int32_t>(i), out);
+  builder.Finish(out);
+  return out;
+}
+
 void MotionBuilder::Finish(MotionList& out) {
   source_ = -1;
   Straight(MotionKind::Rapid, MotionPart::End, x_, y_, x_, y_, rapidHeight_, 0.0, out);

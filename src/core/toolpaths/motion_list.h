@@ -32,6 +32,7 @@
 
 #include "geometry/geometry.h"
 #include "toolpaths/toolpath_model.h"
+#include "toolpaths/toolpath_model3d.h"
 
 namespace tarnak {
 
@@ -114,6 +115,12 @@ class MotionBuilder {
   // Appends the motions of `toolpath` (nothing for one without Elements).
   // source: its index in the list, for messages.
   void Append(const TTNOutRegion& toolpath, int32_t source, MotionList& out);
+  // Appends the motions of one 3D pass of prototype machining (nothing for
+  // one without points): straight moves only, each point at its own Z
+  // (already machine Z). The link rules are the same: a tool change, then
+  // by the pass's LinkKind; from an unknown place a rise of Z alone to the
+  // rapid height, across at that height and a plunge to the first point.
+  void AppendPass(const TTNOutRegion3D& pass, int32_t source, MotionList& out);
   // Appends the retract to the rapid height that ends the program.
   void Finish(MotionList& out);
 
@@ -153,6 +160,9 @@ Point2 ToolpathListEnd(const TTNOutRegionArray& toolpaths);
 // The motions of a whole toolpath list (from slot 1), ending with the
 // retract to the rapid height.
 MotionList BuildMotionList(const TTNOutRegionArray& toolpaths, double rapidHeight);
+
+// The motions of the 3D passes (from index 0), ending with the retract.
+MotionList BuildMotionList3D(const TTNOutRegionArray3D& passes, double rapidHeight);
 
 // Start of a toolpath (of its entry move when it has one) and its end (of
 // its exit move when it has one), as the links take them.

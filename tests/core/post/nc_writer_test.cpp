@@ -544,15 +544,19 @@ TEST_F(NcWriterTest, ThreeDPassesNumberEverythingAndWriteEmptyBlocks) {
   const TTNOutRegionArray3D passes = {
       Pass({{kPoint3DCut, 1, 0, -1}, {kPoint3DCut, 2, 0, -1}, {kPoint3DRapid, 2, 0, 3}}),
       Pass({}),  // no points: left out
-      Pass({{kPoint3DCut, 2, 1, -2}}, kLinkFeedAtDepth)};
+      Pass({{kPoint3DCut, 2, 1, -2}}, kLinkFeedAtDepth),
+      // After a tool change nobody knows where the tool is: no feed across.
+      Pass({{kPoint3DCut, 3, 1, -2}}, kLinkFeedAtDepth, 2)};
   WriteNC3D(passes, {"(c)"}, params_, post_, file_);
   const Lines expected = {
       "N10(c)", "N20%", "N30G90",  // numbered without the wrap check
       "N40(Begin Next Pass Rough at -1.250)",
       "N50",         // an empty ToolHeader line is written in 3D
       "N60 T1 M06",  // the empty tool script took no number
-      "N70 G00 X0.0000 Y0.0000 Z4.0000",
-      "N80 R1 X1.0000",
+      // Where the tool stands is unknown: up where it is, then across at
+      // the rapid height, never a diagonal rapid to the origin.
+      "N70 G00 Z6.0000",
+      "N80 R1 X1.0000 Y0.0000",
       "N90 G01 Z-1.0000 F100.0",  // 3D Z is the point's own
       "N100 L1 F300.0",
       "N110 L1 X2.0000",
@@ -560,8 +564,15 @@ TEST_F(NcWriterTest, ThreeDPassesNumberEverythingAndWriteEmptyBlocks) {
       "N130(Begin Next Pass Rough at -1.250)",
       "N140 G01 Y1.0000 Z-2.0000",  // link 0 feeds from (2, 0, 6) without a retract
       "N150 L1",
-      "N160 G00 Z6.0000",
-      "N170M30", "N180%"};
+      "N160(Begin Next Pass Rough at -1.250)",
+      "N170",
+      "N180 T2 M06",
+      "N190 G00 Z6.0000",
+      "N200 R1 X3.0000",
+      "N210 G01 Z-2.0000 F100.0",
+      "N220 L1 F300.0",
+      "N230 G00 Z6.0000",
+      "N240M30", "N250%"};
   EXPECT_EQ(ReadLines(), expected);
 }
 
