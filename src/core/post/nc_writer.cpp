@@ -1069,48 +1069,53 @@ void ToolpathTokens3D(const TTNOutRegion3D& pass, const TTNPostProcessor& post,
   texts.Store(current, nullptr);
 }
 
-std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
-                           TTNTokenString& previous, bool rapid, double n, double z, int& motion,
-                           TTNTokenString& current) {
+namespace {
+
+// One block built on its own from the token texts `current` and the words
+// last written `previous`, both updated as a run of the writer would.
+template <class AppendBlock>
+std::string BuildBlock(const TTNPostProcessor& post, TTNTokenString& previous,
+                       TTNTokenString& current, AppendBlock append) {
   TokenTexts texts(post);
   texts.Load(current, previous);
   TextBuffer text;
-  AppendMove(texts, text, move, rapid, n, z, motion);
+  append(texts, text);
   texts.Store(current, &previous);
   return text.str();
+}
+
+}  // namespace
+
+std::string BuildMoveBlock(const TTNEntity& move, const TTNPostProcessor& post,
+                           TTNTokenString& previous, bool rapid, double n, double z, int& motion,
+                           TTNTokenString& current) {
+  return BuildBlock(post, previous, current, [&](TokenTexts& texts, TextBuffer& text) {
+    AppendMove(texts, text, move, rapid, n, z, motion);
+  });
 }
 
 std::string BuildMotionBlock(const Motion& motion, const TTNPostProcessor& post,
                              TTNTokenString& previous, double n, int& motionState,
                              TTNTokenString& current) {
-  TokenTexts texts(post);
-  texts.Load(current, previous);
-  TextBuffer text;
-  AppendMotion(texts, text, motion, n, motionState);
-  texts.Store(current, &previous);
-  return text.str();
+  return BuildBlock(post, previous, current, [&](TokenTexts& texts, TextBuffer& text) {
+    AppendMotion(texts, text, motion, n, motionState);
+  });
 }
 
 std::string BuildMoveBlock3D(const NcPoint3& from, const NcPoint3& to,
                              const TTNPostProcessor& post, TTNTokenString& previous, bool rapid,
                              double n, int& motion, TTNTokenString& current) {
-  TokenTexts texts(post);
-  texts.Load(current, previous);
-  TextBuffer text;
-  AppendMove3D(texts, text, from, to, rapid, n, motion);
-  texts.Store(current, &previous);
-  return text.str();
+  return BuildBlock(post, previous, current, [&](TokenTexts& texts, TextBuffer& text) {
+    AppendMove3D(texts, text, from, to, rapid, n, motion);
+  });
 }
 
 std::string BuildDrillBlock(const TTNEntity& hole, const TTNPostProcessor& post,
                             TTNTokenString& previous, TTNTokenString& current, int slot,
                             double n, double z) {
-  TokenTexts texts(post);
-  texts.Load(current, previous);
-  TextBuffer text;
-  AppendDrill(texts, text, hole, slot, n, z);
-  texts.Store(current, &previous);
-  return text.str();
+  return BuildBlock(post, previous, current, [&](TokenTexts& texts, TextBuffer& text) {
+    AppendDrill(texts, text, hole, slot, n, z);
+  });
 }
 
 std::string BuildToolScriptLine(const TTNPostProcessor& post, int index, double toolNumber,

@@ -62,6 +62,32 @@ inline void MotionBuilder::Straight(MotionKind kind, MotionPart part, double fro
   z_ = z;
 }
 
+Motion& MotionBuilder::RatesAndTool(double feed, double spindle, int32_t tool, MotionList& out) {
+  Motion rates;
+  rates.Kind = MotionKind::Rates;
+  rates.Part = MotionPart::Link;
+  rates.FromX = rates.X = x_;
+  rates.FromY = rates.Y = y_;
+  rates.FromZ = rates.Z = z_;
+  rates.Feed = feed;
+  rates.SpindleSpeed = spindle;
+  rates.Tool = tool;
+  rates.Colour = colour_;
+  rates.Source = source_;
+  const std::size_t at = out.size();
+  out.push_back(rates);
+  if (static_cast<double>(tool) != previousTool_) {
+    previousTool_ = static_cast<double>(tool);
+    Motion& change = out.emplace_back(rates);
+    change.Kind = MotionKind::ToolChange;
+    // A tool change may take the machine to a change position, or the
+    // operator may move it: where the tool stands afterwards is not known.
+    known_ = false;
+  }
+  tool_ = tool;
+  return out[at];
+}
+
 void MotionBuilder::PathMove(const TTNEntity& e, MotionPart part, double z, double feed,
                              MotionList& out) {
   if (e.IsLine()) {
@@ -90,30 +116,9 @@ void MotionBuilder::Append(const TTNOutRegion& t, int32_t source, MotionList& ou
   // the path.
   out.reserve(out.size() + t.Elements.size() + 9);
 
-  Motion& rates = out.emplace_back();
-  rates.Kind = MotionKind::Rates;
-  rates.Part = MotionPart::Link;
-  rates.FromX = rates.X = x_;
-  rates.FromY = rates.Y = y_;
-  rates.FromZ = rates.Z = z_;
-  rates.Feed = t.Feed;
-  rates.SpindleSpeed = t.SpindleSpeed;
-  rates.Tool = t.ToolNumber;
-  rates.Colour = t.Colour;
-  rates.Source = source;
+  Motion& rates = RatesAndTool(t.Feed, t.SpindleSpeed, t.ToolNumber, out);
   rates.HasClearance = LinkSetsClearance(kind);
   rates.Clearance = -t.RapidLevel;
-
-  if (static_cast<double>(t.ToolNumber) != previousTool_) {
-    previousTool_ = static_cast<double>(t.ToolNumber);
-    Motion& change = out.emplace_back(rates);
-    change.Kind = MotionKind::ToolChange;
-    change.HasClearance = false;
-    // A tool change may take the machine to a change position, or the
-    // operator may move it: where the tool stands afterwards is not known.
-    known_ = false;
-  }
-  tool_ = t.ToolNumber;
 
   const double depthZ = -t.Depth;
   const double travelZ = -t.RapidLevel;
@@ -201,25 +206,7 @@ void MotionBuilder::AppendPass(const TTNOutRegion3D& pass, int32_t source, Motio
   spindle_ = pass.SpindleSpeed;
   out.reserve(out.size() + pass.Points.size() + 6);
 
-  Motion& rates = out.emplace_back();
-  rates.Kind = MotionKind::Rates;
-  rates.Part = MotionPart::Link;
-  rates.FromX = rates.X = x_;
-  rates.FromY = rates.Y = y_;
-  rates.FromZ = rates.Z = z_;
-  rates.Feed = pass.Feed;
-  rates.SpindleSpeed = pass.SpindleSpeed;
-  rates.Tool = pass.ToolNumber;
-  rates.Colour = pass.Colour;
-  rates.Source = source;
-
-  if (static_cast<double>(pass.ToolNumber) != previousTool_) {
-    previousTool_ = static_cast<double>(pass.ToolNumber);
-    Motion& change = out.emplace_back(rates);
-    change.Kind = MotionKind::ToolChange;
-    known_ = false;
-  }
-  tool_ = pass.ToolNumber;
+  RatesAndTool(pass.Feed, pass.SpindleSpeed, pass.ToolNumber, out);
 
   const TTNPoint3D& first = pass.Points.front();
   const double fx = first.X, fy = first.Y, fz = first.Z;

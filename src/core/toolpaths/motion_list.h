@@ -131,6 +131,9 @@ class MotionBuilder {
  private:
   void Straight(MotionKind kind, MotionPart part, double fromX, double fromY, double x,
                 double y, double z, double feed, MotionList& out);
+  // The Rates motion of a toolpath or pass, and a tool change when its tool
+  // is not the one in; returns the Rates motion.
+  Motion& RatesAndTool(double feed, double spindle, int32_t tool, MotionList& out);
   void PathMove(const TTNEntity& e, MotionPart part, double z, double feed, MotionList& out);
   // The hole, or the entry move, the path and the exit move.
   void AppendPath(const TTNOutRegion& t, int32_t kind, Point2 start, double depthZ,
