@@ -22,11 +22,13 @@ double IntoTurn(double a) {
 }
 
 double PastSpanDistance(const TTNEntity& e, Point2 p, PastSpan past) {
+  if (past == PastSpan::StartPoint) {
+    const Point2 s = ElementStart(e);  // only the one end: an arc's costs a sine and cosine
+    return std::hypot(p.X - s.X, p.Y - s.Y);
+  }
   Point2 s, t;
   ElementEnds(e, s, t);
-  const double ds = std::hypot(p.X - s.X, p.Y - s.Y);
-  if (past == PastSpan::StartPoint) return ds;
-  return std::min(ds, std::hypot(p.X - t.X, p.Y - t.Y));
+  return std::min(std::hypot(p.X - s.X, p.Y - s.Y), std::hypot(p.X - t.X, p.Y - t.Y));
 }
 
 }  // namespace
