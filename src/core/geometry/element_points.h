@@ -59,4 +59,16 @@ Point2 PointAtIn(const TTNEntity& e, T t) {
   return {static_cast<double>(x), static_cast<double>(y)};
 }
 
+// Length of an Element in T: the true length of an arc from its sweep (a
+// full circle is one whole turn).
+template <class T>
+T ElementLengthIn(const TTNEntity& e) {
+  static_assert(std::is_floating_point_v<T>);
+  if (e.IsLine()) {
+    const T dx = static_cast<T>(e.X2) - e.X, dy = static_cast<T>(e.Y2) - e.Y;
+    return std::sqrt(dx * dx + dy * dy);
+  }
+  return std::fabs(static_cast<T>(ArcSweep(e)) * e.Radius);
+}
+
 }  // namespace tarnak

@@ -33,10 +33,8 @@ double Dist(Point2 a, Point2 b) { return std::hypot(a.X - b.X, a.Y - b.Y); }
 Point2 PointAt(const TTNEntity& e, double t) { return PointAtIn(e, t); }
 double WrapAngle(double a) { return WrapAngleIn(a); }
 
-double LengthOf(const TTNEntity& e) {
-  if (e.IsLine()) return std::hypot(e.X2 - e.X, e.Y2 - e.Y);
-  return std::fabs(ArcSweep(e) * e.Radius);
-}
+// Only ever asked of arcs here.
+double LengthOf(const TTNEntity& e) { return ElementLengthIn<double>(e); }
 
 // Unit direction of travel at fraction t; false for a line too short to
 // have one.

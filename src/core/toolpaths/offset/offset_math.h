@@ -34,13 +34,7 @@ inline double WrapAngle(Real a) { return WrapAngleIn(a); }
 
 // Length of an Element: the true length of an arc from its sweep (a full
 // circle is one whole turn).
-inline Real LengthOf(const TTNEntity& e) {
-  if (e.IsLine()) {
-    const Real dx = static_cast<Real>(e.X2) - e.X, dy = static_cast<Real>(e.Y2) - e.Y;
-    return std::sqrt(dx * dx + dy * dy);
-  }
-  return std::fabs(static_cast<Real>(ArcSweep(e)) * e.Radius);
-}
+inline Real LengthOf(const TTNEntity& e) { return ElementLengthIn<Real>(e); }
 
 // The point at fraction t of the Element (of the sweep, for an arc).
 inline void PointAt(const TTNEntity& e, Real t, Real& x, Real& y) { PointAtIn(e, t, x, y); }
