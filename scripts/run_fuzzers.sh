@@ -7,16 +7,20 @@
 #   run_fuzzers.sh BUILD CORPUS [SECONDS]
 #
 # Without SECONDS the drawing readers run 60 s each and the settings files
-# 25 s each; with it, every target runs that long.
+# 25 s each; with it, every target runs that long. Targets run side by side,
+# as many at once as there are processors (FUZZ_JOBS overrides), so the
+# stage takes about the total time divided by that number.
 set -euo pipefail
 build=$1
 corpus=$2
 seconds=${3:-}
 status=0
+jobs=${FUZZ_JOBS:-$(nproc)}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
-for target in "$build"/fuzz/*_fuzz; do
-  [ -x "$target" ] || continue
+run_one() {
+  local target=$1 name kind time work log
+  local -a extra
   name=$(basename "$target")
   kind=${name%%_*}
   time=$seconds
@@ -35,18 +39,27 @@ for target in "$build"/fuzz/*_fuzz; do
   case $kind in
     stl) extra=(-max_len=16384) ;;
   esac
-  echo "fuzz: $name for ${time}s"
   log="$build/$name.log"
   if ! "$target" "${extra[@]}" -max_total_time="$time" -rss_limit_mb=4096 -timeout=5 -print_final_stats=0 \
       -artifact_prefix="$build/$name-" "$work" >"$log" 2>&1; then
-    echo "fuzz: $name found a problem:"; tail -n 60 "$log"; status=1
+    echo "fuzz: $name found a problem:"; tail -n 60 "$log"; return 1
   elif grep -qE 'runtime error:|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|SUMMARY: ' "$log"; then
     # A report that did not stop the run still counts.
     echo "fuzz: $name reported a problem:"; grep -nE -A20 'runtime error:|ERROR: |SUMMARY: ' "$log" | head -n 60
-    status=1
-  else
-    grep -E '^(#[0-9]+ +DONE|Done)' "$log" | tail -n 1 || true
+    return 1
   fi
+  echo "fuzz: $name for ${time}s: $(grep -E '^(#[0-9]+ +DONE|Done)' "$log" | tail -n 1)"
   rm -rf "$work"
+}
+
+# Each target's report is printed whole when it ends, so that the reports
+# of targets running side by side do not interleave.
+pids=()
+for target in "$build"/fuzz/*_fuzz; do
+  [ -x "$target" ] || continue
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do sleep 1; done
+  ( out=$(mktemp); rc=0; run_one "$target" >"$out" 2>&1 || rc=$?; cat "$out"; rm -f "$out"; exit $rc ) &
+  pids+=($!)
 done
+for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 exit $status
