@@ -26,9 +26,10 @@ ALLOWED = {
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "post": ["base", "geometry", "toolpaths"],
+    "export/dxf": ["base", "geometry", "import/dxf", "toolpaths"],
     "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
               "editing",
-              "toolpaths/offset", "toolpaths", "post"],
+              "toolpaths/offset", "toolpaths", "post", "export/dxf"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
