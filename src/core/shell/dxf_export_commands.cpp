@@ -5,7 +5,13 @@
 
 namespace tarnak {
 
-DxfSaveResult SaveToolpathsDXFCommand(const Document& doc, const std::filesystem::path& file) {
+DxfSaveResult SaveToolpathsDXFCommand(const Document& doc, const std::filesystem::path& file,
+                                      const TTNEdEntityArray* editorMoves) {
+  if (editorMoves != nullptr) {
+    const DxfOutObject moves = BuildDXFFromNCMoves(*editorMoves);
+    WriteDXF(moves, file);
+    return {DxfSaveResult::What::NcMoves, moves.EntityCount()};
+  }
   const DxfOutObject drawing =
       BuildDXFFromToolpaths(doc.Toolpaths, doc.MachiningParams.RapidHeight);
   WriteDXF(drawing, file);

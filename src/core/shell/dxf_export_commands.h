@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "import/nc/nc_moves.h"
 #include "shell/document.h"
 
 namespace tarnak {
@@ -19,15 +20,18 @@ inline constexpr std::string_view kDxfDefaultExtension = "Dxf";
 
 // What was written.
 struct DxfSaveResult {
-  enum class What { Toolpaths, Geometry };
+  enum class What { Toolpaths, NcMoves, Geometry };
   What Written = What::Toolpaths;
   std::size_t Entities = 0;  // LINE and ARC entities in the file
 };
 
 // Writes the document's 2D toolpaths (their motions, links and lead moves
-// included) to `file`. Throws AtomicFileError naming the file with the
-// system's reason; the old file is then as it was.
-DxfSaveResult SaveToolpathsDXFCommand(const Document& doc, const std::filesystem::path& file);
+// included) to `file`; or, when the NC editor pane is shown, the moves of
+// the program loaded in it (`editorMoves`, null while the pane is hidden).
+// Throws AtomicFileError naming the file with the system's reason; the old
+// file is then as it was.
+DxfSaveResult SaveToolpathsDXFCommand(const Document& doc, const std::filesystem::path& file,
+                                      const TTNEdEntityArray* editorMoves = nullptr);
 
 // Writes every Region of the document to `file`. Throws as above.
 DxfSaveResult SaveGeometryDXFCommand(const Document& doc, const std::filesystem::path& file);

@@ -119,6 +119,20 @@ DxfOutObject BuildDXFFromMotions(const MotionList& motions) {
   return d;
 }
 
+DxfOutObject BuildDXFFromNCMoves(const TTNEdEntityArray& moves) {
+  DxfOutObject d = MakeDxfDrawing();
+  for (std::size_t i = 1; i < moves.size(); ++i) {
+    const TTNEdEntity& m = moves[i];
+    if (m.Kind == NCKind::ToolChange) continue;
+    if (m.IsArc()) {
+      AddArc(d, kDxfLayerPath, kPathStyle, m.X, m.Y, m.Z, m.Radius, m.StartAngle(), m.EndAngle());
+    } else {
+      AddLine(d, kDxfLayerPath, kPathStyle, m.X, m.Y, m.Z, m.X2, m.Y2, m.Z2);
+    }
+  }
+  return d;
+}
+
 DxfOutObject BuildDXFFromToolpaths(const TTNOutRegionArray& toolpaths, double rapidHeight) {
   return BuildDXFFromMotions(BuildMotionList(toolpaths, rapidHeight));
 }

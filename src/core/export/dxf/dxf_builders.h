@@ -12,12 +12,18 @@
 // shows the links the machine really makes: the rise at the current
 // point, the traverse and the plunge at the start, as the link rules have
 // them for each LinkKind. A move that goes nowhere is left out.
+//
+// The moves of a loaded NC program all go on layer "0": lines from start
+// to end, arcs as their counter-clockwise sweep. The plunge of a drill
+// cycle carries a radius only as a mark for the view: it is written as the
+// straight plunge it is. Tool-change markers move nothing and are left out.
 #pragma once
 
 #include <cstddef>
 
 #include "export/dxf/dxf_document.h"
 #include "geometry/geometry.h"
+#include "import/nc/nc_moves.h"
 #include "toolpaths/motion_list.h"
 #include "toolpaths/toolpath_model.h"
 
@@ -45,5 +51,8 @@ DxfOutObject BuildDXFFromRegions(const TTNRegionArray& regions);
 DxfOutObject BuildDXFFromToolpaths(const TTNOutRegionArray& toolpaths, double rapidHeight);
 // The same from a motion list already made.
 DxfOutObject BuildDXFFromMotions(const MotionList& motions);
+
+// The display moves of a loaded NC program, from slot 1.
+DxfOutObject BuildDXFFromNCMoves(const TTNEdEntityArray& moves);
 
 }  // namespace tarnak

@@ -1,6 +1,8 @@
 #include "export/dxf/dxf_document.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <stdexcept>
 
 #include "geometry/primitives.h"
@@ -30,6 +32,13 @@ void DxfOutObject::Widen(double x, double y, double z) {
 
 namespace {
 
+double WrapAngle(double a) {
+  constexpr double kTurn = 2.0 * std::numbers::pi;
+  if (a >= 0.0 && a < kTurn) return a;
+  a = std::fmod(a, kTurn);
+  return a < 0.0 ? a + kTurn : a;
+}
+
 void NoteType(DxfOutLayer& layer, DxfEntityType type, bool firstOfType) {
   if (firstOfType) layer.ListOrder.push_back(type);
 }
@@ -48,8 +57,14 @@ void DxfOutObject::AddArc(std::size_t layer, const DxfArc& arc) {
   DxfOutLayer& l = Layers.at(layer);
   NoteType(l, DxfEntityType::Arc, l.Arcs.empty());
   l.Arcs.push_back(arc);
-  // The box of the part of the circle the arc covers.
-  const TTNEntity e = MakeArc(arc.X, arc.Y, arc.Radius, arc.StartAngle, arc.EndAngle);
+  // The box of the part of the circle the arc covers. The box rules take
+  // angles within one turn; an NC arc may end past 2 pi (its sweep is kept
+  // as end > start), and a whole turn stays a whole circle.
+  const double start = WrapAngle(arc.StartAngle);
+  const double end = std::fabs(arc.EndAngle - arc.StartAngle) < 2.0 * std::numbers::pi
+                         ? WrapAngle(arc.EndAngle)
+                         : start;
+  const TTNEntity e = MakeArc(arc.X, arc.Y, arc.Radius, start, end);
   Widen(e.MinX, e.MinY, arc.Z);
   Widen(e.MaxX, e.MaxY, arc.Z);
 }

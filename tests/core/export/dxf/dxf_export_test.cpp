@@ -22,6 +22,7 @@
 #include "export/dxf/dxf_writer.h"
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
+#include "import/nc/nc_moves.h"
 #include "shell/commands.h"
 #include "shell/dxf_export_commands.h"
 #include "shell/selection_commands.h"
@@ -273,6 +274,54 @@ TEST_F(DxfExport, AnotherReaderSeesWhatWasWrittenAndOurReaderGetsTheRegionsBack)
     sawLeads = sawLeads || expected.back().Layers.count("2") != 0;
   }
   EXPECT_TRUE(sawLeads) << "no lead moves were exported; layer 2 went untested";
+
+  {
+    // NC display moves: a rapid, a feed, a clockwise arc (stored as its
+    // counter-clockwise sweep), one whose sweep ends past 2 pi, a full
+    // circle, a drill plunge (its radius only a mark) and a tool-change
+    // marker, which moves nothing.
+    TTNEdEntityArray moves(1);
+    auto line = [&](std::uint8_t kind, double x, double y, double z, double x2, double y2,
+                    double z2) {
+      TTNEdEntity m;
+      m.Kind = kind;
+      m.X = x, m.Y = y, m.Z = z, m.X2 = x2, m.Y2 = y2, m.Z2 = z2;
+      moves.push_back(m);
+    };
+    auto arc = [&](std::uint8_t kind, double cx, double cy, double z, double r, double a1,
+                   double a2) {
+      TTNEdEntity m;
+      m.Kind = kind;
+      m.X = cx, m.Y = cy, m.Z = m.Z2 = z, m.Radius = r, m.X2 = a1, m.Y2 = a2;
+      moves.push_back(m);
+    };
+    const double pi = std::numbers::pi;
+    line(NCKind::Rapid, 0, 0, 5, 10, 10, 5);
+    line(NCKind::Linear, 10, 10, 5, 10, 10, -1);
+    arc(NCKind::CwArc, 10, 15, -1, 5, pi / 2, 3 * pi / 2);
+    arc(NCKind::CcwArc, 0, 0, -1, 2, 5.5, 7.0);
+    arc(NCKind::CcwArcContinuous, 3, 3, -2, 1.5, 0.25, 0.25 + 2 * pi);
+    TTNEdEntity plunge;
+    plunge.Kind = NCKind::DrillPlunge;
+    plunge.Radius = kNCDrillMarkRadius;
+    plunge.X = plunge.X2 = 20, plunge.Y = plunge.Y2 = 5, plunge.Z = 2, plunge.Z2 = -4;
+    moves.push_back(plunge);
+    TTNEdEntity tool;
+    tool.Kind = NCKind::ToolChange;
+    tool.X = 99;
+    moves.push_back(tool);
+
+    TestUserInterface ui;
+    Document doc{ui};
+    const fs::path out = dir_ / "nc-moves.dxf";
+    const DxfSaveResult r = SaveToolpathsDXFCommand(doc, out, &moves);
+    EXPECT_EQ(r.Written, DxfSaveResult::What::NcMoves);
+    EXPECT_EQ(r.Entities, 6u);
+    files.push_back(out);
+    Expected x;
+    x.Layers["0"] = {6, std::hypot(10.0, 10.0) + 6.0 + 5 * pi + 2 * 1.5 + 1.5 * 2 * pi + 6.0};
+    expected.push_back(x);
+  }
 
   {
     TestUserInterface ui;
