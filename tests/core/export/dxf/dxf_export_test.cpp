@@ -3,6 +3,7 @@
 // entities, layers and lengths the source holds; drawings exported and
 // opened again through our own reader give back the same Regions.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "../../selection/selection_test_util.h"
+#include "cli_run.h"
 #include "export/dxf/dxf_builders.h"
 #include "export/dxf/dxf_writer.h"
 #include "geometry/primitives.h"
@@ -455,6 +457,42 @@ TEST(DxfWriter, TheFastFormatterAgreesWithTheExactOne) {
   for (double v : values) {
     ASSERT_EQ(std::string(buffer, FormatDxfFixed(v, buffer)), FormatDxfNumber(v)) << v;
   }
+}
+
+}  // namespace
+}  // namespace tarnak::testing
+
+namespace tarnak::testing {
+namespace {
+
+// --dxf of the command line writes through the same commands: the
+// geometry byte for byte as the window's save, the toolpaths with their
+// links.
+TEST_F(DxfExport, TheCommandLineWritesTheSameFiles) {
+  const std::string drawing =
+      std::string(TARNAK_CORPUS_DIR) + "/dxf/dxf2gcode-plasma_fc_mounting_R12.dxf";
+  ASSERT_EQ(::setenv("TARNAK_HOME", dir_.c_str(), 1), 0);
+  const fs::path geometry = dir_ / "cli-geometry.dxf";
+  const CliRun regions = RunCli({"regions", drawing, "--dxf", geometry.string()});
+  EXPECT_EQ(regions.Status, 0) << regions.Err;
+  TestUserInterface ui;
+  Document doc{ui};
+  ASSERT_EQ(OpenDxfCommand(doc, drawing), OpenResult::Loaded);
+  EXPECT_EQ(ReadAll(geometry), DxfText(BuildDXFFromRegions(doc.Regions)));
+
+  const fs::path toolpaths = dir_ / "cli-contour.dxf";
+  const CliRun contour =
+      RunCli({"contour", drawing, "--depth", "2", "--set", "RoughDiameter=1", "--set",
+              "RoughStepZ=1", "--set", "RoughFeed=100", "--set", "RoughPlunge=50", "--set",
+              "RapidHeight=3", "--dxf", toolpaths.string()});
+  ::unsetenv("TARNAK_HOME");
+  EXPECT_EQ(contour.Status, 0) << contour.Err;
+  const std::string text = ReadAll(toolpaths);
+  EXPECT_TRUE(text.ends_with("0\r\nEOF\r\n"));
+  EXPECT_NE(text.find("8\r\n1\r\n62\r\n0\r\n6\r\nDOT\r\n"), std::string::npos);  // a traverse
+  EXPECT_NE(text.find("8\r\n0\r\n62\r\n5\r\n6\r\nCONTINUOUS\r\n"), std::string::npos);  // a cut
+
+  EXPECT_EQ(RunCli({"regions", drawing, "--dxf"}).Status, 2);  // no file name
 }
 
 }  // namespace
