@@ -19,10 +19,10 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <time.h>
 #include <unistd.h>
 #include <vector>
 
+#include "bench_support.h"
 #include "export/dxf/dxf_builders.h"
 #include "export/dxf/dxf_writer.h"
 #include "geometry/primitives.h"
@@ -32,16 +32,13 @@ namespace {
 using namespace tarnak;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using tarnak::bench::BenchFolder;
+using tarnak::bench::Median;
+using tarnak::bench::ThreadSeconds;
 
 constexpr int kRegions = 1000;
 constexpr int kElementsPerRegion = 1000;
 constexpr double kPi = 3.14159265358979323846;
-
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
 
 // Rows 0.5 apart, each a line along X and a half circle up to the next
 // row, turning one way and then the other, at varied offsets and depths so
@@ -78,19 +75,6 @@ std::vector<std::string_view> Lines(const std::string& text) {
     at = stop;
   }
   return lines;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
-
-fs::path BenchFolder() {
-  std::error_code ec;
-  const char* chosen = std::getenv("TARNAK_BENCH_DIR");
-  if (chosen != nullptr && *chosen != '\0') return chosen;
-  return fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
 }
 
 // withBuild: the drawing is built from the Regions inside the timed part.
