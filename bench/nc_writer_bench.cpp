@@ -24,6 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_support.h"
 #include "geometry/primitives.h"
 #include "post/nc_writer.h"
 #include "post/post_definition.h"
@@ -36,12 +37,9 @@ namespace {
 using namespace tarnak;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
+using tarnak::bench::BenchFolder;
+using tarnak::bench::Median;
+using tarnak::bench::ThreadSeconds;
 
 constexpr int kToolpaths = 1000;
 constexpr int kElementsPerToolpath = 1000;
@@ -107,26 +105,14 @@ std::vector<std::string> ReadLines(const fs::path& file) {
   return lines;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
-
 void BM_WriteNC2D_Default(benchmark::State& state) {
   SetDecimalSeparator('.');
   const TTNPostProcessor post = DefaultPost();
   const TTNOutRegionArray toolpaths = SerpentineToolpaths();
   TTNMachiningParameters params;
   params.RapidHeight = 5;
-  // A memory file system when there is one: the disk's write-back would
-  // otherwise throttle both writers alike and hide what they cost.
-  // TARNAK_BENCH_DIR names another folder.
   std::error_code ec;
-  const char* chosen = std::getenv("TARNAK_BENCH_DIR");
-  const fs::path dir = chosen != nullptr && *chosen != '\0' ? fs::path(chosen)
-                       : fs::is_directory("/dev/shm", ec)  ? fs::path("/dev/shm")
-                                                           : fs::temp_directory_path();
+  const fs::path dir = BenchFolder();
   const fs::path ncFile = dir / ("tarnak_nc_bench_" + std::to_string(::getpid()) + ".nc");
   const fs::path plainFile = dir / ("tarnak_nc_bench_plain_" + std::to_string(::getpid()) + ".nc");
 
@@ -185,10 +171,7 @@ void BM_WriteNC2D_AtomicVsInPlace(benchmark::State& state) {
   TTNMachiningParameters params;
   params.RapidHeight = 5;
   std::error_code ec;
-  const char* chosen = std::getenv("TARNAK_BENCH_DIR");
-  const fs::path dir = chosen != nullptr && *chosen != '\0' ? fs::path(chosen)
-                       : fs::is_directory("/dev/shm", ec)  ? fs::path("/dev/shm")
-                                                           : fs::temp_directory_path();
+  const fs::path dir = BenchFolder();
   const fs::path inPlace = dir / ("tarnak_nc_bench_inplace_" + std::to_string(::getpid()) + ".nc");
   const fs::path atomic = dir / ("tarnak_nc_bench_atomic_" + std::to_string(::getpid()) + ".nc");
   WriteNC2D(toolpaths, {}, params, post, inPlace, NcFileWrite::InPlace);

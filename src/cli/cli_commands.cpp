@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_dxf.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -60,13 +61,15 @@ bool Interrupted(std::ostream& err) {
 constexpr const char* kUsage =
     "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--select all|closed|open|islands|empty-circles] [--json FILE|-]\n"
+    "                  [--dxf OUT.dxf]\n"
     "       tarnak-cli contour|pocket|drill DRAWING.dxf\n"
     "                  [--select all|closed|open|islands|empty-circles] [--preset NAME]\n"
     "                  [--set KEY=VALUE]... [--depth D] [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n"
+    "                  [--dxf OUT.dxf]\n"
     "       tarnak-cli job DRAWING.dxf --op \"STRATEGY [--select S] [--preset NAME]\n"
     "                  [--set KEY=VALUE]... [--depth D]\"... [--dir cw|ccw] [--fix] [--strict]\n"
-    "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n"
+    "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]] [--dxf OUT.dxf]\n"
     "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n";
 
 // Options shared by the commands that import a drawing.
@@ -85,6 +88,7 @@ struct Args {
   std::string Output;  // NC file to write
   std::string Post;    // post section; empty: the options' post
   bool Append = false;
+  std::string Dxf;  // DXF file of the geometry or toolpaths to write
 };
 
 // Returns an empty string on success, else the complaint.
@@ -111,6 +115,8 @@ std::string ParseArgs(const std::vector<std::string>& a, bool strategy, Args& ou
       out.Strict = true;
     } else if (s == "--json") {
       if (!value(out.Json) || out.Json.empty()) return "--json needs a file name or -";
+    } else if (s == "--dxf") {
+      if (!value(out.Dxf) || out.Dxf.empty()) return "--dxf needs a file name";
     } else if (s == "--select") {
       if (!value(out.Select)) return "--select needs a selection";
       const bool known = out.Select == "all" || out.Select == "closed" || out.Select == "open" ||
@@ -253,6 +259,7 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
   // The dump of a big job is big too: made only when asked for.
   if (!a.Json.empty() && !WriteJson(a, RegionsJson(s.doc(), status, !a.Select.empty()), out, err))
     return 2;
+  if (!WriteDxfOption(s.doc(), a.Dxf, DxfContent::Geometry, err)) return 2;
   out.flush();
   return StrictExit(a, s.ui(), err);
 }
@@ -386,6 +393,7 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
   if (Interrupted(err)) return kInterruptedExit;
 
   if (made && !Save(s.doc(), a, err)) return 2;
+  if (made && !WriteDxfOption(s.doc(), a.Dxf, DxfContent::Toolpaths, err)) return 2;
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';
@@ -537,6 +545,7 @@ int RunJob(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
   if (!Save(s.doc(), a, err)) return 2;
+  if (!WriteDxfOption(s.doc(), a.Dxf, DxfContent::Toolpaths, err)) return 2;
 
   const std::string status = s.ui().Status();
   if (a.Json != "-") out << importStatus << '\n';

@@ -190,9 +190,10 @@ void TfrmTarnak::CreateMenus() {
   mnuSaveToolpaths =
       Item(mnuFile, "mnuSaveToolpaths", "CNCツールパスを保存(&S)", &T::mnuSaveToolpathsClick);
   mnuSaveToolToDxf = Item(mnuFile, "mnuSaveToolToDxf", "DXFツールパスを保存(&T)",
-                          &T::mnuSaveToolToDxfClick, false);
+                          &T::mnuSaveToolToDxfClick);
   SaveGeometryDXF1 = Item(mnuFile, "SaveGeometryDXF1", "DXFジオメトリを保存(&G)",
-                          &T::SaveGeometryDXF1Click, false);
+                          &T::SaveGeometryDXF1Click);
+  SaveGeometryDXF1->setEnabled(false);  // until a drawing is open
   mnuFile->addSeparator();
   mnuClose = Item(mnuFile, "mnuClose", "閉じる(&C)", &T::mnuCloseClick);
   mnuExit = Item(mnuFile, "mnuExit", "終了(&E)", &T::mnuExitClick);

@@ -256,8 +256,6 @@ void TfrmTarnak::mnuOpenDncClick() { NotInThisVersion(); }
 void TfrmTarnak::OpenGerber1Click() { NotInThisVersion(); }
 void TfrmTarnak::mnu3DClick() { NotInThisVersion(); }
 void TfrmTarnak::Add1Click() { NotInThisVersion(); }
-void TfrmTarnak::mnuSaveToolToDxfClick() { NotInThisVersion(); }
-void TfrmTarnak::SaveGeometryDXF1Click() { NotInThisVersion(); }
 
 // ---------------------------------------------------------------- Edit
 

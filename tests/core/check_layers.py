@@ -26,9 +26,12 @@ ALLOWED = {
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "post": ["base", "geometry", "toolpaths"],
+    # The NC display moves (their reader over the post's words comes with them).
+    "import/nc": ["base", "geometry", "toolpaths", "post"],
+    "export/dxf": ["base", "geometry", "import/dxf", "import/nc", "toolpaths"],
     "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
               "editing",
-              "toolpaths/offset", "toolpaths", "post"],
+              "toolpaths/offset", "toolpaths", "post", "import/nc", "export/dxf"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')

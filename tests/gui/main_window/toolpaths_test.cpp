@@ -293,6 +293,43 @@ class ToolpathsTest : public QObject {
     QVERIFY(ReadAll(out).size() > 0);
   }
 
+  // Both DXF saves ask through the save dialog (DXF filter, extension
+  // "Dxf", no proposed name) and write the file; a cancelled dialog writes
+  // nothing.
+  void theDxfSavesWriteTheGeometryAndTheToolpaths() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    ContourNestedSquares(f, *w);
+    QVERIFY(w->mnuSaveToolToDxf->isEnabled());
+    QVERIFY(w->SaveGeometryDXF1->isEnabled());
+    QString filter, proposed = "unset", suffix, out;
+    w->SaveFileDialog = [&](const QString& fl, const QString& name, const QString& sfx) {
+      filter = fl;
+      proposed = name;
+      suffix = sfx;
+      return out;
+    };
+    w->mnuSaveToolToDxf->trigger();  // cancelled
+    QCOMPARE(filter, QString("DXF Files (*.DXF *.dxf)"));
+    QCOMPARE(proposed, QString());
+    QCOMPARE(suffix, QString("Dxf"));
+
+    out = f.Path("geometry.dxf");
+    w->SaveGeometryDXF1->trigger();
+    const QByteArray geometry = ReadAll(out);
+    QVERIFY(geometry.startsWith("0\r\nSECTION\r\n2\r\nHEADER\r\n"));
+    QCOMPARE(geometry.count("\r\nLINE\r\n"), 13);  // three squares and the open line
+
+    out = f.Path("toolpaths.dxf");
+    w->mnuSaveToolToDxf->trigger();
+    const QByteArray toolpaths = ReadAll(out);
+    QVERIFY(toolpaths.endsWith("0\r\nEOF\r\n"));
+    QVERIFY(toolpaths.contains("8\r\n1\r\n62\r\n0\r\n6\r\nDOT\r\n"));  // a traverse
+    QVERIFY(f.messages.empty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
   void theOptionsDialogOpensFromTheSetupMenu() {
     WindowFixture f;
     auto w = f.MakeWindow();
