@@ -25,10 +25,11 @@ ALLOWED = {
     "editing": ["base", "geometry", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
+    "toolpaths/raster": ["base", "geometry", "import/stl", "toolpaths"],
     "post": ["base", "geometry", "toolpaths"],
     "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
               "editing",
-              "toolpaths/offset", "toolpaths", "post"],
+              "toolpaths/offset", "toolpaths", "toolpaths/raster", "post"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
