@@ -251,7 +251,8 @@ RasterResult RasterPaths(const TTNZGrid& grid, TTNOutRegionArray3D& passes,
   const double levels = LevelCount(params.Z1, dz);
   std::size_t counted = 0;
   for (const TTNOutRegion3D& pass : passes) counted += pass.Points.size();
-  bool counting = counted <= kDisplayPointLimit;
+  // Each call announces the limit once, counting the passes already made.
+  bool counting = true;
   const std::size_t every = std::max<std::size_t>(1, lines / 100);
   std::vector<double> h(nodes);
 
