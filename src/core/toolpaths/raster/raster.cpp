@@ -40,6 +40,28 @@ std::string FormatGridNodes(double nodes) {
   return std::to_string(std::llround(nodes));
 }
 
+// Sliding maximum over `half` either side, in place, over `count` values
+// `stride` apart (a monotone queue: each value enters and leaves once).
+void SlidingMax(float* values, std::size_t count, std::size_t stride, std::size_t half,
+                std::vector<float>& out, std::vector<std::size_t>& queue) {
+  out.resize(count);
+  queue.clear();
+  std::size_t head = 0;
+  for (std::size_t i = 0; i < count + half; ++i) {
+    if (i < count) {
+      const float v = values[i * stride];
+      while (queue.size() > head && values[queue.back() * stride] <= v) queue.pop_back();
+      queue.push_back(i);
+    }
+    if (i >= half) {
+      const std::size_t at = i - half;
+      while (queue[head] + half < at) ++head;
+      out[at] = values[queue[head] * stride];
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) values[i * stride] = out[i];
+}
+
 }  // namespace
 
 GridSize PlannedGridSize(const TTNMachiningParameters& params, const TTNToolSettings& tool) {
@@ -193,19 +215,69 @@ bool GougeControl(TTNZGrid& grid, int toolType, double toolAngle, double diamete
   const std::vector<float> h0 = grid.Heights;
   const int rows = static_cast<int>(grid.Rows()), columns = static_cast<int>(grid.Columns());
   const int mr = mask.Rows / 2, mc = mask.Columns / 2;
+  // The highest height under the mask's box around each node: no cell can
+  // lift the tip above it (the mask is never negative), so a node with
+  // nothing higher around it keeps its height at once, and a search stops
+  // as soon as it reaches that bound.
+  std::vector<float> around = h0;
+  {
+    std::vector<float> scratch;
+    std::vector<std::size_t> queue;
+    const auto cols = static_cast<std::size_t>(columns), rws = static_cast<std::size_t>(rows);
+    for (std::size_t r = 0; r < rws; ++r)
+      SlidingMax(&around[r * cols], cols, 1, static_cast<std::size_t>(mc), scratch, queue);
+    for (std::size_t c = 0; c < cols; ++c)
+      SlidingMax(&around[c], rws, cols, static_cast<std::size_t>(mr), scratch, queue);
+  }
+  // The cells inside the tool from the lowest mask value up, as offsets
+  // into the grid: for nodes away from the border the search takes them in
+  // that order and stops once no later cell (its mask value at least this
+  // one's) can lift the tip further than it is.
+  struct Cell {
+    std::ptrdiff_t Offset;
+    double Value;
+  };
+  std::vector<Cell> ordered;
+  for (int i = 0; i < mask.Rows; ++i)
+    for (int j = spanLo[static_cast<std::size_t>(i)]; j <= spanHi[static_cast<std::size_t>(i)]; ++j)
+      ordered.push_back({static_cast<std::ptrdiff_t>(i - mr) * columns + (j - mc), mask.At(i, j)});
+  std::sort(ordered.begin(), ordered.end(), [](const Cell& a, const Cell& b) { return a.Value < b.Value; });
   const int every = std::max(1, rows / 100);
   for (int r = 0; r < rows; ++r) {
     if (r % every == 0) {
       cancel.Progress(r, rows);
       if (cancel.Poll()) return false;
     }
+    const bool innerRow = r >= mr && r + mr < rows;
     for (int c = 0; c < columns; ++c) {
+      if (innerRow && c >= mc && c + mc < columns) {
+        const std::size_t node = static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
+                                 static_cast<std::size_t>(c);
+        const double h = h0[node];
+        if (h >= 0.0) continue;
+        const double most = std::min(0.0, static_cast<double>(around[node]));
+        if (most <= h) continue;
+        const float* at = &h0[node];
+        double lift = 0.0;
+        for (const Cell& cell : ordered) {
+          if (most - h - cell.Value <= lift) break;
+          const double t = at[cell.Offset] - h - cell.Value;
+          if (t > lift) lift = t;
+        }
+        grid.Heights[node] = static_cast<float>(h + lift);
+        continue;
+      }
       const double h = h0[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
                           static_cast<std::size_t>(c)];
       if (h >= 0.0) continue;
+      const std::size_t node = static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
+                               static_cast<std::size_t>(c);
+      // The tip cannot rise above the stock top, nor above the highest
+      // height around: stop once it is at either.
+      const double most = std::min(0.0, static_cast<double>(around[node]));
+      if (most <= h) continue;
       double lift = 0.0;
-      // The tip cannot rise above the stock top: stop once it is there.
-      for (int i = std::max(0, mr - r); i < mask.Rows && r + i - mr < rows && h + lift < 0.0; ++i) {
+      for (int i = std::max(0, mr - r); i < mask.Rows && r + i - mr < rows && h + lift < most; ++i) {
         const std::size_t mi = static_cast<std::size_t>(i);
         const int j0 = std::max(spanLo[mi], mc - c), j1 = std::min(spanHi[mi], columns - 1 - c + mc);
         const float* line = &h0[static_cast<std::size_t>(r + i - mr) * static_cast<std::size_t>(columns)];
@@ -214,7 +286,7 @@ bool GougeControl(TTNZGrid& grid, int toolType, double toolAngle, double diamete
           const double t = line[c + j - mc] - h - cells[j];
           if (t > lift) {
             lift = t;
-            if (h + lift >= 0.0) break;
+            if (h + lift >= most) break;
           }
         }
       }
