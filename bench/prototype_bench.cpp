@@ -15,6 +15,7 @@
 #include "import/stl/stl_mesh.h"
 #include "import/stl/stl_open.h"
 #include "toolpaths/raster/drop_cutter.h"
+#include "toolpaths/raster/prototype_fields.h"
 #include "toolpaths/raster/raster.h"
 
 namespace {
@@ -51,18 +52,25 @@ Job BunnyJob(double step) {
   MeshBox(job.Tris, b);
   SortByMinZ(job.Tris, 0, static_cast<std::ptrdiff_t>(job.Tris.size()) - 1, CancelToken());
   TTNMachiningParameters& p = job.Params;
-  p.X1 = b.MinX;
-  p.Y1 = b.MinY;
-  p.Z1 = b.MinZ;
-  p.X2 = b.MaxX;
-  p.Y2 = b.MaxY;
-  p.Z2 = b.MaxZ;
+  DrawingExtentsRec extents;
+  PlaceModelStock(b, extents, p);
   p.Finish.ToolType = kToolBall;
   p.Finish.Radius = 1.5;
   p.Finish.XYStep = p.Finish.YStep = step;
   p.Finish.ZStep = 1000.0;
   p.Finish.Feed = 100.0;
   return job;
+}
+
+// The finishing run: grid, gouge control, exact nodes, raster passes.
+void FinishRun(const Job& job, TTNMachiningParameters& params, TTNOutRegionArray3D& passes,
+               const CancelToken& cancel) {
+  TTNZGrid grid;
+  grid.Direction = 1;
+  CreateGrid(job.Tris, grid, params, false, cancel);
+  GougeControl(grid, kToolBall, 0.0, 3.0, cancel);
+  DropCutterNodes(grid, job.Tris, kToolBall, 0.0, 3.0, 0.0, cancel);
+  RasterPaths(grid, passes, params, false, 0.0, cancel);
 }
 
 template <class F>
@@ -96,13 +104,7 @@ void BM_FinishBunny3mmBall(benchmark::State& state) {
     TTNMachiningParameters params = job.Params;
     TTNOutRegionArray3D passes;
     total += Timed([&] {
-      CancelToken cancel;
-      TTNZGrid grid;
-      grid.Direction = 1;
-      CreateGrid(job.Tris, grid, params, false, cancel);
-      GougeControl(grid, kToolBall, 0.0, 3.0, cancel);
-      DropCutterNodes(grid, job.Tris, kToolBall, 0.0, 3.0, 0.0, cancel);
-      RasterPaths(grid, passes, params, false, 0.0, cancel);
+      FinishRun(job, params, passes, CancelToken());
       AirMoves(passes, params, 0);
     });
     ++runs;
@@ -119,12 +121,7 @@ void BM_GougeReportBunny(benchmark::State& state) {
   TTNMachiningParameters params = job.Params;
   TTNOutRegionArray3D passes;
   CancelToken cancel;
-  TTNZGrid grid;
-  grid.Direction = 1;
-  CreateGrid(job.Tris, grid, params, false, cancel);
-  GougeControl(grid, kToolBall, 0.0, 3.0, cancel);
-  DropCutterNodes(grid, job.Tris, kToolBall, 0.0, 3.0, 0.0, cancel);
-  RasterPaths(grid, passes, params, false, 0.0, cancel);
+  FinishRun(job, params, passes, cancel);
   double total = 0.0, depth = 0.0;
   int runs = 0;
   for (auto _ : state) {

@@ -218,15 +218,8 @@ int RunPrototype(const std::vector<std::string>& args, std::ostream& out, std::o
   if (open.Status != StlOpenStatus::Loaded) return 2;
   doc.StlMode = true;
   doc.FileName = ExtractFileNameOnly(a.Model);
-  const StlModelBox& b = open.Box;
-  doc.DrawingExtents = DrawingExtentsRec{b.MinX, b.MaxX, b.MinY, b.MaxY, b.MinZ, b.MaxZ, b.MidZ, b.Height, b.Width};
   TTNMachiningParameters& params = doc.MachiningParams;
-  params.X1 = b.MinX;
-  params.Y1 = b.MinY;
-  params.Z1 = b.MinZ;
-  params.X2 = b.MaxX;
-  params.Y2 = b.MaxY;
-  params.Z2 = b.MaxZ;
+  PlaceModelStock(open.Box, doc.DrawingExtents, params);
 
   PrototypeDialogFields fields;
   if (!Fields(a, settings, doc, fields, err)) return 2;

@@ -127,14 +127,8 @@ inline std::string PreparePrototype(Document& doc, TTNTriangleArray model, const
   doc.StlMode = true;
   StlModelBox b;
   MeshBox(doc.Triangles, b);
-  doc.DrawingExtents = DrawingExtentsRec{b.MinX, b.MaxX, b.MinY, b.MaxY, b.MinZ, b.MaxZ, b.MidZ, b.Height, b.Width};
   TTNMachiningParameters& p = doc.MachiningParams;
-  p.X1 = b.MinX;
-  p.Y1 = b.MinY;
-  p.Z1 = b.MinZ;
-  p.X2 = b.MaxX;
-  p.Y2 = b.MaxY;
-  p.Z2 = b.MaxZ;
+  PlaceModelStock(b, doc.DrawingExtents, p);
   PrototypeDialogFields f;
   const auto set = [](double v) { return std::to_string(v); };
   f.Tools.RapidHeight = "2";

@@ -124,6 +124,17 @@ PrototypeField Nth(PrototypeField first, int offset) {
 
 }  // namespace
 
+void PlaceModelStock(const StlModelBox& b, DrawingExtentsRec& extents,
+                     TTNMachiningParameters& params) {
+  extents = DrawingExtentsRec{b.MinX, b.MaxX, b.MinY, b.MaxY, b.MinZ, b.MaxZ, b.MidZ, b.Height, b.Width};
+  params.X1 = b.MinX;
+  params.Y1 = b.MinY;
+  params.Z1 = b.MinZ;
+  params.X2 = b.MaxX;
+  params.Y2 = b.MaxY;
+  params.Z2 = b.MaxZ;
+}
+
 void ShowStockBox(const TTNMachiningParameters& params, PrototypeDialogFields& fields) {
   fields.X1 = Format2(params.X1);
   fields.Y1 = Format2(params.Y1);

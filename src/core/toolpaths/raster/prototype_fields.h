@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "geometry/extents.h"
+#include "import/stl/stl_mesh.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/presets.h"
 
@@ -52,6 +53,12 @@ struct PrototypeDialogFields {
 
   bool operator==(const PrototypeDialogFields&) const = default;
 };
+
+// What opening a model sets: the drawing extents and the parameters' stock
+// box (X1, Y1, Z1 = MinX, MinY, MinZ; X2, Y2, Z2 = MaxX, MaxY, MaxZ) from
+// the placed model's box.
+void PlaceModelStock(const StlModelBox& box, DrawingExtentsRec& extents,
+                     TTNMachiningParameters& params);
 
 // ---- the dialog's rules -------------------------------------------------------
 
