@@ -255,8 +255,10 @@ bool DropCutterNodes(TTNZGrid& grid, const TTNTriangleArray& triangles, int tool
 }
 
 GougeMeasure MeasureGouge(const TTNOutRegionArray3D& passes, std::size_t first, std::size_t last,
-                          const CutterProfile& cutter, const TriangleBins& bins, double spacing,
-                          const CancelToken& cancel) {
+                          const CutterProfile& fullCutter, const TriangleBins& bins,
+                          double spacing, const CancelToken& cancel) {
+  CutterProfile cutter = fullCutter;
+  cutter.Radius *= 1.0 - kGougeRimTolerance;
   GougeMeasure worst;
   last = std::min(last, passes.size());
   if (!(spacing > 0.0)) spacing = std::max(cutter.Radius / 4.0, 1e-3);

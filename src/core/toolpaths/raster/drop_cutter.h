@@ -72,6 +72,14 @@ class TriangleBins {
 bool DropCutterNodes(TTNZGrid& grid, const TTNTriangleArray& triangles, int toolType,
                      double toolAngle, double diameter, double stock, const CancelToken& cancel);
 
+// The gouge report's cutter is narrower than the real one by this part of
+// its radius. Points are kept as 32-bit floats, so a pass that runs its
+// rim exactly along a wall (as the exact nodes do where a wall is a
+// radius away) is moved into or out of it by a few millionths of a unit;
+// with the shank's vertical side that would read as a dip of the wall's
+// whole height. Contacts this close to the rim are not counted.
+inline constexpr double kGougeRimTolerance = 1e-5;
+
 struct GougeMeasure {
   double Depth = 0.0;  // largest dip below the model, 0 when none
   double X = 0.0, Y = 0.0, Z = 0.0;
@@ -83,7 +91,8 @@ struct GougeMeasure {
 // consecutive points of a pass. Moves are sampled every `spacing` (at
 // least at their ends); around the deepest sample of a move that beats the
 // worst so far, the peak of the dip is searched between its neighbours.
-// Returns with what it has found when cancelled.
+// The cutter's radius is taken kGougeRimTolerance narrower. Returns with
+// what it has found when cancelled.
 GougeMeasure MeasureGouge(const TTNOutRegionArray3D& passes, std::size_t first, std::size_t last,
                           const CutterProfile& cutter, const TriangleBins& bins, double spacing,
                           const CancelToken& cancel);
