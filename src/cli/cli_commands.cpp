@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli_dxf.h"
+#include "cli_prototype.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -70,7 +71,8 @@ constexpr const char* kUsage =
     "       tarnak-cli job DRAWING.dxf --op \"STRATEGY [--select S] [--preset NAME]\n"
     "                  [--set KEY=VALUE]... [--depth D]\"... [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]] [--dxf OUT.dxf]\n"
-    "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n";
+    "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n"
+    "       tarnak-cli prototype MODEL.stl [--preset NAME] [--set KEY=VALUE]... [--margin M] ...\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -635,6 +637,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "drill") return RunStrategy(kDrill, args, out, err);
     if (command == "job") return RunJob(args, out, err);
     if (command == "stl") return RunStl(args, out, err);
+    if (command == "prototype") return RunPrototype(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"

@@ -25,14 +25,17 @@ ALLOWED = {
     "editing": ["base", "geometry", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
+    "toolpaths/raster": ["base", "geometry", "import/stl", "toolpaths"],
     "post": ["base", "geometry", "toolpaths"],
     # The NC display moves (their reader over the post's words comes with them).
     "import/nc": ["base", "geometry", "toolpaths", "post"],
     "export/dxf": ["base", "geometry", "import/dxf", "import/nc", "toolpaths"],
-    "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
-              "editing",
-              "toolpaths/offset", "toolpaths", "post", "import/nc", "export/dxf"],
+    # The Document and its commands sit on top: they may include every
+    # folder below (filled in after the table).
+    "shell": [],
 }
+
+ALLOWED["shell"] = sorted(k for k in ALLOWED if k != "shell")
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
