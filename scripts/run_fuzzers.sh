@@ -23,7 +23,7 @@ for target in "$build"/fuzz/*_fuzz; do
   if [ -z "$time" ]; then
     case $kind in
       dxf) time=60 ;;
-      stl) time=30 ;;
+      stl) time=30 ;;  # the text and the binary reader: a minute together
       *) time=25 ;;
     esac
   fi
