@@ -239,6 +239,19 @@ class StlTest : public QObject {
     QCOMPARE(w->doc().PickMode, kPickNone);
     // Either passes are shown, or the message says none were made.
     QVERIFY(w->doc().ViewMode == 3 || f.SawMessage("Toolpaths not Created.  Check Parameters."));
+
+    // OK kept the dialog as the preset "LAST", which the next start loads.
+    TfrmStl again(w->doc(), f.folders().Settings);
+    QCOMPARE(again.txtRoughDia->text(), QString("6"));
+    QCOMPARE(again.rgRoughToolType->itemIndex(), int{kToolBall});
+    QCOMPARE(again.txtRoughName->text(), QString("Ball 6"));
+    // A named preset: saved, listed, loaded back over other values.
+    again.SaveConfig("Relief");
+    QVERIFY(f.SawMessage("Configuration Relief saved"));
+    QVERIFY(again.cmbConfig->findText("Relief") >= 0);
+    Type(again.txtRoughDia, "3");
+    again.LoadConfig("Relief");
+    QCOMPARE(again.txtRoughDia->text(), QString("6"));
   }
 
   void theShadedModelLooksLikeOne() {
