@@ -17,6 +17,7 @@
 
 #include "base/numbers.h"
 #include "dialogs/dialog_services.h"
+#include "dialogs/strategy_shared.h"
 #include "dialogs/dialog_widgets.h"
 #include "shell/prototype_command.h"
 #include "toolpaths/machining_params.h"
@@ -27,7 +28,6 @@ namespace tarnak::gui {
 namespace {
 
 constexpr int kFieldMaxLength = 10;
-constexpr int kToolNumbers = 10;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -41,11 +41,6 @@ void Put(QLineEdit* field, const std::string& value) {
   if (field->text() != text) field->setText(text);
 }
 
-void PutToolNumber(QComboBox* combo, const std::string& value) {
-  double number = 0.0;
-  if (!TryParseFieldFloat(value, number)) number = 0.0;
-  combo->setCurrentIndex(std::clamp(RoundToInt32(number), 0, kToolNumbers - 1));
-}
 
 class Grid {
  public:
@@ -286,7 +281,7 @@ void TfrmStl::setFields(const PrototypeDialogFields& f) {
   Put(txtStartAt, t.StartAt);
   Put(txtIncrement, t.Increment);
   cmbCoolant->setCurrentIndex(t.Coolant ? 1 : 0);
-  PutToolNumber(Combo1, t.RoughTool);
+  ShowToolNumber(Combo1, t.RoughTool);
   Put(txtRoughName, t.RoughName);
   Put(txtRoughDia, t.RoughDiameter);
   Put(txtRoughX, t.RoughStepXY);
@@ -298,7 +293,7 @@ void TfrmStl::setFields(const PrototypeDialogFields& f) {
   Put(txtRoughPlunge, t.RoughPlunge);
   Put(txtRoughAngle, t.RoughAngle);
   rgRoughToolType->setItemIndex(t.RoughType);
-  PutToolNumber(Combo3, t.FinishTool);
+  ShowToolNumber(Combo3, t.FinishTool);
   Put(txtFinishName, t.FinishName);
   Put(txtFinishDia, t.FinishDiameter);
   Put(txtFinishX, t.FinishStepXY);
@@ -415,18 +410,7 @@ void TfrmStl::reject() {
 
 // ---- presets --------------------------------------------------------------------
 
-void TfrmStl::fillPresetList() {
-  std::vector<std::string> names;
-  try {
-    names = PresetNames(presetFile_);
-  } catch (const std::exception& e) {
-    ShowError(doc_.ui(), e.what());
-  }
-  const QString text = cmbConfig->currentText();
-  cmbConfig->clear();
-  for (const std::string& name : names) cmbConfig->addItem(Q(name));
-  cmbConfig->setEditText(text);
-}
+void TfrmStl::fillPresetList() { FillPresetCombo(cmbConfig, presetFile_, doc_.ui()); }
 
 void TfrmStl::LoadConfig(const QString& name) {
   const std::string preset = S(name.trimmed());
@@ -455,16 +439,7 @@ void TfrmStl::SaveConfig(const QString& name) {
 }
 
 void TfrmStl::DeleteConfig(const QString& name) {
-  const std::string preset = S(name.trimmed());
-  if (IsNoPresetName(preset)) return;
-  try {
-    if (!DeletePreset(presetFile_, preset)) return;
-  } catch (const std::exception& e) {
-    ShowError(doc_.ui(), e.what());
-    return;
-  }
-  fillPresetList();
-  cmbConfig->setEditText(cmbConfig->count() > 0 ? cmbConfig->itemText(0) : Q(kNoPresetText));
+  DeletePresetInCombo(cmbConfig, presetFile_, doc_.ui(), name);
 }
 
 }  // namespace tarnak::gui
