@@ -27,7 +27,7 @@ run_one() {
   if [ -z "$time" ]; then
     case $kind in
       dxf) time=60 ;;
-      stl) time=30 ;;
+      stl) time=30 ;;  # the text and the binary reader: a minute together
       *) time=25 ;;
     esac
   fi

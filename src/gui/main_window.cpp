@@ -19,6 +19,8 @@
 #include "about.h"
 #include "dialogs/options_dialog.h"
 #include "dialogs/overwrite_dialog.h"
+#include "dialogs/prototype_dialog.h"
+#include "dialogs/stl_move_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "order_window.h"
 #include "post/post_definition.h"
@@ -81,6 +83,8 @@ TfrmTarnak::~TfrmTarnak() {
   delete frmDrill;
   delete frmOrder;
   delete frmOptions;
+  delete frmStl;
+  delete frmSTLMove;
   delete frmOverWrite;
   delete frmAbout1;
   delete Draw3D;
@@ -92,6 +96,7 @@ void TfrmTarnak::CreateForms() {
   const std::filesystem::path& settings = folders_.Settings;
   frmContour = new TfrmContour(*doc_, settings, this);
   frmPocket = new TfrmPocket(*doc_, settings, this);
+  CreateStlForms();
   frmPCB = new TfrmPCB(*doc_, settings, this);
   frmDrill = new TfrmDrill(*doc_, settings, this);
   frmOrder = new TfrmOrder(*doc_, this);
@@ -218,8 +223,8 @@ void TfrmTarnak::CreateMenus() {
   mnuSTLEdit = bar->addMenu("編集(&E)");
   mnuSTLEdit->setObjectName("mnuSTLEdit");
   MoveScaleandRotate1 = Item(mnuSTLEdit, "MoveScaleandRotate1", "図形編集(&M)",
-                             &T::MoveScaleandRotate1Click, false);
-  mnuFlipModel = Item(mnuSTLEdit, "mnuFlipModel", "&Flip Model", &T::mnuFlipModelClick, false);
+                             &T::MoveScaleandRotate1Click);
+  mnuFlipModel = Item(mnuSTLEdit, "mnuFlipModel", "&Flip Model", &T::mnuFlipModelClick);
   mnuSTLEdit->menuAction()->setVisible(false);
 
   mnuSetup = bar->addMenu("設定(&S)");
@@ -298,7 +303,7 @@ void TfrmTarnak::CreateMenus() {
   mnuContour = Item(mnuToolPaths, "mnuContour", "輪郭加工(&C)", &T::mnuContourClick);
   mnuDrill = Item(mnuToolPaths, "mnuDrill", "ドリル加工(&D)", &T::mnuDrillClick);
   mnuPCB = Item(mnuToolPaths, "mnuPCB", "基板加工(&B)", &T::mnuPCBClick, false);
-  mnuPrototype = Item(mnuToolPaths, "mnuPrototype", "3D試作加工(&R)", &T::mnuPrototypeClick, false);
+  mnuPrototype = Item(mnuToolPaths, "mnuPrototype", "3D試作加工(&R)", &T::mnuPrototypeClick);
 
   mnuHelp = bar->addMenu("ヘルプ(&H)");
   mnuHelp->setObjectName("mnuHelp");
@@ -497,6 +502,10 @@ void TfrmTarnak::ToolPathIcons(bool on) {
   ToolButton18->setEnabled(on && !stl && built(mnuDrill));
   ToolButton19->setEnabled(on && !stl && built(mnuPCB));
   ToolButton20->setEnabled(on && stl && built(mnuPrototype));
+  // The menu follows the buttons: a model is cut only by the prototype
+  // command, a drawing by every command but it.
+  for (QAction* item : {mnuPocket, mnuContour, mnuDrill, mnuPCB}) SetItemEnabled(item, !stl);
+  SetItemEnabled(mnuPrototype, stl);
 }
 
 bool TfrmTarnak::CheckForSelected() {
@@ -506,7 +515,7 @@ bool TfrmTarnak::CheckForSelected() {
 }
 
 void TfrmTarnak::CheckForToolpaths(bool reportMissing) {
-  if (ToolpathCount(doc_->Toolpaths) == 0) {
+  if (ToolpathCount(doc_->Toolpaths) == 0 && (!doc_->StlMode || doc_->Toolpaths3D.empty())) {
     SetSaveCommands(false);
     if (reportMissing)
       ui_->Message("Toolpaths not Created.  Check Parameters.", kApplicationTitle, MsgButtons::Ok,
@@ -583,7 +592,7 @@ void TfrmTarnak::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  const bool unsaved = ToolpathCount(doc_->Toolpaths) > 0;
+  const bool unsaved = ToolpathCount(doc_->Toolpaths) > 0 || !doc_->Toolpaths3D.empty();
   if (mnuSaveToolpaths->isEnabled() && unsaved) {
     const MsgResult answer = ui_->Message("Save toolpaths before exiting?", kApplicationTitle,
                                           MsgButtons::YesNoCancel, MsgIcon::Question);

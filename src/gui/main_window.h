@@ -48,6 +48,8 @@ class TfrmOrder;
 class TfrmOverWrite;
 class TfrmPCB;
 class TfrmPocket;
+class TfrmSTLMove;
+class TfrmStl;
 
 // Where the settings files live, and the folder of the shipped "Posts.Cfg"
 // that is copied there when the settings folder has none.
@@ -93,8 +95,10 @@ class TfrmTarnak : public QMainWindow {
   void CheckForToolpaths(bool reportMissing = true);
   void DrawGeometry();
 
-  // The open command after its file dialog: reads a DXF drawing.
+  // The open command after its file dialog: reads a DXF drawing, or an STL
+  // model (OpenStlModel) when the extension says so, in any case.
   void OpenDrawing(const QString& path);
+  void OpenStlModel(const QString& path);
   // The NC save command; true when the file was written.
   bool SaveNcProgram();
   // Opens a file exactly as if the open command's dialog had chosen it, so
@@ -143,6 +147,8 @@ class TfrmTarnak : public QMainWindow {
   TfrmOverWrite* frmOverWrite = nullptr;
   TfrmAbout1* frmAbout1 = nullptr;
   TfrmOptions* frmOptions = nullptr;
+  TfrmStl* frmStl = nullptr;          // prototype machining
+  TfrmSTLMove* frmSTLMove = nullptr;  // move, scale and rotate the model
 
   QMenu *mnuFile, *mnuEdit, *mnuSTLEdit, *mnuSetup, *mnuView, *mnuSelect1, *mnuToolPaths,
       *mnuHelp;
@@ -363,6 +369,12 @@ class TfrmTarnak : public QMainWindow {
   void ViewContextMenu(const QPoint& globalPos);
   // Without a view that reports its scale: the tolerance of a fitted view.
   void UpdatePickTolerance();
+
+  // ---- the STL model (main_window_stl.cpp) ----
+  void CreateStlForms();
+  // After a drawing replaced the model, or Close: the Edit menu back in
+  // place of the STL edit menu, the model's window hidden.
+  void LeaveStlMode();
 
   // ---- comforts: shortcuts, recent files, the title, dropped files ----
   void CreateComforts();

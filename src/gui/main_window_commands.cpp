@@ -98,10 +98,7 @@ void TfrmTarnak::mnuOpenDxfClick() {
 
 void TfrmTarnak::OpenDrawing(const QString& path) {
   if (QFileInfo(path).suffix().toUpper() == "STL") {
-    // STL models are not part of this version; reading one as a drawing
-    // would only produce a reader error.
-    ui_->Message("STL models cannot be opened in this version: " + path.toStdString(),
-                 kApplicationTitle, MsgButtons::Ok, MsgIcon::Warning);
+    OpenStlModel(path);
     return;
   }
   if (running_) return;
@@ -137,6 +134,7 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
       // The document is as it was, and so is the window.
       return;
     case OpenResult::Empty:
+      LeaveStlMode();
       ForgetToolpaths();
       ViewIcons(0);
       if (!mnuViewAll->isChecked()) mnuViewAllClick();
@@ -147,6 +145,7 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
       break;
   }
 
+  LeaveStlMode();
   ViewIcons(1);
   ViewFitExtents();
   if (doc_->Regions.size() > 1) {
@@ -172,6 +171,7 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
 
 void TfrmTarnak::mnuCloseClick() {
   doc_->Close();
+  LeaveStlMode();
   popupEnabled_ = false;
   SetSelectMenu(false);
   ToolPathIcons(false);
@@ -270,8 +270,6 @@ void TfrmTarnak::CombineSelectedRegions1Click() { NotInThisVersion(); }
 void TfrmTarnak::AddDepths1Click() { NotInThisVersion(); }
 void TfrmTarnak::AddWalls1Click() { NotInThisVersion(); }
 void TfrmTarnak::ScaleSelected1Click() { NotInThisVersion(); }
-void TfrmTarnak::MoveScaleandRotate1Click() { NotInThisVersion(); }
-void TfrmTarnak::mnuFlipModelClick() { NotInThisVersion(); }
 
 // ---------------------------------------------------------------- Setup
 
@@ -491,7 +489,6 @@ void TfrmTarnak::mnuDrillClick() {
 }
 
 void TfrmTarnak::mnuPCBClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuPrototypeClick() { NotInThisVersion(); }
 
 // ---------------------------------------------------------------- Help
 

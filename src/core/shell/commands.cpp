@@ -46,6 +46,8 @@ class DrawingStash {
     ClearToolpaths(doc_.Toolpaths);
     doc_.Toolpaths3D.clear();
     doc_.ToolpathsCancelled = false;
+    // A drawing replaces a model opened before it.
+    TTNTriangleArray().swap(doc_.Triangles);
   }
 
  private:

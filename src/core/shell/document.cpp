@@ -34,6 +34,8 @@ void Document::Close() {
   Regions.assign(1, TTNRegion{});
   ClearToolpaths(Toolpaths);
   Toolpaths3D.clear();
+  // The model goes with the document (it may hold millions of triangles).
+  TTNTriangleArray().swap(Triangles);
   ToolpathsCancelled = false;
   StlMode = false;
   ComputeExtents();

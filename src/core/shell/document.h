@@ -80,7 +80,8 @@ class Document {
   // Recomputes DrawingExtents from the Region boxes (from index 1); with no
   // Region the empty-document defaults apply.
   void ComputeExtents();
-  // Empties the drawing (the Region list back to its reserved slot).
+  // Empties the drawing (the Region list back to its reserved slot), the
+  // STL model and both toolpath lists.
   void Close();
 
  private:

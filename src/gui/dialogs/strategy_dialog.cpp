@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "dialogs/dialog_services.h"
+#include "dialogs/strategy_shared.h"
 #include "base/numbers.h"
 
 namespace tarnak::gui {
@@ -22,7 +23,6 @@ namespace {
 // Number fields are short: ten characters are plenty for any depth, feed
 // or line number.
 constexpr int kFieldMaxLength = 10;
-constexpr int kToolNumbers = 10;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -38,13 +38,6 @@ void Put(QLineEdit* field, const std::string& value) {
   if (field) field->setText(Q(value));
 }
 
-// Tool combo boxes list "0".."9"; a stored number outside is shown as the
-// nearest listed one.
-void PutToolNumber(QComboBox* combo, const std::string& value) {
-  double number = 0.0;
-  if (!TryParseFieldFloat(value, number)) number = 0.0;
-  if (combo) combo->setCurrentIndex(std::clamp(RoundToInt32(number), 0, kToolNumbers - 1));
-}
 
 int Clamped(int value, int last) { return std::clamp(value, 0, last); }
 
@@ -382,7 +375,7 @@ void StrategyDialogBase::setFields(const StrategyDialogFields& f) {
   Put(txtStartAt, f.StartAt);
   Put(txtIncrement, f.Increment);
   if (cmbCoolant) cmbCoolant->setCurrentIndex(f.Coolant ? 1 : 0);
-  PutToolNumber(Combo1, f.RoughTool);
+  ShowToolNumber(Combo1, f.RoughTool);
   Put(txtRoughName, f.RoughName);
   Put(txtRoughDia, f.RoughDiameter);
   Put(txtRoughXY, f.RoughStepXY);
@@ -392,7 +385,7 @@ void StrategyDialogBase::setFields(const StrategyDialogFields& f) {
   Put(txtRoughFeed, f.RoughFeed);
   Put(txtRoughPlunge, f.RoughPlunge);
   if (SSCheck1) SSCheck1->setChecked(f.FinishPass);
-  PutToolNumber(Combo3, f.FinishTool);
+  ShowToolNumber(Combo3, f.FinishTool);
   Put(txtFinishName, f.FinishName);
   Put(txtFinishDia, f.FinishDiameter);
   Put(txtFinishXY, f.FinishStepXY);
@@ -536,18 +529,7 @@ bool StrategyDialogBase::Execute() { return exec() == QDialog::Accepted; }
 
 // ---- presets --------------------------------------------------------------------
 
-void StrategyDialogBase::fillPresetList() {
-  std::vector<std::string> names;
-  try {
-    names = PresetNames(presetFile_);
-  } catch (const std::exception& e) {
-    ShowError(doc_.ui(), e.what());
-  }
-  const QString text = cmbConfig->currentText();
-  cmbConfig->clear();
-  for (const std::string& name : names) cmbConfig->addItem(Q(name));
-  cmbConfig->setEditText(text);
-}
+void StrategyDialogBase::fillPresetList() { FillPresetCombo(cmbConfig, presetFile_, doc_.ui()); }
 
 void StrategyDialogBase::LoadConfig(const QString& name) {
   const std::string preset = S(name.trimmed());
@@ -587,16 +569,7 @@ void StrategyDialogBase::SaveConfig(const QString& name) {
 }
 
 void StrategyDialogBase::DeleteConfig(const QString& name) {
-  const std::string preset = S(name.trimmed());
-  if (IsNoPresetName(preset)) return;
-  try {
-    if (!DeletePreset(presetFile_, preset)) return;
-  } catch (const std::exception& e) {
-    ShowError(doc_.ui(), e.what());
-    return;
-  }
-  fillPresetList();
-  cmbConfig->setEditText(cmbConfig->count() > 0 ? cmbConfig->itemText(0) : Q(kNoPresetText));
+  DeletePresetInCombo(cmbConfig, presetFile_, doc_.ui(), name);
 }
 
 void StrategyDialogBase::cmdLoadConfigClick() { LoadConfig(cmbConfig->currentText()); }

@@ -392,6 +392,7 @@ void TVectorDisplay3D::WindowChanged() {
 
 void TVectorDisplay3D::InvalidateGeometry() {
   sceneInvalid_ = true;
+  stl_.Invalidate();
   WindowChanged();
 }
 
@@ -414,7 +415,8 @@ QString TVectorDisplay3D::DrawGeometry() {
 }
 
 QString TVectorDisplay3D::StatusText() const {
-  if (doc_ == nullptr || doc_->StlMode || !scene_.Valid) return {};
+  if (doc_ != nullptr && doc_->StlMode) return stlStatus_;
+  if (doc_ == nullptr || !scene_.Valid) return {};
   switch (doc_->ViewMode) {
     case 1: return QStringLiteral("Select ") + QString::number(scene_.SelectedElements);
     case 3: return QStringLiteral("Tool ") + QString::number(scene_.ToolpathMoves);
@@ -437,8 +439,12 @@ void TVectorDisplay3D::RenderFrame() {
 
   EnsureScene();
   UpdatePickTolerance();
-  // The picture of an STL model or of a loaded NC program is not drawn here.
-  if (scale_ <= 0.0 || doc_->StlMode) return;
+  if (doc_->StlMode) {
+    stlStatus_.clear();
+    if (scale_ > 0.0) stlStatus_ = stl_.Draw(frame_, *doc_, projection_, PlaneToScreen());
+    return;
+  }
+  if (scale_ <= 0.0) return;
 
   QPainter p(&frame_);
   p.setRenderHint(QPainter::Antialiasing, false);

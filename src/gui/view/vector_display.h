@@ -17,7 +17,9 @@
 // DrawGeometry shows the count for status panel 2 ("All n", "Select n",
 // "Tool n") through doc.ui().SetStatus2 and also returns it. While
 // doc.Busy is set nothing is redrawn: the view keeps showing its last
-// picture and does not read the document.
+// picture and does not read the document. In STL mode it shows the
+// shaded model and its passes instead (stl_picture.h), with "Tris n" or
+// "Tool n" for status panel 2.
 //
 // The view turns the geometry into painter paths once and reuses them
 // until the geometry changes. It notices changes itself (a cheap digest of
@@ -52,6 +54,7 @@
 #include "geometry/geometry.h"
 #include "shell/selection_commands.h"
 #include "shell/document.h"
+#include "view/stl_picture.h"
 #include "view/view_scene.h"
 
 namespace tarnak::gui {
@@ -156,7 +159,8 @@ class TVectorDisplay3D : public QWidget {
   // status panel 2 (also sent through doc.ui().SetStatus2). Does nothing
   // and returns an empty text while doc.Busy is set or without a document.
   QString DrawGeometry();
-  // The document's geometry has changed: rebuild the paths at the next redraw.
+  // The document's geometry (Regions, toolpaths, the STL model or its
+  // passes) has changed: rebuild the pictures at the next redraw.
   void InvalidateGeometry();
   // The last picture drawn, the size of the widget.
   const QImage& Frame() const { return frame_; }
@@ -239,6 +243,9 @@ class TVectorDisplay3D : public QWidget {
   bool info_ = false;
 
   ViewScene scene_;
+  // The STL model's picture, kept per view transform (stl_picture.h).
+  StlPicture stl_;
+  QString stlStatus_;
   bool sceneInvalid_ = true;
   QImage frame_;
   bool frameDirty_ = true;

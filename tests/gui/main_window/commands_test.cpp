@@ -91,15 +91,16 @@ class CommandsTest : public QObject {
     QCOMPARE(w->doc().Regions.size(), size_t{5});
   }
 
-  void anStlFileIsRefusedWhateverTheCaseOfItsExtension() {
+  void anUnreadableStlFileLeavesTheDrawing() {
     WindowFixture f;
     auto w = f.MakeWindow();
     w->show();
     f.Open(*w, f.Write("squares.dxf", NestedSquares().Text()));
     f.Open(*w, f.Write("model.stl", "solid x\nendsolid x\n"));
     QCOMPARE(f.messages.size(), size_t{1});
-    QVERIFY(f.messages[0].Text.find("STL") != std::string::npos);
+    QVERIFY(f.messages[0].Text.find("model.stl") != std::string::npos);
     QCOMPARE(w->doc().Regions.size(), size_t{5});  // the drawing stays
+    QVERIFY(!w->doc().StlMode);
   }
 
   void aDrawingWithoutEntitiesTurnsTheViewCommandsOff() {
