@@ -26,9 +26,11 @@ ALLOWED = {
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "post": ["base", "geometry", "toolpaths"],
+    "editor": ["base", "geometry", "toolpaths", "post"],
+    "import/nc": ["base", "geometry", "toolpaths", "post", "editor"],
     "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
               "editing",
-              "toolpaths/offset", "toolpaths", "post"],
+              "toolpaths/offset", "toolpaths", "post", "editor", "import/nc"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
