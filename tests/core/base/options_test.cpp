@@ -194,7 +194,7 @@ TEST_F(OptionsTest, SaveWritesEveryKeyInOrderWithItsForm) {
       "Trace", "FontBold", "FontItalic", "EndPointTolerence", "JoinTolerence",
       "MinArcLengthRough", "MinArcLengthFinish", "MinArcRadRough", "MinArcRadFinish",
       "TanDevRough", "TanDevFinish", "Post", "Font", "FontPrecision", "STLDepth", "GridSize",
-      "StlOverlap", "Offset", "Air"};
+      "StlOverlap", "Offset", "Air", "NCRead"};
   std::vector<std::string> keys;
   for (const auto& [k, v] : Pairs()) keys.push_back(k);
   EXPECT_EQ(keys, expected);
