@@ -121,15 +121,19 @@ void StandardReader::Line(std::string_view text, int index) {
     }
     if (c == ';') break;
     if (c == '(') {
-      const void* close = std::memchr(p, ')', static_cast<std::size_t>(end - p));
-      if (!close) break;
-      p = static_cast<const char*>(close) + 1;
+      // A comment may hold parentheses of its own ("(made (date) by)").
+      int depth = 0;
+      for (; p < end; ++p) {
+        if (*p == '(') ++depth;
+        if (*p == ')' && --depth == 0) break;
+      }
+      if (p < end) ++p;
       continue;
     }
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
     if (c == 'O' || c == '#' || c == '[') {
-      Note(std::string("parameters, expressions and subroutines (") + c +
-               ") are not read; the line is skipped",
+      Note(c == 'O' ? "subroutines and flow control (O words) are not read; the line is skipped"
+                    : "parameters and expressions (#, [) are not read; the line is skipped",
            index);
       return;
     }
@@ -139,6 +143,12 @@ void StandardReader::Line(std::string_view text, int index) {
     ++p;
     double v = 0.0;
     if (!ReadNumber(p, end, v)) {
+      const char* q = p;
+      while (q < end && (*q == ' ' || *q == '\t')) ++q;
+      if (q < end && (*q == '#' || *q == '[')) {
+        Note("parameters and expressions (#, [) are not read; the line is skipped", index);
+        return;
+      }
       throw NCReadError(std::string("'") + c + "' is not followed by a valid number", index + 1);
     }
     if (c == 'G') {
@@ -196,7 +206,10 @@ void StandardReader::Line(std::string_view text, int index) {
     if (b.Has(c)) Note(std::string("axis word ") + c + " is not read", index);
   }
   if (motion != kNoValue) motion_ = motion;
-  const bool axis = b.Has('X') || b.Has('Y') || b.Has('Z');
+  // An arc block with only its centre words is a full circle.
+  const bool arc = motion_ == 20 || motion_ == 30;
+  const bool axis = b.Has('X') || b.Has('Y') || b.Has('Z') ||
+                    (arc && (b.Has('I') || b.Has('J')));
   if (!axis || motion_ == kNoValue) return;
 
   const auto target = [&](char c, double current) {
@@ -251,7 +264,9 @@ void StandardReader::Arc(const Block& b, bool clockwise, double ex, double ey, d
     cy = absoluteCentre_ ? j : y_ + j;
   }
   if (b.Has('P') && b.Get('P') != 1.0) Note("arcs of more than one turn (P) are drawn once", index);
-  const double radius = std::hypot(x_ - cx, y_ - cy);
+  // The radius to the end: the end point is exact (the next move starts
+  // there), a start off the circle by the written decimals is not seen.
+  const double radius = std::hypot(ex - cx, ey - cy);
   if (!(radius > 0.0)) {
     Note("arc without a radius, drawn as a line", index);
     Straight(ex, ey, ez, kind);
