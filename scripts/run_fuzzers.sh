@@ -24,6 +24,7 @@ for target in "$build"/fuzz/*_fuzz; do
     case $kind in
       dxf) time=60 ;;
       stl) time=30 ;;
+      nc) time=60 ;;
       *) time=25 ;;
     esac
   fi
@@ -34,6 +35,7 @@ for target in "$build"/fuzz/*_fuzz; do
   extra=()
   case $kind in
     stl) extra=(-max_len=16384) ;;
+    nc) extra=(-max_len=65536) ;;
   esac
   echo "fuzz: $name for ${time}s"
   log="$build/$name.log"
