@@ -1,8 +1,11 @@
 // The lines of a text for the NC readings: one memchr per line, no copy.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#include "import/nc/nc_moves.h"
 
 namespace tarnak::nc_detail {
 
@@ -20,6 +23,24 @@ int ForEachLine(std::string_view text, F&& f) {
     p = stop + 1;
   }
   return index;
+}
+
+// One display move, as both readings append them.
+inline TTNEdEntity MakeMove(double x, double y, double z, double radius, double x2, double y2,
+                            double z2, std::uint8_t kind, int line, int pen, float aux) {
+  TTNEdEntity m;
+  m.X = x;
+  m.Y = y;
+  m.Z = z;
+  m.Radius = radius;
+  m.X2 = x2;
+  m.Y2 = y2;
+  m.Z2 = z2;
+  m.Aux = aux;
+  m.Line = line;
+  m.Pen = pen;
+  m.Kind = kind;
+  return m;
 }
 
 }  // namespace tarnak::nc_detail

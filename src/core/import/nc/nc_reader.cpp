@@ -71,19 +71,8 @@ void NCPostReader::BeginParse(int pen) {
 
 void NCPostReader::Push(double x, double y, double z, double radius, double x2, double y2,
                         double z2, std::uint8_t kind) {
-  TTNEdEntity m;
-  m.X = x;
-  m.Y = y;
-  m.Z = z;
-  m.Radius = radius;
-  m.X2 = x2;
-  m.Y2 = y2;
-  m.Z2 = z2;
-  m.Aux = static_cast<float>(values_[TokenVar::Sa]);
-  m.Line = line_;
-  m.Pen = pen_;
-  m.Kind = kind;
-  result_.Moves.push_back(m);
+  result_.Moves.push_back(nc_detail::MakeMove(x, y, z, radius, x2, y2, z2, kind, line_, pen_,
+                                              static_cast<float>(values_[TokenVar::Sa])));
 }
 
 void NCPostReader::ParseLine(std::string_view line) {

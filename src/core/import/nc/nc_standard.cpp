@@ -57,18 +57,8 @@ class StandardReader {
   }
   void Push(double x, double y, double z, double radius, double x2, double y2, double z2,
             std::uint8_t kind) {
-    TTNEdEntity e;
-    e.X = x;
-    e.Y = y;
-    e.Z = z;
-    e.Radius = radius;
-    e.X2 = x2;
-    e.Y2 = y2;
-    e.Z2 = z2;
-    e.Line = line_;
-    e.Pen = pen_;
-    e.Kind = kind;
-    result_.Moves.push_back(e);
+    result_.Moves.push_back(
+        nc_detail::MakeMove(x, y, z, radius, x2, y2, z2, kind, line_, pen_, 0.0f));
   }
   void Straight(double x, double y, double z, std::uint8_t kind) {
     Push(x_, y_, z_, 0.0, x, y, z, kind);
