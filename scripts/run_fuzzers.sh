@@ -28,6 +28,7 @@ run_one() {
     case $kind in
       dxf) time=60 ;;
       stl) time=30 ;;  # the text and the binary reader: a minute together
+      nc) time=60 ;;
       *) time=25 ;;
     esac
   fi
@@ -38,6 +39,7 @@ run_one() {
   extra=()
   case $kind in
     stl) extra=(-max_len=16384) ;;
+    nc) extra=(-max_len=65536) ;;
   esac
   log="$build/$name.log"
   if ! "$target" "${extra[@]}" -max_total_time="$time" -rss_limit_mb=4096 -timeout=5 -print_final_stats=0 \

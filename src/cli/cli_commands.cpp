@@ -12,6 +12,7 @@
 
 #include "cli_dxf.h"
 #include "cli_prototype.h"
+#include "cli_nc.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -623,7 +624,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
   g_progressLine = progressLine;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    (args.empty() ? err : out) << kUsage;
+    (args.empty() ? err : out) << kUsage << kNcUsage;
     return args.empty() ? 2 : 0;
   }
   const std::string command = args[0];
@@ -638,6 +639,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "job") return RunJob(args, out, err);
     if (command == "stl") return RunStl(args, out, err);
     if (command == "prototype") return RunPrototype(args, out, err);
+    if (command == "nc") return RunNc(args, out, err);
+    if (command == "renumber") return RunRenumber(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"

@@ -27,9 +27,10 @@ ALLOWED = {
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "toolpaths/raster": ["base", "geometry", "import/stl", "toolpaths"],
     "post": ["base", "geometry", "toolpaths"],
-    # The NC display moves (their reader over the post's words comes with them).
-    "import/nc": ["base", "geometry", "toolpaths", "post"],
     "export/dxf": ["base", "geometry", "import/dxf", "import/nc", "toolpaths"],
+    "editor": ["base", "geometry", "toolpaths", "post"],
+    # The NC display moves (their reader over the post's words comes with them).
+    "import/nc": ["base", "geometry", "toolpaths", "post", "editor"],
     # The Document and its commands sit on top: they may include every
     # folder below (filled in after the table).
     "shell": [],

@@ -224,6 +224,7 @@ void ReadSection(ProfileFile& file, ProgramOptions& o, std::vector<std::string>&
   p.STLDepth = r.Float("STLDepth", d.Program.STLDepth, Range::Any);
   p.Air = r.Bool("Air", d.Program.Air);
   p.Offset = r.Integer("Offset", d.Program.Offset, 0, 1000);
+  p.NCRead = r.Integer("NCRead", d.Program.NCRead, 0, 1);
 }
 
 // Nearest whole number, an exact half going to the even neighbour.
@@ -369,6 +370,7 @@ void SaveOptions(ProgramOptions& options, std::string_view postListText,
     f.WriteString(s, "StlOverlap", PercentText(o.Program.StlOverlap));
     f.WriteInteger(s, "Offset", o.Program.Offset);
     f.WriteBool(s, "Air", o.Program.Air);
+    f.WriteInteger(s, "NCRead", o.Program.NCRead);
     WriteRecentFiles(f, o.RecentFiles);
     update.Commit();
   } catch (const std::invalid_argument& e) {

@@ -78,6 +78,9 @@ struct TTNOptions {
   double STLDepth = 0.0;  // depth of the STL model's top below the surface
   bool Air = false;       // prototype machining: no cutting in the air
   int Offset = 0;         // Gerber tool offset in mils, 0..1000
+  // How an NC file is read: 0 by the words of the current post, 1 as
+  // standard RS-274 G-code (programs from other software).
+  int NCRead = 0;
 
   bool operator==(const TTNOptions&) const = default;
 };

@@ -9,6 +9,7 @@
 #include "base/user_interface.h"
 #include "geometry/extents.h"
 #include "geometry/geometry.h"
+#include "import/nc/nc_moves.h"
 #include "import/stl/stl_triangle.h"
 #include "post/post_definition.h"
 #include "toolpaths/machining_params.h"
@@ -50,6 +51,11 @@ class Document {
   TTNRegionArray ProfileLibrary;  // wall profiles, loaded by the wall command
   TTNPostProcessor PostDefinition;  // the current post, start values until one loads
   DrawingExtentsRec DrawingExtents;
+  // The display moves of the NC file last opened (slot 0 reserved), their
+  // extents and the file's path.
+  TTNEdEntityArray NCMoves{TTNEdEntity{}};
+  NCExtentsRec NCExtents;
+  std::string NCFileName;
   std::string FileName;  // last opened file, without folder and extension
   ProgramOptions Options;
 
