@@ -22,12 +22,13 @@ ALLOWED = {
     "import/stl": ["base", "geometry"],
     "selection": ["base", "geometry"],
     "import/profiles": ["base", "geometry", "import/dxf", "selection"],
+    "import/text": ["base", "geometry", "import/dxf", "import/profiles"],
     "editing": ["base", "geometry", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "post": ["base", "geometry", "toolpaths"],
     "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
-              "editing",
+              "editing", "import/text",
               "toolpaths/offset", "toolpaths", "post"],
 }
 

@@ -10,6 +10,7 @@
 #include "geometry/extents.h"
 #include "geometry/geometry.h"
 #include "import/stl/stl_triangle.h"
+#include "import/text/ttf_converter.h"
 #include "post/post_definition.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
@@ -52,6 +53,8 @@ class Document {
   DrawingExtentsRec DrawingExtents;
   std::string FileName;  // last opened file, without folder and extension
   ProgramOptions Options;
+  // The one glyph converter, shared by all text work.
+  TTTFToVectorConverter Ttf;
 
   // Stopped by Escape (or Ctrl+C on the command line); every long command
   // resets it when it starts and hands it to the algorithms it runs.
