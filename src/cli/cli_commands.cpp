@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_text.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -67,7 +68,10 @@ constexpr const char* kUsage =
     "       tarnak-cli job DRAWING.dxf --op \"STRATEGY [--select S] [--preset NAME]\n"
     "                  [--set KEY=VALUE]... [--depth D]\"... [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n"
-    "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n";
+    "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n"
+    "       tarnak-cli text \"TEXT\" [--font FACE] [--bold] [--italic] [--height H] [--at X,Y]\n"
+    "                  [--align left|cent|right] [--arc RADIUS --angle DEG] [--precision N]\n"
+    "                  [--json FILE|-]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -178,18 +182,7 @@ void RunSelection(Document& doc, const std::string& which) {
 // Writes the JSON dump where asked; false (with a message) when the file
 // cannot be written.
 bool WriteJson(const Args& a, const std::string& json, std::ostream& out, std::ostream& err) {
-  if (a.Json.empty()) return true;
-  if (a.Json == "-") {
-    out << json;
-    return true;
-  }
-  try {
-    AtomicFile::WriteWhole(a.Json, json);
-  } catch (const AtomicFileError& e) {
-    err << "tarnak-cli: " << e.what() << '\n';
-    return false;
-  }
-  return true;
+  return WriteJsonTo(a.Json, json, out, err);
 }
 
 class Session {
@@ -255,16 +248,6 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
     return 2;
   out.flush();
   return StrictExit(a, s.ui(), err);
-}
-
-// The settings folder the program would use, or empty when it cannot be
-// found (then no preset or options file is read).
-std::filesystem::path SettingsFolderOrEmpty() {
-  try {
-    return SettingsFolder(ExecutablePath());
-  } catch (const std::exception&) {
-    return {};
-  }
 }
 
 // A toolpath strategy as its menu command runs it after the dialog.
@@ -626,6 +609,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "drill") return RunStrategy(kDrill, args, out, err);
     if (command == "job") return RunJob(args, out, err);
     if (command == "stl") return RunStl(args, out, err);
+    if (command == "text") return RunText(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"
