@@ -24,11 +24,15 @@ Box AddedBox(const Document& doc, size_t from) {
   return b;
 }
 
+void UseFont(Document& doc, const char* face = "DejaVu Sans") {
+  doc.Options.Program.Font = face;
+  ApplyTextOptions(doc);
+}
+
 TEST(AddText, LinearAlignmentArcLayoutAndRefusals) {
   testing::TestUserInterface ui;
   Document doc(ui);
-  doc.Options.Program.Font = "DejaVu Sans";
-  ApplyTextOptions(doc);
+  UseFont(doc);
   TextAddParams p;
   p.Text = "HIH";
   p.Height = 10.0;
@@ -62,8 +66,7 @@ TEST(AddText, LinearAlignmentArcLayoutAndRefusals) {
   p.Text = "I";
   for (TextAlign align : {TextAlign::Left, TextAlign::Cent}) {
     Document one(ui);
-    one.Options.Program.Font = "DejaVu Sans";
-    ApplyTextOptions(one);
+    UseFont(one);
     p.Align = align;
     ASSERT_EQ(AddText(one, p).Result, TextAddResult::Added);
     b = AddedBox(one, 1);
@@ -73,8 +76,7 @@ TEST(AddText, LinearAlignmentArcLayoutAndRefusals) {
   p.Text = "IIIII";
   p.Align = TextAlign::Left;
   Document arc(ui);
-  arc.Options.Program.Font = "DejaVu Sans";
-  ApplyTextOptions(arc);
+  UseFont(arc);
   ASSERT_EQ(AddText(arc, p).Result, TextAddResult::Added);
   ASSERT_EQ(arc.Regions.size(), 6u);
   for (size_t i = 2; i < arc.Regions.size(); ++i) {
@@ -83,8 +85,7 @@ TEST(AddText, LinearAlignmentArcLayoutAndRefusals) {
   }
   p.Align = TextAlign::Cent;
   Document centred(ui);
-  centred.Options.Program.Font = "DejaVu Sans";
-  ApplyTextOptions(centred);
+  UseFont(centred);
   ASSERT_EQ(AddText(centred, p).Result, TextAddResult::Added);
   b = AddedBox(centred, 1);
   EXPECT_NEAR((b.MinX + b.MaxX) / 2, p.X, 0.05 * p.Height);
@@ -115,8 +116,7 @@ TEST(AddText, CommandLineMatchesTheCommand) {
   ASSERT_EQ(r.Status, 0) << r.Err;
   testing::TestUserInterface ui;
   Document doc(ui);
-  doc.Options.Program.Font = "IPAGothic";
-  ApplyTextOptions(doc);
+  UseFont(doc, "IPAGothic");
   TextAddParams p;
   p.Text = "日本";
   p.Height = 5;
