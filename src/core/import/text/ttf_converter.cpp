@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "import/text/hershey_font.h"
@@ -52,6 +53,17 @@ void TStrokeCollection::Halve() {
 }
 
 namespace {
+
+// fontconfig's process-wide configuration, read once and released at exit
+// (so that a leak checker sees nothing left behind).
+bool FontconfigReady() {
+  static const bool ready = [] {
+    if (!FcInit()) return false;
+    std::atexit(FcFini);
+    return true;
+  }();
+  return ready;
+}
 
 // The slant given to a face that has no italic of its own (about 11 degrees,
 // the usual synthetic oblique) and the extra stroke width of a synthetic bold
@@ -101,8 +113,7 @@ struct TTTFToVectorConverter::Impl {
       library = nullptr;
       return;
     }
-    // The process-wide configuration, read once.
-    if (!FcInit()) return;
+    if (!FontconfigReady()) return;
     FcConfig* config = FcConfigGetCurrent();
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.Name.c_str()));
@@ -368,7 +379,7 @@ int32_t TTTFToVectorConverter::Advance(char32_t c) {
 
 std::vector<std::string> InstalledFaceNames() {
   std::vector<std::string> names;
-  if (FcInit()) {
+  if (FontconfigReady()) {
     FcConfig* config = FcConfigGetCurrent();
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
