@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   clang libclang-rt-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic fonts-urw-base35 hershey-fonts-data python3-fonttools
   linuxcnc-uspace
   admesh
   python3-ezdxf

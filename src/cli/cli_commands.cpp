@@ -13,6 +13,7 @@
 #include "cli_dxf.h"
 #include "cli_prototype.h"
 #include "cli_nc.h"
+#include "cli_text.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -73,7 +74,10 @@ constexpr const char* kUsage =
     "                  [--set KEY=VALUE]... [--depth D]\"... [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]] [--dxf OUT.dxf]\n"
     "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n"
-    "       tarnak-cli prototype MODEL.stl [--preset NAME] [--set KEY=VALUE]... [--margin M] ...\n";
+    "       tarnak-cli prototype MODEL.stl [--preset NAME] [--set KEY=VALUE]... [--margin M] ...\n"
+    "       tarnak-cli text \"TEXT\" [--font FACE] [--bold] [--italic] [--height H] [--at X,Y]\n"
+    "                  [--align left|cent|right] [--arc RADIUS --angle DEG] [--precision N]\n"
+    "                  [--json FILE|-]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -187,18 +191,7 @@ void RunSelection(Document& doc, const std::string& which) {
 // Writes the JSON dump where asked; false (with a message) when the file
 // cannot be written.
 bool WriteJson(const Args& a, const std::string& json, std::ostream& out, std::ostream& err) {
-  if (a.Json.empty()) return true;
-  if (a.Json == "-") {
-    out << json;
-    return true;
-  }
-  try {
-    AtomicFile::WriteWhole(a.Json, json);
-  } catch (const AtomicFileError& e) {
-    err << "tarnak-cli: " << e.what() << '\n';
-    return false;
-  }
-  return true;
+  return WriteJsonTo(a.Json, json, out, err);
 }
 
 class Session {
@@ -265,16 +258,6 @@ int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!WriteDxfOption(s.doc(), a.Dxf, DxfContent::Geometry, err)) return 2;
   out.flush();
   return StrictExit(a, s.ui(), err);
-}
-
-// The settings folder the program would use, or empty when it cannot be
-// found (then no preset or options file is read).
-std::filesystem::path SettingsFolderOrEmpty() {
-  try {
-    return SettingsFolder(ExecutablePath());
-  } catch (const std::exception&) {
-    return {};
-  }
 }
 
 // A toolpath strategy as its menu command runs it after the dialog.
@@ -641,6 +624,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "prototype") return RunPrototype(args, out, err);
     if (command == "nc") return RunNc(args, out, err);
     if (command == "renumber") return RunRenumber(args, out, err);
+    if (command == "text") return RunText(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"

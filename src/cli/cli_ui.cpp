@@ -1,5 +1,9 @@
 #include "cli_ui.h"
 
+#include <exception>
+
+#include "base/settings_folder.h"
+
 #include <string>
 
 namespace tarnak::cli {
@@ -46,6 +50,14 @@ MsgResult CliUserInterface::Message(const std::string& text, const std::string& 
       return answer_;
   }
   return answer_;
+}
+
+std::filesystem::path SettingsFolderOrEmpty() {
+  try {
+    return SettingsFolder(ExecutablePath());
+  } catch (const std::exception&) {
+    return {};
+  }
 }
 
 }  // namespace tarnak::cli

@@ -2,6 +2,7 @@
 // questions get the answer the caller chose beforehand.
 #pragma once
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -41,5 +42,9 @@ class CliUserInterface : public UserInterface {
   bool progressLine_ = false;
   bool progressShown_ = false;
 };
+
+// The settings folder the program would use, or empty when it cannot be
+// found (then no preset or options file is read).
+std::filesystem::path SettingsFolderOrEmpty();
 
 }  // namespace tarnak::cli

@@ -1,5 +1,7 @@
 #include "json_writer.h"
 
+#include "base/atomic_file.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -96,6 +98,22 @@ std::string ToolpathsJson(const Document& doc, const std::string& status) {
   }
   out += "\n]}\n";
   return out;
+}
+
+bool WriteJsonTo(const std::string& target, const std::string& json, std::ostream& out,
+                 std::ostream& err) {
+  if (target.empty()) return true;
+  if (target == "-") {
+    out << json;
+    return true;
+  }
+  try {
+    AtomicFile::WriteWhole(target, json);
+  } catch (const AtomicFileError& e) {
+    err << "tarnak-cli: " << e.what() << '\n';
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tarnak::cli

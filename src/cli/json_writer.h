@@ -1,6 +1,7 @@
 // Small JSON helpers for the command line's dumps.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 #include "geometry/geometry.h"
@@ -19,5 +20,10 @@ std::string JsonElement(const TTNEntity& e);
 std::string RegionsJson(const Document& doc, const std::string& status, bool selection = false);
 // The document's toolpaths with their link, tool and lead moves.
 std::string ToolpathsJson(const Document& doc, const std::string& status);
+
+// Writes `json` to `target`: nothing for an empty target, standard output
+// for "-", else the file (atomically). False, with a message, on failure.
+bool WriteJsonTo(const std::string& target, const std::string& json, std::ostream& out,
+                 std::ostream& err);
 
 }  // namespace tarnak::cli

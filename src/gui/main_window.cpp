@@ -23,6 +23,7 @@
 #include "dialogs/stl_move_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "order_window.h"
+#include "text_window.h"
 #include "post/post_definition.h"
 #include "post/posts_file.h"
 #include "qt_user_interface.h"
@@ -99,6 +100,8 @@ void TfrmTarnak::CreateForms() {
   CreateStlForms();
   frmPCB = new TfrmPCB(*doc_, settings, this);
   frmDrill = new TfrmDrill(*doc_, settings, this);
+  frmText1 = new TfrmText1(*doc_, this);
+  connect(frmText1, &TfrmText1::textAdded, this, &TfrmTarnak::TextAdded);
   frmOrder = new TfrmOrder(*doc_, this);
   frmOptions = new TfrmOptions(*doc_, settings, DialogServices::Standard(), this);
   // Colours and display switches take effect at once.
@@ -106,7 +109,7 @@ void TfrmTarnak::CreateForms() {
   frmOverWrite = new TfrmOverWrite(this);
   frmAbout1 = new TfrmAbout1(this);
   for (QWidget* form : std::initializer_list<QWidget*>{frmContour, frmPocket, frmPCB, frmDrill,
-                                                       frmOrder, frmOptions, frmOverWrite,
+                                                       frmOrder, frmText1, frmOptions, frmOverWrite,
                                                        frmAbout1})
     form->hide();
 }
@@ -190,7 +193,7 @@ void TfrmTarnak::CreateMenus() {
   OpenGerber1 = Item(mnuFile, "OpenGerber1", "ガーバーファイルを開く(&G)", &T::OpenGerber1Click, false);
   OpenGerber1->setVisible(false);
   mnu3D = Item(mnuFile, "mnu3D", "&3Dエディタ", &T::mnu3DClick, false);
-  Add1 = Item(mnuFile, "Add1", "テキストの追加(&T)", &T::Add1Click, false);
+  Add1 = Item(mnuFile, "Add1", "テキストの追加(&T)", &T::Add1Click);
   mnuFile->addSeparator();
   mnuSaveToolpaths =
       Item(mnuFile, "mnuSaveToolpaths", "CNCツールパスを保存(&S)", &T::mnuSaveToolpathsClick);
@@ -609,6 +612,7 @@ void TfrmTarnak::closeEvent(QCloseEvent* event) {
   }
   FreePostDefinition(doc_->PostDefinition);
   if (frmOrder) frmOrder->hide();
+  if (frmText1) frmText1->hide();
   event->accept();
 }
 
@@ -627,8 +631,9 @@ bool TfrmTarnak::eventFilter(QObject* watched, QEvent* event) {
 void TfrmTarnak::FormKeyPress(QChar key) {
   if (key != QChar(27)) return;
   // Stops the running loop at its next look at the events, and forgets a
-  // pending pick. (Placing text, which would hide its window here, is not
-  // part of this version.)
+  // pending pick; placing text also hides its window.
+  const int mode = static_cast<int>(doc_->PickMode);
+  if (frmText1 && mode >= kPickTextByPoint && mode <= 349) frmText1->hide();
   doc_->RequestAbort();
 }
 

@@ -45,6 +45,7 @@ class TfrmContour;
 class TfrmDrill;
 class TfrmOptions;
 class TfrmOrder;
+class TfrmText1;
 class TfrmOverWrite;
 class TfrmPCB;
 class TfrmPocket;
@@ -144,6 +145,7 @@ class TfrmTarnak : public QMainWindow {
   TfrmPCB* frmPCB = nullptr;
   TfrmDrill* frmDrill = nullptr;
   TfrmOrder* frmOrder = nullptr;
+  TfrmText1* frmText1 = nullptr;
   TfrmOverWrite* frmOverWrite = nullptr;
   TfrmAbout1* frmAbout1 = nullptr;
   TfrmOptions* frmOptions = nullptr;
@@ -199,6 +201,7 @@ class TfrmTarnak : public QMainWindow {
   void OpenGerber1Click();
   void mnu3DClick();
   void Add1Click();
+  void TextAdded();
   void mnuSaveToolpathsClick();
   void mnuSaveToolToDxfClick();
   void SaveGeometryDXF1Click();

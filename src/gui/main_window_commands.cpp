@@ -22,6 +22,7 @@
 #include "file_filter.h"
 #include "main_window.h"
 #include "order_window.h"
+#include "text_window.h"
 #include "shell/save_command.h"
 #include "qt_user_interface.h"
 #include "selection/region_selection.h"
@@ -255,7 +256,18 @@ bool TfrmTarnak::SaveNcProgram() {
 void TfrmTarnak::mnuOpenDncClick() { NotInThisVersion(); }
 void TfrmTarnak::OpenGerber1Click() { NotInThisVersion(); }
 void TfrmTarnak::mnu3DClick() { NotInThisVersion(); }
-void TfrmTarnak::Add1Click() { NotInThisVersion(); }
+void TfrmTarnak::Add1Click() {
+  if (doc_->StlMode || !frmText1) return;
+  Set2DMode();
+  frmText1->FormShow();
+}
+
+void TfrmTarnak::TextAdded() {
+  if (doc_->Regions.size() <= 1) return;
+  ViewIcons(1);
+  DrawGeometry();
+  SetItemEnabled(mnuClose, true);
+}
 
 // ---------------------------------------------------------------- Edit
 
@@ -421,6 +433,11 @@ void TfrmTarnak::Cancel1Click() { mnuCancel->trigger(); }
 
 void TfrmTarnak::ViewMouseDown(Point2 p, MouseButton button) {
   if (running_) return;
+  if (frmText1 && frmText1->isVisible() && doc_->PickMode == Pick{kPickTextByPoint}) {
+    frmText1->PointerAt(p);
+    frmText1->btnAddTextClick();
+    return;
+  }
   const SelectionResult result = SelectionClick(*doc_, p, button);
   if (!result.Handled) return;
   ApplySelection(result);
@@ -435,6 +452,7 @@ void TfrmTarnak::ViewMouseUp(const Box& window) {
 void TfrmTarnak::ViewMouseMove(Point2 p) {
   sbrBar->SetPanelText(3, QString::fromStdString(FormatNumber("%5.4f", p.X) + ", " +
                                                  FormatNumber("%5.4f", p.Y)));
+  if (frmText1 && frmText1->isVisible()) frmText1->PointerAt(p);
 }
 
 // ---------------------------------------------------------------- Toolpaths

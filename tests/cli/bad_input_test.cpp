@@ -253,7 +253,7 @@ TEST_F(BadInput, RunningOutOfMemoryIsAMessageAndLeavesTheOldProgram) {
   const fs::path err = folder_ / "err.txt";
   const std::string cmd = "ulimit -v 150000; '" + std::string(TARNAK_CLI_PATH) + "' contour '" +
                           std::string(TARNAK_CORPUS_DIR) +
-                          "/dxf/dxf2gcode_UAP_212718_R14.dxf' --set RoughStepZ=0.004 --set RoughFeed=300 --set RoughPlunge=100 -o '" +
+                          "/dxf/dxf2gcode_UAP_212718_R14.dxf' --set RoughStepZ=0.03 --set RoughFeed=300 --set RoughPlunge=100 -o '" +
                           nc.string() + "' > /dev/null 2> '" + err.string() + "'";
   const int status = std::system(cmd.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << "the program died: " << ReadAll(err);

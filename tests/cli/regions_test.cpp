@@ -54,14 +54,14 @@ TEST(RegionsCommand, EveryCorpusDrawingLoadsWithItsStatus) {
       {"dxf2gcode_FLH-001_R12.dxf", "3 Regions Created... 0 Open"},
       {"dxf2gcode_Inkscape_export_splines.dxf", "No Entities Loaded..."},
       {"dxf2gcode_Polylinie_lwpoly_bulges.dxf", "1 Regions Created... 1 Open"},
-      {"dxf2gcode_UAP_212718_R14.dxf", "1000 Regions Created... 908 Open"},
-      {"ezdxf_3dface.dxf", "49 Regions Created... 0 Open"},
+      {"dxf2gcode_UAP_212718_R14.dxf", "2756 Regions Created... 1085 Open"},
+      {"ezdxf_3dface.dxf", "745 Regions Created... 0 Open"},
       {"ezdxf_AC1003_LINE_Example.dxf", "3 Regions Created... 1 Open"},
       {"ezdxf_POLI-ALL210_12.DXF", "31 Regions Created... 16 Open"},
       {"ezdxf_R12_with_trash_beyond_EOF.dxf", "1 Regions Created... 0 Open"},
       {"ezdxf_small_r13_dos932.dxf", "7 Regions Created... 3 Open"},
-      {"ezdxf_text_R2018_crlf.dxf", "115 Regions Created... 34 Open"},
-      {"ezdxf_uncommon.dxf", "20 Regions Created... 13 Open"},
+      {"ezdxf_text_R2018_crlf.dxf", "1555 Regions Created... 34 Open"},
+      {"ezdxf_uncommon.dxf", "262 Regions Created... 13 Open"},
   };
   size_t seen = 0;
   for (const auto& entry : fs::directory_iterator(std::string(TARNAK_CORPUS_DIR) + "/dxf")) {

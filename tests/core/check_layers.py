@@ -22,6 +22,7 @@ ALLOWED = {
     "import/stl": ["base", "geometry"],
     "selection": ["base", "geometry"],
     "import/profiles": ["base", "geometry", "import/dxf", "selection"],
+    "import/text": ["base", "geometry", "import/dxf", "import/profiles"],
     "editing": ["base", "geometry", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],

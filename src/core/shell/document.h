@@ -11,6 +11,7 @@
 #include "geometry/geometry.h"
 #include "import/nc/nc_moves.h"
 #include "import/stl/stl_triangle.h"
+#include "import/text/ttf_converter.h"
 #include "post/post_definition.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/toolpath_model.h"
@@ -58,6 +59,8 @@ class Document {
   std::string NCFileName;
   std::string FileName;  // last opened file, without folder and extension
   ProgramOptions Options;
+  // The one glyph converter, shared by all text work.
+  TTTFToVectorConverter Ttf;
 
   // Stopped by Escape (or Ctrl+C on the command line); every long command
   // resets it when it starts and hands it to the algorithms it runs.

@@ -6,7 +6,9 @@
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
 #include "import/profiles/profile_building.h"
+#include "import/text/text_geometry.h"
 #include "selection/region_selection.h"
+#include "shell/text_commands.h"
 
 namespace tarnak {
 
@@ -14,9 +16,11 @@ std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing)
   const int dir = doc.Options.Program.Dir ? 1 : 0;
   TTNEntityArray loose;
   TTNRegionArray polylines;
-  // DXF texts become Regions here once text import exists; until then the
-  // step yields none.
   TTNRegionArray textRegions(1);
+  if (drawing) {
+    ApplyTextOptions(doc);
+    DxfTextsToRegions(doc.Cancel, *drawing, textRegions, doc.Ttf, kNoSkipLayer, dir);
+  }
 
   if (drawing)
     DxfToElements(doc.Cancel, *drawing, kNoSkipLayer, dir, kEllipseTolerance, loose, polylines);

@@ -28,7 +28,7 @@ const ItemRow kItems[] = {
     {"mnuFile", "mnuOpenDxf", "DXF,STLファイルを開く(&O)", true},
     {"mnuFile", "OpenGerber1", "ガーバーファイルを開く(&G)", false},
     {"mnuFile", "mnu3D", "&3Dエディタ", false},
-    {"mnuFile", "Add1", "テキストの追加(&T)", false},
+    {"mnuFile", "Add1", "テキストの追加(&T)", true},
     {"mnuFile", "mnuSaveToolpaths", "CNCツールパスを保存(&S)", true},
     {"mnuFile", "mnuSaveToolToDxf", "DXFツールパスを保存(&T)", true},
     {"mnuFile", "SaveGeometryDXF1", "DXFジオメトリを保存(&G)", true},

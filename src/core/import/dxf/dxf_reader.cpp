@@ -696,6 +696,17 @@ bool DXF_Reader::ReadRecord(Record& r, bool stopAt10) {
         PushBack();
         goto done;
       case 1: r.Text1.assign(Value()); break;
+      case 101:
+        // An embedded object (MTEXT of newer files) repeats groups 10, 11,
+        // 40 ... with other meanings: none of it belongs to the entity.
+        for (;;) {
+          const int skipped = ReadGroup();
+          if (skipped < 0) return false;
+          if (skipped == 0) {
+            PushBack();
+            goto done;
+          }
+        }
       case 2: r.Name.assign(Value()); break;
       case 3: r.Text3.assign(Value()); break;
       case 8: {

@@ -338,13 +338,18 @@ void CleanElements(const CancelToken& cancel, TTNEntityArray& loose) {
   loose.erase(std::remove_if(loose.begin(), loose.end(),
                              [](const TTNEntity& e) { return !(ElementLength(e) > kShortElement); }),
               loose.end());
+  NormaliseAndSortElements(cancel, loose, true);
+}
+
+void NormaliseAndSortElements(const CancelToken& cancel, TTNEntityArray& loose,
+                              bool dropDuplicates) {
   // 2. Lines run towards greater X.
   for (TTNEntity& e : loose)
     if (e.IsLine() && e.X > e.X2) ElementReverse(e);
   // 3. Sorted by MinX.
   if (loose.empty()) return;
   SortElementsByMinX(cancel, loose, 0, static_cast<int>(loose.size()) - 1);
-  if (cancel.stopped()) return;
+  if (cancel.stopped() || !dropDuplicates) return;
   // 4. Duplicates: an Element goes when a later one (within the MinX window)
   // repeats it, so of a set of duplicates the last one remains.
   constexpr double t = kChainTolerance;

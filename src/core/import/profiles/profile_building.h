@@ -44,6 +44,10 @@ void EllipseToLines(double cx, double cy, double mx, double my, double ratio, do
 // Drops too-short Elements, makes lines run towards greater X, sorts by
 // MinX and drops duplicates (of a set of duplicates the last one remains).
 void CleanElements(const CancelToken& cancel, TTNEntityArray& loose);
+// Steps 2 to 4 of CleanElements (4 only with `dropDuplicates`): text
+// outlines keep every stroke however short, at any text height.
+void NormaliseAndSortElements(const CancelToken& cancel, TTNEntityArray& loose,
+                              bool dropDuplicates);
 
 void SortElementsByMinX(const CancelToken& cancel, TTNEntityArray& list, int first, int last);
 void SortRegionsByMinX(const CancelToken& cancel, TTNRegionArray& list, int first, int last);
