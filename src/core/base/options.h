@@ -78,6 +78,7 @@ struct TTNOptions {
   double STLDepth = 0.0;  // depth of the STL model's top below the surface
   bool Air = false;       // prototype machining: no cutting in the air
   int Offset = 0;         // Gerber tool offset in mils, 0..1000
+  bool ExpandBlocks = false;  // DXF: place blocks' entities, turn splines into arcs
 
   bool operator==(const TTNOptions&) const = default;
 };
