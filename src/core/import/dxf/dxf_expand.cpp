@@ -399,7 +399,7 @@ bool FitsOneSegment(const std::vector<DxfPoint>& q, size_t s, size_t e, double t
   const double cx = m.X + (by * a2 - ay * b2) / den;
   const double cy = m.Y + (ax * b2 - bx * a2) / den;
   const double r = std::hypot(a.X - cx, a.Y - cy);
-  const bool ccw = cross < 0.0;  // m to the left of a->b
+  const bool ccw = cross > 0.0;  // m to the right of a->b: the arc turns left
   const double dir = ccw ? 1.0 : -1.0;
   const double start = std::atan2(a.Y - cy, a.X - cx);
   auto swept = [&](const DxfPoint& p) {

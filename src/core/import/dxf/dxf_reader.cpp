@@ -1243,10 +1243,27 @@ void DXF_Reader::ExpandInsert(const Insert_& insert, const DxfAffine& outer, int
     return;
   }
   const BlockDef& block = found->second;
+  if (block.Entities.empty()) return;
+  // Every copy counts against the budget too, so that a huge array of a
+  // block that places nothing still ends.
+  auto overBudget = [this] {
+    if (++expanded_ <= kMaxExpandedEntities) return false;
+    if (!tooManyShown_) {
+      tooManyShown_ = true;
+      ui_.Message("The drawing's blocks give more than " + std::to_string(kMaxExpandedEntities) +
+                      " entities; the rest were left out.",
+                  kWarningCaption, MsgButtons::Ok, MsgIcon::Warning);
+    }
+    return true;
+  };
   nesting.push_back(insert.Name);
   std::vector<std::unique_ptr<DXF_Entity>> placed;
   for (int row = 0; row < insert.Rows; ++row) {
     for (int col = 0; col < insert.Columns; ++col) {
+      if (overBudget()) {
+        nesting.pop_back();
+        return;
+      }
       const DxfAffine t = outer.After(InsertPlacement(insert, block.Base, col, row));
       for (const auto& [entityLayer, entity] : block.Entities) {
         // Entities drawn on layer "0" take the layer of their insert.
@@ -1258,14 +1275,7 @@ void DXF_Reader::ExpandInsert(const Insert_& insert, const DxfAffine& outer, int
         placed.clear();
         PlaceEntity(*entity, t, options_.Tolerance, placed);
         for (auto& p : placed) {
-          if (++expanded_ > kMaxExpandedEntities) {
-            if (!tooManyShown_) {
-              tooManyShown_ = true;
-              ui_.Message("The drawing's blocks give more than " +
-                              std::to_string(kMaxExpandedEntities) +
-                              " entities; the rest were left out.",
-                          kWarningCaption, MsgButtons::Ok, MsgIcon::Warning);
-            }
+          if (overBudget()) {
             nesting.pop_back();
             return;
           }
