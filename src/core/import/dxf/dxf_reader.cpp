@@ -1139,6 +1139,14 @@ std::string UpperName(std::string_view v) {
 
 }  // namespace
 
+bool DXF_Reader::EntityGroup(const char* message, int& code) {
+  code = ReadGroup();
+  if (code < 0) Fail(message);
+  if (code != 0) return true;
+  PushBack();  // the next entity's name
+  return false;
+}
+
 bool DXF_Reader::ReadAllBlocks() {
   for (;;) {
     int code = ReadGroup();
@@ -1186,13 +1194,7 @@ int DXF_Reader::ReadInsert(bool keep) {
   auto ins = std::make_unique<Insert_>();
   DxfPoint extrusion{0.0, 0.0, 1.0, 0.0};
   std::string layer;
-  for (;;) {
-    const int code = ReadGroup();
-    if (code < 0) Fail(kMessage);
-    if (code == 0) {
-      PushBack();
-      break;
-    }
+  for (int code; EntityGroup(kMessage, code);) {
     switch (code) {
       case 2: ins->Name = UpperName(Value()); break;
       case 8: layer = UpperName(Value()); break;
@@ -1292,13 +1294,7 @@ int DXF_Reader::ReadSpline(bool keep) {
   SplineData sp;
   std::string layer;
   int colour = 0;
-  for (;;) {
-    const int code = ReadGroup();
-    if (code < 0) Fail(kMessage);
-    if (code == 0) {
-      PushBack();
-      break;
-    }
+  for (int code; EntityGroup(kMessage, code);) {
     switch (code) {
       case 8: layer = UpperName(Value()); break;
       case 62: colour = IntValue(); break;

@@ -150,6 +150,9 @@ class DXF_Reader {
   };
   // Reads the whole BLOCKS section; true when it ended with ENDSEC.
   bool ReadAllBlocks();
+  // The next group of the entity being read; false (pushed back) at its
+  // end, the entity's message raised at the end of the file.
+  bool EntityGroup(const char* message, int& code);
   int ReadInsert(bool keep);
   int ReadSpline(bool keep);
   // Places the block's entities by `t`; entities of layer "0" take `layer`.
