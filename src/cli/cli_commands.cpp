@@ -84,6 +84,7 @@ struct Args {
   std::string Drawing;
   bool Clockwise = false;
   bool Fix = false;
+  bool Expand = false;  // place blocks' entities, turn splines into arcs
   bool Strict = false;
   std::string Json;    // empty: no dump; "-": standard output
   std::string Select;  // empty: no selection command
@@ -118,6 +119,8 @@ std::string ParseArgs(const std::vector<std::string>& a, bool strategy, Args& ou
         return "--dir needs cw or ccw, not '" + v + "'";
     } else if (s == "--fix") {
       out.Fix = true;
+    } else if (s == "--expand") {
+      out.Expand = true;
     } else if (s == "--strict") {
       out.Strict = true;
     } else if (s == "--json") {
@@ -217,6 +220,7 @@ class Session {
   bool Import() {
     doc_.Options.Program.Dir = args_.Clockwise;
     doc_.Options.Program.Fix = args_.Fix;
+    doc_.Options.Program.ExpandBlocks = args_.Expand;
     ui_.SetSubject(args_.Drawing);
     const int problemsBefore = ui_.Problems();
     const OpenResult result = OpenDxfCommand(doc_, args_.Drawing);

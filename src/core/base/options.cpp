@@ -213,6 +213,7 @@ void ReadSection(ProfileFile& file, ProgramOptions& o, std::vector<std::string>&
   p.Trace = r.Bool("Trace", d.Program.Trace);
   p.PocketDir = r.Bool("PocketDir", d.Program.PocketDir);
   p.Fix = r.Bool("Fix", d.Program.Fix);
+  p.ExpandBlocks = r.Bool("ExpandBlocks", d.Program.ExpandBlocks);
   p.Overlap = r.Percent("Overlap", d.Program.Overlap);
   p.StlOverlap = r.Percent("StlOverlap", d.Program.StlOverlap);
   p.Post = r.Text("Post", d.Program.Post);
@@ -371,6 +372,7 @@ void SaveOptions(ProgramOptions& options, std::string_view postListText,
     f.WriteInteger(s, "Offset", o.Program.Offset);
     f.WriteBool(s, "Air", o.Program.Air);
     f.WriteInteger(s, "NCRead", o.Program.NCRead);
+    f.WriteBool(s, "ExpandBlocks", o.Program.ExpandBlocks);
     WriteRecentFiles(f, o.RecentFiles);
     update.Commit();
   } catch (const std::invalid_argument& e) {

@@ -81,6 +81,7 @@ struct TTNOptions {
   // How an NC file is read: 0 by the words of the current post, 1 as
   // standard RS-274 G-code (programs from other software).
   int NCRead = 0;
+  bool ExpandBlocks = false;  // DXF: place blocks' entities, turn splines into arcs
 
   bool operator==(const TTNOptions&) const = default;
 };

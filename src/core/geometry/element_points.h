@@ -4,6 +4,7 @@
 // both, and each keeps exactly its own rounding.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -69,6 +70,17 @@ T ElementLengthIn(const TTNEntity& e) {
     return std::sqrt(dx * dx + dy * dy);
   }
   return std::fabs(static_cast<T>(ArcSweep(e)) * e.Radius);
+}
+
+// How many equal chords an arc of this radius and sweep (radians, >= 0)
+// needs so that none strays more than `tolerance` from it: the ellipse rule
+// of the DXF import, 1 when the radius is within the tolerance, at most a
+// million so that a damaged radius cannot exhaust memory.
+inline long ChordCount(double radius, double sweep, double tolerance) {
+  if (!(radius > tolerance) || !(tolerance > 0.0) || !std::isfinite(sweep)) return 1;
+  const double half = std::acos((radius - tolerance) / radius);
+  const double n = std::ceil(sweep / (2.0 * half));
+  return n < 1.0 ? 1 : static_cast<long>(std::min(n, 1.0e6));
 }
 
 }  // namespace tarnak

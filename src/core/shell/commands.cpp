@@ -79,7 +79,9 @@ OpenResult OpenDxfCommand(Document& doc, const std::string& path) {
 
   std::unique_ptr<DXF_Object> drawing;
   try {
-    drawing = ReadDxfFile(path, doc.ui());
+    DxfReadOptions read;
+    read.ExpandBlocks = doc.Options.Program.ExpandBlocks;
+    drawing = ReadDxfFile(path, doc.ui(), read);
   } catch (const std::bad_alloc&) {
     doc.ui().Message("Out of memory while reading \"" + path + "\": the drawing is too large",
                      "Error", MsgButtons::Ok, MsgIcon::Error);

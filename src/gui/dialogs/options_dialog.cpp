@@ -187,6 +187,9 @@ TfrmOptions::TfrmOptions(Document& doc, std::filesystem::path settingsFolder,
     chkFix->setObjectName("chkFix");
     pageLayout->addWidget(chkTrace);
     pageLayout->addWidget(chkFix);
+    chkExpandBlocks = new QCheckBox(QStringLiteral("Expand blocks and splines"), page);
+    chkExpandBlocks->setObjectName("chkExpandBlocks");
+    pageLayout->addWidget(chkExpandBlocks);
     auto* holder = new QWidget(page);
     auto* grid = new QGridLayout(holder);
     pageLayout->addWidget(holder);
@@ -222,6 +225,8 @@ TfrmOptions::TfrmOptions(Document& doc, std::filesystem::path settingsFolder,
     connect(chkTrace, &QCheckBox::clicked, this,
             [this](bool on) { doc_.Options.Program.Trace = on; });
     connect(chkFix, &QCheckBox::clicked, this, [this](bool on) { doc_.Options.Program.Fix = on; });
+    connect(chkExpandBlocks, &QCheckBox::clicked, this,
+            [this](bool on) { doc_.Options.Program.ExpandBlocks = on; });
     connect(txtOverlap, &QLineEdit::textEdited, this, [this] {
       double percent = 0.0;
       if (readFloat(txtOverlap, percent)) doc_.Options.Program.Overlap = percent / 100.0;
@@ -377,6 +382,7 @@ void TfrmOptions::Fill() {
   rgPocketDir->setItemIndex(o.Program.PocketDir ? 1 : 0);
   chkTrace->setChecked(o.Program.Trace);
   chkFix->setChecked(o.Program.Fix);
+  chkExpandBlocks->setChecked(o.Program.ExpandBlocks);
   txtOverlap->setText(Q(FloatToStr(o.Program.Overlap * 100.0)));
   txtOffset->setText(QString::number(o.Program.Offset));
   fillPostList();

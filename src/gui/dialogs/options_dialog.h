@@ -79,6 +79,7 @@ class TfrmOptions : public QDialog {
   RadioGroup* rgPocketDir;  // 0 outside inward, 1 inside outward
   QCheckBox* chkTrace;
   QCheckBox* chkFix;
+  QCheckBox* chkExpandBlocks;
   QLineEdit* txtOverlap;  // percent
   QComboBox* cmbPost;     // names of "Posts.Cfg"; typing blocked
   QGroupBox* grpOffset;   // Gerber tool offset, hidden

@@ -194,7 +194,7 @@ TEST_F(OptionsTest, SaveWritesEveryKeyInOrderWithItsForm) {
       "Trace", "FontBold", "FontItalic", "EndPointTolerence", "JoinTolerence",
       "MinArcLengthRough", "MinArcLengthFinish", "MinArcRadRough", "MinArcRadFinish",
       "TanDevRough", "TanDevFinish", "Post", "Font", "FontPrecision", "STLDepth", "GridSize",
-      "StlOverlap", "Offset", "Air", "NCRead"};
+      "StlOverlap", "Offset", "Air", "NCRead", "ExpandBlocks"};
   std::vector<std::string> keys;
   for (const auto& [k, v] : Pairs()) keys.push_back(k);
   EXPECT_EQ(keys, expected);
@@ -234,6 +234,7 @@ TEST_F(OptionsTest, SaveThenLoadGivesTheSameOptions) {
   o.Program = {true, false, true, true, 0.45, 0.07, "", "Noto Sans 日本語", true, true,
                20, 2.25, true, 15};
   o.Program.NCRead = 1;  // the standard G-code reading
+  o.Program.ExpandBlocks = true;
   o.View = {MakeColour(1, 2, 3), 4, 5, 6, 7, 8, 9, 10, false, true, 0.1};
   o.Editor = {11, 12, 13, EditorStyle::Italic, EditorStyle::Bold, EditorStyle::Normal};
   o.RoughTolerances = {0.01, 0.002, 1e-7};

@@ -130,6 +130,9 @@ class OptionsDialogTest : public QObject {
     QVERIFY(!o.Program.Trace);
     dlg.chkFix->click();
     QVERIFY(o.Program.Fix);
+    QVERIFY(!o.Program.ExpandBlocks);
+    dlg.chkExpandBlocks->click();
+    QVERIFY(o.Program.ExpandBlocks);
     dlg.chkAir->click();
     QVERIFY(o.Program.Air);
     dlg.chkDrawBoundaries->click();

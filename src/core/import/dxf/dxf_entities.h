@@ -279,10 +279,18 @@ class Block_ : public DXF_Entity {
   std::vector<std::unique_ptr<DXF_Entity>> Entities;
 };
 
+// Made only when blocks are expanded; the insertion point is in the plane
+// of the extrusion (its Ocs).
 class Insert_ : public DXF_Entity {
  public:
   DxfKind Kind() const override { return DxfKind::Insert; }
   std::string ClassName() const override { return "INSERT"; }
+  std::string Name;  // block name, upper-cased
+  DxfPoint At;       // insertion point
+  double ScaleX = 1.0, ScaleY = 1.0, ScaleZ = 1.0;
+  double Rotation = 0.0;  // degrees
+  int Columns = 1, Rows = 1;
+  double ColumnSpacing = 0.0, RowSpacing = 0.0;
 };
 
 class DXF_Layer;

@@ -28,6 +28,8 @@ constexpr const char* kWarningCaption = "DXF read error warning";
 constexpr const char* kReadErrorCaption = "DXF Read Error";
 constexpr const char* kErrorCaption = "Error";
 constexpr double kSamePoint = 0.0005;
+// Vertex flag of a spline-fitted polyline's frame control point.
+constexpr int kSplineFrameVertex = 16;
 constexpr double kDegToRad = kPi / 180.0;
 
 // Anything from NUL to blank counts as white space around a value, so that
@@ -299,7 +301,8 @@ double OneTurn(double degrees) {
 
 // ---------------------------------------------------------------- reader
 
-DXF_Reader::DXF_Reader(DxfByteSource& source, UserInterface& ui) : source_(source), ui_(ui) {}
+DXF_Reader::DXF_Reader(DxfByteSource& source, UserInterface& ui, DxfReadOptions options)
+    : source_(source), ui_(ui), options_(options) {}
 
 bool DXF_Reader::FillBuffer() {
   bufStart_ += bufLen_;
@@ -493,7 +496,12 @@ void DXF_Reader::ReadFile() {
   bool blocksEmpty = false;
   // Blocks come before the entities in a drawing file; a drawing without
   // blocks need not be read through twice.
-  if (FindSection("BLOCKS", "ENTITIES")) ReadBlocksPass(blocksEmpty);
+  if (options_.ExpandBlocks) {
+    // Every block is kept for the inserts; the entities follow the blocks.
+    if (FindSection("BLOCKS", "ENTITIES")) blocksEmpty = ReadAllBlocks();
+  } else if (FindSection("BLOCKS", "ENTITIES")) {
+    ReadBlocksPass(blocksEmpty);
+  }
   // After an empty BLOCKS section the entities follow; otherwise look for
   // them from the start again.
   if (!blocksEmpty) ReturnToMark();
@@ -620,6 +628,7 @@ int DXF_Reader::ReadEntity(Tag tag, bool keep) {
     case Tag::Point:
       return ReadPoint(keep);
     case Tag::Insert:
+      if (options_.ExpandBlocks) return ReadInsert(keep);
       if (!insertShown_) {
         insertShown_ = true;
         ui_.Message(kInsertNote, kNoteCaption, MsgButtons::Ok, MsgIcon::None);
@@ -649,6 +658,7 @@ int DXF_Reader::ReadEntity(Tag tag, bool keep) {
     case Tag::Arc:
       return ReadArc(keep);
     case Tag::Spline:
+      if (options_.ExpandBlocks) return ReadSpline(keep);
       if (!splineShown_) {
         splineShown_ = true;
         ui_.Message(kSplineNote, kNoteCaption, MsgButtons::Ok, MsgIcon::None);
@@ -787,6 +797,10 @@ int DXF_Reader::LayerIndex(std::string_view name) {
 void DXF_Reader::Add(int layer, std::unique_ptr<DXF_Entity> entity, bool keep, int& made) {
   ++made;
   if (!keep) return;
+  if (blockSink_) {
+    blockSink_->Entities.emplace_back(layer, std::move(entity));
+    return;
+  }
   const size_t l = static_cast<size_t>(layer);
   const size_t k = static_cast<size_t>(entity->Kind());
   Entity_List*& list = listsByKind_[l][k];
@@ -1007,7 +1021,9 @@ int DXF_Reader::ReadPolyline(bool keep) {
         } else {
           Fail(kMessage);
         }
-      } else {
+      } else if ((vf & kSplineFrameVertex) == 0) {
+        // A spline-fitted polyline keeps the control points it was fitted
+        // to as vertices of its own; they are the frame, not the outline.
         vertices.push_back(v);
       }
       continue;
@@ -1120,9 +1136,215 @@ int DXF_Reader::ReadLwPolyline(bool keep) {
   return made;
 }
 
+// ---------------------------------------------------------------- expansion
+
+namespace {
+
+// The layer name of a group 8 value, upper-cased as the reader keeps it.
+std::string UpperName(std::string_view v) {
+  std::string s(v);
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+}  // namespace
+
+bool DXF_Reader::EntityGroup(const char* message, int& code) {
+  code = ReadGroup();
+  if (code < 0) Fail(message);
+  if (code != 0) return true;
+  PushBack();  // the next entity's name
+  return false;
+}
+
+bool DXF_Reader::ReadAllBlocks() {
+  for (;;) {
+    int code = ReadGroup();
+    if (code < 0) return false;
+    if (code != 0) continue;
+    if (Value() == "ENDSEC") return true;
+    if (Value() != "BLOCK") continue;
+    try {
+      if (!ReadRecord(rec_)) return false;
+    } catch (const DXF_read_exception& e) {
+      if (ui_.Message(e.what(), kWarningCaption, MsgButtons::OkCancel, MsgIcon::Warning) ==
+          MsgResult::Cancel)
+        throw DXF_read_exception("User aborted", -1);
+      continue;
+    }
+    // A later block of the same name replaces an earlier one.
+    BlockDef& block = blocks_[UpperName(rec_.Name)];
+    block = BlockDef{};
+    block.Base = rec_.P[0];
+    blockSink_ = &block;
+    struct SinkGuard {
+      BlockDef*& sink;
+      ~SinkGuard() { sink = nullptr; }
+    } guard{blockSink_};
+    for (;;) {
+      try {
+        code = ReadGroup();
+        if (code < 0) return false;
+        if (code != 0) continue;
+        const Tag tag = Classify(Value());
+        if (tag == Tag::EndSec) return true;
+        if (tag == Tag::EndBlk) break;
+        ReadEntity(tag, true);
+      } catch (const DXF_read_exception& e) {
+        if (ui_.Message(e.what(), kWarningCaption, MsgButtons::OkCancel, MsgIcon::Warning) ==
+            MsgResult::Cancel)
+          throw DXF_read_exception("User aborted", -1);
+      }
+    }
+  }
+}
+
+int DXF_Reader::ReadInsert(bool keep) {
+  static constexpr const char* kMessage = "Error reading INSERT entity";
+  auto ins = std::make_unique<Insert_>();
+  DxfPoint extrusion{0.0, 0.0, 1.0, 0.0};
+  std::string layer;
+  for (int code; EntityGroup(kMessage, code);) {
+    switch (code) {
+      case 2: ins->Name = UpperName(Value()); break;
+      case 8: layer = UpperName(Value()); break;
+      case 10: ins->At.X = FloatValue(); break;
+      case 20: ins->At.Y = FloatValue(); break;
+      case 30: ins->At.Z = FloatValue(); break;
+      case 41: ins->ScaleX = FloatValue(); break;
+      case 42: ins->ScaleY = FloatValue(); break;
+      case 43: ins->ScaleZ = FloatValue(); break;
+      case 44: ins->ColumnSpacing = FloatValue(); break;
+      case 45: ins->RowSpacing = FloatValue(); break;
+      case 50: ins->Rotation = FloatValue(); break;
+      case 62: ins->SetColourFromNumber(IntValue()); break;
+      case 70: ins->Columns = IntValue(); break;
+      case 71: ins->Rows = IntValue(); break;
+      case 210: extrusion.X = FloatValue(); break;
+      case 220: extrusion.Y = FloatValue(); break;
+      case 230: extrusion.Z = FloatValue(); break;
+      default: break;
+    }
+  }
+  ins->Columns = std::max(ins->Columns, 1);
+  ins->Rows = std::max(ins->Rows, 1);
+  ins->Extrusion = extrusion;
+  ins->Ocs = MakeOcs(extrusion);
+  const int layerIndex = LayerIndex(layer);
+  int made = 0;
+  if (blockSink_) {
+    Add(layerIndex, std::move(ins), keep, made);  // placed when its block is
+    return made;
+  }
+  std::vector<std::string> nesting;
+  ExpandInsert(*ins, DxfAffine{}, layerIndex, keep, nesting, made);
+  return made;
+}
+
+void DXF_Reader::ExpandInsert(const Insert_& insert, const DxfAffine& outer, int layer, bool keep,
+                              std::vector<std::string>& nesting, int& made) {
+  const auto found = blocks_.find(insert.Name);
+  if (found == blocks_.end()) return;  // no such block: nothing to place
+  if (std::find(nesting.begin(), nesting.end(), insert.Name) != nesting.end()) {
+    if (std::find(selfInsertShown_.begin(), selfInsertShown_.end(), insert.Name) ==
+        selfInsertShown_.end()) {
+      selfInsertShown_.push_back(insert.Name);
+      ui_.Message("The block \"" + insert.Name + "\" inserts itself; that insert was left out.",
+                  kWarningCaption, MsgButtons::Ok, MsgIcon::Warning);
+    }
+    return;
+  }
+  const BlockDef& block = found->second;
+  if (block.Entities.empty()) return;
+  // Every copy counts against the budget too, so that a huge array of a
+  // block that places nothing still ends.
+  auto overBudget = [this] {
+    if (++expanded_ <= kMaxExpandedEntities) return false;
+    if (!tooManyShown_) {
+      tooManyShown_ = true;
+      ui_.Message("The drawing's blocks give more than " + std::to_string(kMaxExpandedEntities) +
+                      " entities; the rest were left out.",
+                  kWarningCaption, MsgButtons::Ok, MsgIcon::Warning);
+    }
+    return true;
+  };
+  nesting.push_back(insert.Name);
+  std::vector<std::unique_ptr<DXF_Entity>> placed;
+  for (int row = 0; row < insert.Rows; ++row) {
+    for (int col = 0; col < insert.Columns; ++col) {
+      if (overBudget()) {
+        nesting.pop_back();
+        return;
+      }
+      const DxfAffine t = outer.After(InsertPlacement(insert, block.Base, col, row));
+      for (const auto& [entityLayer, entity] : block.Entities) {
+        // Entities drawn on layer "0" take the layer of their insert.
+        const int target = layers_[static_cast<size_t>(entityLayer)]->Name == "0" ? layer : entityLayer;
+        if (entity->Kind() == DxfKind::Insert) {
+          ExpandInsert(static_cast<const Insert_&>(*entity), t, target, keep, nesting, made);
+          continue;
+        }
+        placed.clear();
+        PlaceEntity(*entity, t, options_.Tolerance, placed);
+        for (auto& p : placed) {
+          if (overBudget()) {
+            nesting.pop_back();
+            return;
+          }
+          Add(target, std::move(p), keep, made);
+        }
+      }
+    }
+  }
+  nesting.pop_back();
+}
+
+int DXF_Reader::ReadSpline(bool keep) {
+  static constexpr const char* kMessage = "Error reading SPLINE entity";
+  SplineData sp;
+  std::string layer;
+  int colour = 0;
+  for (int code; EntityGroup(kMessage, code);) {
+    switch (code) {
+      case 8: layer = UpperName(Value()); break;
+      case 62: colour = IntValue(); break;
+      case 70: sp.Flags = IntValue(); break;
+      case 71: sp.Degree = IntValue(); break;
+      case 40: sp.Knots.push_back(FloatValue()); break;
+      case 41: sp.Weights.push_back(FloatValue()); break;
+      case 10: sp.Control.push_back(DxfPoint{FloatValue(), 0, 0, 0}); break;
+      case 20: if (!sp.Control.empty()) sp.Control.back().Y = FloatValue(); break;
+      case 30: if (!sp.Control.empty()) sp.Control.back().Z = FloatValue(); break;
+      case 11: sp.Fit.push_back(DxfPoint{FloatValue(), 0, 0, 0}); break;
+      case 21: if (!sp.Fit.empty()) sp.Fit.back().Y = FloatValue(); break;
+      case 31: if (!sp.Fit.empty()) sp.Fit.back().Z = FloatValue(); break;
+      case 12: sp.StartTangent.X = FloatValue(); sp.HasStartTangent = true; break;
+      case 22: sp.StartTangent.Y = FloatValue(); break;
+      case 32: sp.StartTangent.Z = FloatValue(); break;
+      case 13: sp.EndTangent.X = FloatValue(); sp.HasEndTangent = true; break;
+      case 23: sp.EndTangent.Y = FloatValue(); break;
+      case 33: sp.EndTangent.Z = FloatValue(); break;
+      default: break;
+    }
+  }
+  std::vector<DxfPoint> v = SplineToBulgeVertices(sp, options_.Tolerance);
+  if (v.size() < 2) return 0;
+  auto e = std::make_unique<Polyline_>();
+  e->SetColourFromNumber(colour);
+  const DxfPoint& a = v.front();
+  const DxfPoint& b = v.back();
+  e->Closed = std::fabs(a.X - b.X) <= kSamePoint && std::fabs(a.Y - b.Y) <= kSamePoint;
+  e->Vertices = std::move(v);
+  int made = 0;
+  Add(LayerIndex(layer), std::move(e), keep, made);
+  return made;
+}
+
 // ---------------------------------------------------------------- drawing object
 
-std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& ui) {
+std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& ui,
+                                        const DxfReadOptions& options) {
   FileSource source(path);
   // What cannot be an ASCII drawing at all is said so up front, instead of
   // a search for an ENTITIES section that cannot succeed.
@@ -1132,18 +1354,18 @@ std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& 
     throw DxfFileError("Cannot read file \"" + path + "\": " + why);
   auto drawing = std::make_unique<DXF_Object>();
   drawing->Name = std::filesystem::path(path).filename().string();
-  DXF_Reader reader(source, ui);
+  DXF_Reader reader(source, ui, options);
   reader.Run();
   drawing->Layers = reader.TakeLayers();
   return drawing;
 }
 
 std::unique_ptr<DXF_Object> ReadDxfBuffer(const std::string& name, std::string_view bytes,
-                                          UserInterface& ui) {
+                                          UserInterface& ui, const DxfReadOptions& options) {
   MemorySource source(bytes);
   auto drawing = std::make_unique<DXF_Object>();
   drawing->Name = std::filesystem::path(name).filename().string();
-  DXF_Reader reader(source, ui);
+  DXF_Reader reader(source, ui, options);
   reader.Run();
   drawing->Layers = reader.TakeLayers();
   return drawing;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "import/dxf/dxf_entities.h"
+#include "import/dxf/dxf_expand.h"
 #include "base/user_interface.h"
 
 namespace tarnak {
@@ -49,12 +51,25 @@ class DxfByteSource {
   virtual size_t ReadAt(uint64_t offset, char* buffer, size_t count) = 0;
 };
 
+// How a drawing is read.
+struct DxfReadOptions {
+  // INSERTs place their blocks' entities and SPLINEs become arcs and
+  // lines, instead of the one note for each kind.
+  bool ExpandBlocks = false;
+  // Chord tolerance for splines and for curves that a placement distorts.
+  double Tolerance = 0.005;
+};
+
+// Expanded copies made from one drawing at most: a block nested in blocks
+// that each insert it many times (or a huge array) grows geometrically.
+inline constexpr long kMaxExpandedEntities = 2000000;
+
 class DXF_Reader {
  public:
   static constexpr size_t kBlockSize = 4096;
   static constexpr size_t kMaxLineLength = 255;
 
-  DXF_Reader(DxfByteSource& source, UserInterface& ui);
+  DXF_Reader(DxfByteSource& source, UserInterface& ui, DxfReadOptions options = {});
 
   // Reads the drawing. Problems are reported through the user interface;
   // whatever was read before reading stopped stays in the layers.
@@ -127,8 +142,32 @@ class DXF_Reader {
   int ReadPolyline(bool keep);
   int ReadLwPolyline(bool keep);
 
+  // --- expansion of blocks and splines (DxfReadOptions::ExpandBlocks)
+  struct BlockDef {
+    DxfPoint Base;
+    // Each entity with the layer it was drawn on.
+    std::vector<std::pair<int, std::unique_ptr<DXF_Entity>>> Entities;
+  };
+  // Reads the whole BLOCKS section; true when it ended with ENDSEC.
+  bool ReadAllBlocks();
+  // The next group of the entity being read; false (pushed back) at its
+  // end, the entity's message raised at the end of the file.
+  bool EntityGroup(const char* message, int& code);
+  int ReadInsert(bool keep);
+  int ReadSpline(bool keep);
+  // Places the block's entities by `t`; entities of layer "0" take `layer`.
+  void ExpandInsert(const Insert_& insert, const DxfAffine& outer, int layer, bool keep,
+                    std::vector<std::string>& nesting, int& made);
+
   DxfByteSource& source_;
   UserInterface& ui_;
+  DxfReadOptions options_;
+  // While a block is read with expansion on, its entities go here.
+  BlockDef* blockSink_ = nullptr;
+  std::map<std::string, BlockDef> blocks_;  // by upper-cased name
+  std::vector<std::string> selfInsertShown_;
+  long expanded_ = 0;
+  bool tooManyShown_ = false;
 
   // Block buffer: bytes [0, bufLen_) hold the file from bufStart_ on. The
   // spare bytes behind a block let the line scan look 8 bytes at a time.
@@ -171,10 +210,11 @@ class DXF_Reader {
 // Reads a DXF file into a new drawing object named after the file (without
 // its folder). Throws DxfFileError when the file cannot be opened; every
 // other problem is reported through ui and leaves what was read.
-std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& ui);
+std::unique_ptr<DXF_Object> ReadDxfFile(const std::string& path, UserInterface& ui,
+                                        const DxfReadOptions& options = {});
 // The same for a drawing held in memory.
 std::unique_ptr<DXF_Object> ReadDxfBuffer(const std::string& name, std::string_view bytes,
-                                          UserInterface& ui);
+                                          UserInterface& ui, const DxfReadOptions& options = {});
 
 // Larger numbers (and ones that are not finite) are refused with the line
 // they are on: no drawing is that big, so they are damage.

@@ -6,6 +6,7 @@
 
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
+#include "import/dxf/dxf_expand.h"
 #include "selection/region_selection.h"
 
 namespace tarnak {
@@ -18,10 +19,19 @@ TTNEntity LineElement(double x1, double y1, double x2, double y2) {
   return e;
 }
 
+// A plane tilted against the drawing plane: its circles are seen from above
+// as ellipses, so a bulge cannot stay an arc.
+bool TiltedPlane(const OcsMatrix& m) { return 1.0 - std::fabs(m.Az.Z) > 1e-9; }
+
 // One polyline (or 3D face, or mesh taken as its vertex chain) as a Region.
 // Returns false when no segment was long enough to keep.
-bool PolylineToRegion(const Polyline_& pl, TTNRegion& r) {
+bool PolylineToRegion(const Polyline_& pl, TTNRegion& r, double tolerance) {
   std::vector<DxfPoint> v = pl.Vertices;
+  bool flattened = false;
+  if (pl.Ocs && TiltedPlane(*pl.Ocs)) {
+    v = FlattenBulges(v, tolerance);
+    flattened = true;
+  }
   if (pl.Ocs) {
     // Vertices are stored in the polyline's own plane. A drawing mirrored in
     // CAD keeps its outlines with a downward extrusion; taken as read they
@@ -76,7 +86,7 @@ bool PolylineToRegion(const Polyline_& pl, TTNRegion& r) {
   if (r.Elements.empty()) return false;
 
   r.Open = pl.IsClosed() ? 0 : 1;
-  if (r.Elements.size() == 2 && pl.Vertices.size() >= 2 && pl.Vertices[0].W == 1.0 &&
+  if (!flattened && r.Elements.size() == 2 && pl.Vertices.size() >= 2 && pl.Vertices[0].W == 1.0 &&
       pl.Vertices[1].W == 1.0) {
     // Two half-circle bulges: one full circle.
     TTNEntity c = r.Elements[0];
@@ -253,7 +263,7 @@ void DxfToElements(const CancelToken& cancel, const DXF_Object& drawing,
           case DxfKind::PolygonMesh:
           case DxfKind::PolyfaceMesh: {
             TTNRegion r;
-            if (PolylineToRegion(static_cast<const Polyline_&>(*ent), r))
+            if (PolylineToRegion(static_cast<const Polyline_&>(*ent), r, ellipseTolerance))
               polyRegions.push_back(std::move(r));
             break;
           }
