@@ -22,11 +22,12 @@ ALLOWED = {
     "import/stl": ["base", "geometry"],
     "selection": ["base", "geometry"],
     "import/profiles": ["base", "geometry", "import/dxf", "selection"],
+    "import/gerber": ["base", "geometry", "import/profiles"],
     "editing": ["base", "geometry", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "post": ["base", "geometry", "toolpaths"],
-    "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "selection",
+    "shell": ["base", "geometry", "import/dxf", "import/profiles", "import/stl", "import/gerber", "selection",
               "editing",
               "toolpaths/offset", "toolpaths", "post"],
 }
