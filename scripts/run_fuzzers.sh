@@ -24,6 +24,7 @@ for target in "$build"/fuzz/*_fuzz; do
     case $kind in
       dxf) time=60 ;;
       stl) time=30 ;;
+      gerber) time=30 ;;
       *) time=25 ;;
     esac
   fi

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_gerber.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -67,7 +68,8 @@ constexpr const char* kUsage =
     "       tarnak-cli job DRAWING.dxf --op \"STRATEGY [--select S] [--preset NAME]\n"
     "                  [--set KEY=VALUE]... [--depth D]\"... [--dir cw|ccw] [--fix] [--strict]\n"
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]]\n"
-    "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n";
+    "       tarnak-cli stl MODEL.stl [--depth D] [--json FILE|-]\n"
+    "       tarnak-cli gerber FILE [--offset T] [--dir cw|ccw] [--json FILE|-]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -626,6 +628,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "drill") return RunStrategy(kDrill, args, out, err);
     if (command == "job") return RunJob(args, out, err);
     if (command == "stl") return RunStl(args, out, err);
+    if (command == "gerber") return RunGerber(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"

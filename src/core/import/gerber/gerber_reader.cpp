@@ -33,6 +33,10 @@ constexpr double kInchCell = 0.002;
 constexpr double kMmCell = 0.0508;
 // Arcs are cut into chords whose sagitta stays below this many cells.
 constexpr double kChordSagitta = 0.25;
+// Half the widest aperture mask, in cells.
+constexpr double kMaxMaskHalf = 2500.0;
+// The most chords one arc is cut into.
+constexpr int kMaxArcChords = 2000;
 // The box around all items grows by this many cells on every side.
 constexpr int kRasterMargin = 10;
 
@@ -95,6 +99,8 @@ Mask BuildMask(const Aperture& a, double widen) {
       halfW = halfH = p0 / 2.0;
       break;
   }
+  // An aperture wider than any board (10 inches of cells) is not painted.
+  if (std::max(halfW, halfH) > kMaxMaskHalf) return m;
   const int c = static_cast<int>(std::ceil(std::max(halfW, halfH))) + 1;
   m.centre = c;
   m.rows.assign(static_cast<size_t>(2 * c + 1), Span{});
@@ -579,7 +585,7 @@ void Reader::AddArc(double x0, double y0, double x1, double y1, double i, double
   int n = 1;
   if (rmax > kChordSagitta) {
     const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - kChordSagitta / rmax));
-    n = std::clamp(static_cast<int>(std::ceil(sweep / step)), 1, 100000);
+    n = static_cast<int>(std::clamp(std::ceil(sweep / step), 1.0, double(kMaxArcChords)));
   }
   for (int k = 1; k <= n; ++k) {
     const double t = static_cast<double>(k) / n;
@@ -708,7 +714,7 @@ void TraceCracks(Raster& img, double cell, TTNRegionArray& out, const CancelToke
 
 GerberStatus GerberImportText(const std::string& text, const std::string& name,
                               TTNRegionArray& regions, int direction, int toolOffset,
-                              UserInterface& ui, const CancelToken& cancel) {
+                              UserInterface& ui, const CancelToken& cancel, int64_t maxCells) {
   toolOffset = std::clamp(toolOffset, 0, 1000);
   Reader reader(ui);
   try {
@@ -723,8 +729,13 @@ GerberStatus GerberImportText(const std::string& text, const std::string& name,
   // The copper is painted as drawn and grown by the tool offset afterwards,
   // so that the offset is measured from the finished copper: round at the
   // corners of rectangles, and outward at the edges of clear cut-outs.
+  // Masks are built for the apertures that are used.
   std::map<int, Mask> masks;
-  for (const auto& [d, a] : reader.Apertures()) masks[d] = BuildMask(a, 0.0);
+  for (const Item& it : reader.Items()) {
+    if (it.kind == Item::Fill || masks.count(it.aperture)) continue;
+    const auto a = reader.Apertures().find(it.aperture);
+    masks[it.aperture] = a == reader.Apertures().end() ? Mask{} : BuildMask(a->second, 0.0);
+  }
   int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
   auto widen = [&](double x, double y, double m) {
     minX = std::min<int64_t>(minX, static_cast<int64_t>(std::floor(x - m)));
@@ -753,7 +764,7 @@ GerberStatus GerberImportText(const std::string& text, const std::string& name,
   maxX += kRasterMargin;
   maxY += kRasterMargin;
   const int64_t w64 = maxX - minX + 5, h64 = maxY - minY + 5;
-  if (w64 * h64 > kGerberMaxCells || w64 > INT32_MAX / 2 || h64 > INT32_MAX / 2) {
+  if (w64 * h64 > maxCells || w64 > INT32_MAX / 2 || h64 > INT32_MAX / 2) {
     std::ostringstream m;
     m << "The board in '" << name << "' is too large to import: " << static_cast<double>(maxX - minX) * cell
       << " x " << static_cast<double>(maxY - minY) * cell << " would need " << w64 << " x " << h64

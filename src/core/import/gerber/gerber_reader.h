@@ -41,10 +41,11 @@ GerberStatus GerberImport(const std::string& path, TTNRegionArray& regions, int 
                           int toolOffset, UserInterface& ui, const CancelToken& cancel);
 
 // The same over text already in memory (the fuzz target and the tests);
-// `name` is the file name shown in messages.
+// `name` is the file name shown in messages; `maxCells` the largest raster.
 GerberStatus GerberImportText(const std::string& text, const std::string& name,
                               TTNRegionArray& regions, int direction, int toolOffset,
-                              UserInterface& ui, const CancelToken& cancel);
+                              UserInterface& ui, const CancelToken& cancel,
+                              int64_t maxCells = kGerberMaxCells);
 
 // The raster cell of a file's text, in its drawing units (0.002 or 0.0508).
 double GerberCellSize(const std::string& text);
