@@ -4,7 +4,6 @@
 #include "import/gerber/excellon_reader.h"
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -182,14 +181,9 @@ GerberStatus ExcellonImportText(const std::string& text, const std::string& name
 }
 
 GerberStatus ExcellonImport(const std::string& path, TTNRegionArray& regions, UserInterface& ui) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    ui.Message("Error opening file '" + path + "'", "Error", MsgButtons::Ok, MsgIcon::Error);
-    return GerberStatus::Failed;
-  }
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ExcellonImportText(ss.str(), path, regions, ui);
+  std::string text;
+  if (!ReadBoardFile(path, text, ui)) return GerberStatus::Failed;
+  return ExcellonImportText(text, path, regions, ui);
 }
 
 }  // namespace tarnak

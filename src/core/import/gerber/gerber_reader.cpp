@@ -799,16 +799,23 @@ GerberStatus GerberImportText(const std::string& text, const std::string& name,
   return GerberStatus::Imported;
 }
 
-GerberStatus GerberImport(const std::string& path, TTNRegionArray& regions, int direction,
-                          int toolOffset, UserInterface& ui, const CancelToken& cancel) {
+bool ReadBoardFile(const std::string& path, std::string& text, UserInterface& ui) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     ui.Message("Error opening file '" + path + "'", "Error", MsgButtons::Ok, MsgIcon::Error);
-    return GerberStatus::Failed;
+    return false;
   }
   std::stringstream ss;
   ss << in.rdbuf();
-  return GerberImportText(ss.str(), path, regions, direction, toolOffset, ui, cancel);
+  text = ss.str();
+  return true;
+}
+
+GerberStatus GerberImport(const std::string& path, TTNRegionArray& regions, int direction,
+                          int toolOffset, UserInterface& ui, const CancelToken& cancel) {
+  std::string text;
+  if (!ReadBoardFile(path, text, ui)) return GerberStatus::Failed;
+  return GerberImportText(text, path, regions, direction, toolOffset, ui, cancel);
 }
 
 double GerberCellSize(const std::string& text) {

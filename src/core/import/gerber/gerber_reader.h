@@ -47,6 +47,10 @@ GerberStatus GerberImportText(const std::string& text, const std::string& name,
                               UserInterface& ui, const CancelToken& cancel,
                               int64_t maxCells = kGerberMaxCells);
 
+// Reads a whole board file (Gerber or drill); when it cannot be opened,
+// says "Error opening file '…'" and returns false.
+bool ReadBoardFile(const std::string& path, std::string& text, UserInterface& ui);
+
 // The raster cell of a file's text, in its drawing units (0.002 or 0.0508).
 double GerberCellSize(const std::string& text);
 

@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "test_files.h"
 #include "test_ui.h"
 
 namespace tarnak {
@@ -16,12 +17,6 @@ namespace {
 
 using testing::TestUserInterface;
 
-std::string Slurp(const std::string& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 TEST(ExcellonReader, CorpusHolesLandOnTheirBoards) {
   const std::string dir = std::string(TARNAK_CORPUS_DIR) + "/gerber/";
@@ -32,7 +27,7 @@ TEST(ExcellonReader, CorpusHolesLandOnTheirBoards) {
       {"pcb2gcode_project-controller.drl", ""},
       {"pcb2gcode_D1MiniGSR-PTH.drl", ""}};
   for (const auto& [drill, board] : pairs) {
-    const std::string text = Slurp(dir + drill);
+    const std::string text = testing::ReadAll(dir + drill);
     TestUserInterface ui;
     TTNRegionArray holes;
     ASSERT_EQ(ExcellonImportText(text, drill, holes, ui), GerberStatus::Imported) << drill;

@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include "test_files.h"
 #include "test_ui.h"
 
 namespace tarnak {
@@ -115,12 +116,6 @@ bool IsGerber(const fs::path& p) {
   return e != ".drl" && e != ".cnc" && e != ".xln";
 }
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // Every corpus board: imports, and the copper inside the traced outlines
 // matches the dark area of gerbv's picture at the same cell (0.002 inch =
@@ -142,7 +137,7 @@ TEST(GerberReader, CorpusAgreesWithGerbvPicture) {
   for (const auto& entry : fs::directory_iterator(dir)) {
     if (!IsGerber(entry.path())) continue;
     const std::string name = entry.path().filename().string();
-    const std::string text = ReadAll(entry.path());
+    const std::string text = testing::ReadAll(entry.path());
     TestUserInterface ui;
     CancelToken cancel;
     TTNRegionArray regions(1);
