@@ -41,7 +41,7 @@ int RunGerber(const std::vector<std::string>& args, std::ostream& out, std::ostr
   Document doc(ui);
   doc.Options.Program.Offset = offset;
   doc.Options.Program.Dir = dir == "cw";
-  const GerberOpenResult r = OpenGerber1Click(doc, file);
+  const GerberOpenResult r = OpenBoardFile(doc, file);
   if (r.Status == OpenResult::Failed || r.Status == OpenResult::Cancelled) return 2;
   const std::string status = ui.Status();
   if (json != "-") out << status << '\n';

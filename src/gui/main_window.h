@@ -93,7 +93,8 @@ class TfrmTarnak : public QMainWindow {
   void CheckForToolpaths(bool reportMissing = true);
   void DrawGeometry();
 
-  // The open command after its file dialog: reads a DXF drawing.
+  // The open command after its file dialog: reads a DXF drawing, or a
+  // Gerber or drill file with the board readers.
   void OpenDrawing(const QString& path);
   // The NC save command; true when the file was written.
   bool SaveNcProgram();

@@ -28,6 +28,9 @@ TEST(GerberCommand, ImportsAtRealSizeAndRefusesNegativeImages) {
   EXPECT_NE(neg.Err.find("Negative Polarity Read...Convert to Positive Before Importing."),
             std::string::npos);
   EXPECT_EQ(testing::RunCli({"gerber", "--offset", "x", "a.gbr"}).Status, 2);
+  // A drill file is told by its M48 header, whatever its extension.
+  const auto drill = testing::RunCli({"gerber", kBoards + "gerbv_hellboard.plated-drill.cnc"});
+  EXPECT_EQ(drill.Out, "360 Regions Created...\n") << drill.Err;
 }
 
 }  // namespace

@@ -28,4 +28,13 @@ struct GerberOpenResult {
 // stopped, refused or cancelled import leaves the document as it was.
 GerberOpenResult OpenGerber1Click(Document& doc, const std::string& path);
 
+// True for the extensions of Gerber artwork and drill files that board
+// editors write (.gbr, .ger, .gbl, .gtl, .gbx, .grb, .gko, .drl, .xln, ...).
+bool IsBoardFileName(const std::string& path);
+
+// Opens a Gerber or a drill file with the reader its extension or content
+// calls for (a drill file: .drl/.xln, or a first M48 line), as
+// OpenGerber1Click does.
+GerberOpenResult OpenBoardFile(Document& doc, const std::string& path);
+
 }  // namespace tarnak
