@@ -15,6 +15,7 @@ PACKAGES=(
   linuxcnc-uspace
   admesh
   python3-ezdxf
+  gerbv
   xvfb xauth
 )
 

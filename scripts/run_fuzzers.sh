@@ -29,6 +29,7 @@ run_one() {
       dxf) time=60 ;;
       stl) time=30 ;;  # the text and the binary reader: a minute together
       nc) time=60 ;;
+      gerber) time=30 ;;
       *) time=25 ;;
     esac
   fi

@@ -14,6 +14,7 @@
 #include "cli_prototype.h"
 #include "cli_nc.h"
 #include "cli_text.h"
+#include "cli_gerber.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -77,7 +78,8 @@ constexpr const char* kUsage =
     "       tarnak-cli prototype MODEL.stl [--preset NAME] [--set KEY=VALUE]... [--margin M] ...\n"
     "       tarnak-cli text \"TEXT\" [--font FACE] [--bold] [--italic] [--height H] [--at X,Y]\n"
     "                  [--align left|cent|right] [--arc RADIUS --angle DEG] [--precision N]\n"
-    "                  [--json FILE|-]\n";
+    "                  [--json FILE|-]\n"
+    "       tarnak-cli gerber FILE [--offset T] [--dir cw|ccw] [--json FILE|-]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -629,6 +631,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "nc") return RunNc(args, out, err);
     if (command == "renumber") return RunRenumber(args, out, err);
     if (command == "text") return RunText(args, out, err);
+    if (command == "gerber") return RunGerber(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"

@@ -96,8 +96,9 @@ class TfrmTarnak : public QMainWindow {
   void CheckForToolpaths(bool reportMissing = true);
   void DrawGeometry();
 
-  // The open command after its file dialog: reads a DXF drawing, or an STL
-  // model (OpenStlModel) when the extension says so, in any case.
+  // The open command after its file dialog: reads a DXF drawing, an STL
+  // model (OpenStlModel) or a Gerber or drill file with the board readers,
+  // as the extension (in any case) or the content says.
   void OpenDrawing(const QString& path);
   void OpenStlModel(const QString& path);
   // The NC save command; true when the file was written.

@@ -23,6 +23,7 @@
 
 #include "main_window.h"
 #include "qt_user_interface.h"
+#include "shell/gerber_command.h"
 #include "base/options.h"
 #include "base/profile_file.h"
 
@@ -37,7 +38,8 @@ namespace {
 // What the open dialog's filter lets through.
 bool OpensAsDrawing(const QFileInfo& file) {
   const QString suffix = file.suffix().toUpper();
-  return file.isFile() && (suffix == "DXF" || suffix == "STL");
+  return file.isFile() && (suffix == "DXF" || suffix == "STL" ||
+                           IsBoardFileName(file.fileName().toStdString()));
 }
 
 QString MenuText(std::size_t number, const QString& path) {

@@ -27,6 +27,7 @@
 #include "qt_user_interface.h"
 #include "selection/region_selection.h"
 #include "shell/commands.h"
+#include "shell/gerber_command.h"
 #include "base/numbers.h"
 #include "status_bar.h"
 #include "shell/strategy_commands.h"
@@ -115,7 +116,9 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
     TTNRegionArray before = doc_->Regions;
     const std::string name = doc_->FileName;
     try {
-      result = OpenDxfCommand(*doc_, path.toStdString());
+      // Gerber and drill files go to the board readers, the rest is DXF.
+      result = IsBoardFileName(path.toStdString()) ? OpenBoardFile(*doc_, path.toStdString()).Status
+                                                   : OpenDxfCommand(*doc_, path.toStdString());
     } catch (const std::bad_alloc&) {
       doc_->Regions.clear();
       doc_->Regions.shrink_to_fit();
@@ -254,7 +257,15 @@ bool TfrmTarnak::SaveNcProgram() {
 }
 
 void TfrmTarnak::mnuOpenDncClick() { NotInThisVersion(); }
-void TfrmTarnak::OpenGerber1Click() { NotInThisVersion(); }
+void TfrmTarnak::OpenGerber1Click() {
+  doc_->PickMode = kPickNone;
+  doc_->Cancel.Reset();
+  const QString filter = QtFileFilter(kGerberFilter);
+  const QString path = OpenFileDialog
+                           ? OpenFileDialog(filter)
+                           : QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), filter);
+  if (!path.isEmpty()) OpenDrawing(path);
+}
 void TfrmTarnak::mnu3DClick() { NotInThisVersion(); }
 void TfrmTarnak::Add1Click() {
   if (doc_->StlMode || !frmText1) return;

@@ -23,6 +23,7 @@ ALLOWED = {
     "selection": ["base", "geometry"],
     "import/profiles": ["base", "geometry", "import/dxf", "selection"],
     "import/text": ["base", "geometry", "import/dxf", "import/profiles"],
+    "import/gerber": ["base", "geometry", "import/profiles"],
     "editing": ["base", "geometry", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],

@@ -83,6 +83,21 @@ class StartupTest : public QObject {
     QVERIFY(w->mnuSelect1->menuAction()->isEnabled());
   }
 
+  void aBoardFileOnTheCommandLineOpensWithItsReader() {
+    WindowFixture f;
+    const QString board = f.Write(
+        "pads.gbr", "%FSLAX24Y24*%\n%MOIN*%\n%ADD10C,0.05*%\nD10*\nX10000Y10000D03*\nX20000Y10000D03*\nM02*\n");
+    auto w = StartTarnak({"tarnak", board}, f.folders(), 0);
+    f.Answer(*w);
+    QTRY_COMPARE(Panel(*w, 0), QString("2 Regions Created..."));
+    QVERIFY(w->mnuSelect1->menuAction()->isEnabled());
+    // A drill file dropped on the window: one full circle a hole.
+    const QString drill = f.Write("holes.drl", "M48\nMETRIC\nT1C0.8\n%\nT1\nX1.0Y1.0\nX5.0Y1.0\nX9.0Y1.0\nM30\n");
+    w->OpenDrawing(drill);
+    QCOMPARE(w->doc().Regions.size(), size_t{4});
+    QVERIFY(w->doc().Regions[1].Elements[0].IsFullCircle());
+  }
+
   void aMissingDrawingOnTheCommandLineIsReported() {
     WindowFixture f;
     auto w = StartTarnak({"tarnak", f.Path("nowhere.dxf")}, f.folders(), 0);
