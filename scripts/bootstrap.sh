@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-ipafont-gothic
   linuxcnc-uspace
   admesh
+  python3-shapely
   xvfb xauth
 )
 

@@ -22,7 +22,7 @@ ALLOWED = {
     "import/stl": ["base", "geometry"],
     "selection": ["base", "geometry"],
     "import/profiles": ["base", "geometry", "import/dxf", "selection"],
-    "editing": ["base", "geometry", "selection"],
+    "editing": ["base", "geometry", "import/dxf", "import/profiles", "selection"],
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "post": ["base", "geometry", "toolpaths"],
