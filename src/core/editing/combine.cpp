@@ -78,8 +78,11 @@ void SplitCircle(TTNRegion& r) {
   RegionBounds(r);
 }
 
-int SideStartElement(const TTNRegion& a, const TTNRegion& b) {
-  enum Side { Left, Bottom, Right, Top };
+namespace {
+
+enum Side { Left, Bottom, Right, Top };
+
+Side StartSide(const TTNRegion& a, const TTNRegion& b) {
   Side side = Top;
   if (a.MinX <= b.MinX)
     side = Left;
@@ -87,6 +90,43 @@ int SideStartElement(const TTNRegion& a, const TTNRegion& b) {
     side = Bottom;
   else if (a.MaxX >= b.MaxX)
     side = Right;
+  return side;
+}
+
+// Angle of an arc's point on each side of its box.
+constexpr double kSideAngle[4] = {kPi, 1.5 * kPi, 0.0, 0.5 * kPi};
+
+bool SameAngle(double x, double y) {
+  const double d = std::fabs(std::remainder(x - y, kTwoPi));
+  return d < 1e-9;
+}
+
+// The walk must start at a point on the side, which lies outside B. A line
+// found by SideStartElement starts there; an arc touches the side at its
+// extreme point, which may be its end (then the walk starts on the next
+// Element) or lie inside it (then the arc is split there). Returns the
+// index of the Element that starts on the side.
+int StartOnSide(TTNRegion& a, int k, Side side) {
+  TTNEntity& e = a.Elements[At(k)];
+  if (e.IsLine() || e.IsFullCircle()) return k;
+  const double t = kSideAngle[side];
+  if (SameAngle(e.StartAngle(), t)) return k;
+  const int n = static_cast<int>(a.Elements.size());
+  if (SameAngle(e.EndAngle(), t)) return (k + 1) % n;
+  TTNEntity first = e, second = e;
+  first.SetEndAngle(t);
+  second.SetStartAngle(t);
+  ElementBounds(first);
+  ElementBounds(second);
+  a.Elements[At(k)] = first;
+  a.Elements.insert(a.Elements.begin() + k + 1, second);
+  return k + 1;
+}
+
+}  // namespace
+
+int SideStartElement(const TTNRegion& a, const TTNRegion& b) {
+  const Side side = StartSide(a, b);
   const double at = side == Left ? a.MinX : side == Bottom ? a.MinY : side == Right ? a.MaxX : a.MaxY;
   for (std::size_t k = 0; k < a.Elements.size(); ++k) {
     const TTNEntity& e = a.Elements[k];
@@ -104,18 +144,19 @@ bool UnionWalk(const TTNRegion& a0, const TTNRegion& b0, int kB, TTNRegion& out)
   TTNRegion a = a0, b = b0;
   a.Open = 0;
   b.Open = 0;
-  const int nA = static_cast<int>(a.Elements.size());
   const int nB = static_cast<int>(b.Elements.size());
-  if (nA < 2 || nB < 2 || kB < 0 || kB >= nB) return false;
+  if (a.Elements.size() < 2 || nB < 2 || kB < 0 || kB >= nB) return false;
   // The walk turns onto B where A enters it; that is B's outer side only
   // when both run the same way round.
   if (RegionIsClockwise(a) != RegionIsClockwise(b)) {
     RegionReverse(b);
     kB = nB - 1 - kB;
   }
-  const int start = SideStartElement(a, b);
+  int start = SideStartElement(a, b);
   if (start < 0) return false;
+  start = StartOnSide(a, start, StartSide(a, b));
   if (start > 0) SetFirstElement(a, start);
+  const int nA = static_cast<int>(a.Elements.size());
   if (kB > 0) SetFirstElement(b, kB);
 
   const int limit = 3 * ((nA - 1) + (nB - 1));
