@@ -45,6 +45,8 @@ class TfrmContour;
 class TfrmDrill;
 class TfrmOptions;
 class TfrmOrder;
+class TfrmMove1;
+class TfrmAddDepths;
 class TfrmOverWrite;
 class TfrmPCB;
 class TfrmPocket;
@@ -140,6 +142,8 @@ class TfrmTarnak : public QMainWindow {
   TfrmPCB* frmPCB = nullptr;
   TfrmDrill* frmDrill = nullptr;
   TfrmOrder* frmOrder = nullptr;
+  TfrmMove1* frmMove1 = nullptr;
+  TfrmAddDepths* frmAddDepths = nullptr;
   TfrmOverWrite* frmOverWrite = nullptr;
   TfrmAbout1* frmAbout1 = nullptr;
   TfrmOptions* frmOptions = nullptr;
@@ -313,6 +317,8 @@ class TfrmTarnak : public QMainWindow {
   };
 
   void FormCreate();
+  // The move/scale/rotate and depth tool windows (main_window_edit.cpp).
+  void CreateEditWindows();
   void FormShow();
   // Escape and the other keys the window sees before its controls.
   void FormKeyPress(QChar key);

@@ -21,6 +21,7 @@
 #include "dialogs/strategy_dialogs.h"
 #include "file_filter.h"
 #include "main_window.h"
+#include "shell/edit_commands.h"
 #include "order_window.h"
 #include "shell/save_command.h"
 #include "qt_user_interface.h"
@@ -263,15 +264,6 @@ void TfrmTarnak::SaveGeometryDXF1Click() { NotInThisVersion(); }
 
 void TfrmTarnak::SetMachiningOrder1Click() { ApplySelection(StartMachiningOrder(*doc_)); }
 
-void TfrmTarnak::mnuDeleteOpensClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuReverseDirLoopClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuChangeFirstEntityClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuExplodeClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuJoinClick() { NotInThisVersion(); }
-void TfrmTarnak::CombineSelectedRegions1Click() { NotInThisVersion(); }
-void TfrmTarnak::AddDepths1Click() { NotInThisVersion(); }
-void TfrmTarnak::AddWalls1Click() { NotInThisVersion(); }
-void TfrmTarnak::ScaleSelected1Click() { NotInThisVersion(); }
 void TfrmTarnak::MoveScaleandRotate1Click() { NotInThisVersion(); }
 void TfrmTarnak::mnuFlipModelClick() { NotInThisVersion(); }
 
@@ -425,6 +417,10 @@ void TfrmTarnak::Cancel1Click() { mnuCancel->trigger(); }
 
 void TfrmTarnak::ViewMouseDown(Point2 p, MouseButton button) {
   if (running_) return;
+  if (doc_->PickMode == kPickFirstElement) {
+    if (button == MouseButton::Left && ChangeFirstElementClick(*doc_, p).Redraw) DrawGeometry();
+    return;
+  }
   const SelectionResult result = SelectionClick(*doc_, p, button);
   if (!result.Handled) return;
   ApplySelection(result);
