@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "geometry/primitives.h"
+#include "signed_area.h"
 
 namespace tarnak {
 namespace {
@@ -29,19 +30,7 @@ struct Shape {
   double X, Y, Size;  // circle: centre and radius; square: lower-left and side
 };
 
-double Area(const TTNRegion& r) {
-  double a = 0.0;
-  for (const TTNEntity& e : r.Elements) {
-    if (e.IsLine()) {
-      a += 0.5 * (e.X * e.Y2 - e.X2 * e.Y);
-      continue;
-    }
-    const double s = ArcSweep(e), rad = std::fabs(e.Radius), t1 = e.StartAngle(), t2 = t1 + s;
-    a += 0.5 * (rad * rad * s + e.X * rad * (std::sin(t2) - std::sin(t1)) -
-                e.Y * rad * (std::cos(t2) - std::cos(t1)));
-  }
-  return a;
-}
+double Area(const TTNRegion& r) { return testing::SignedArea(r); }
 
 struct Polygon {
   double MinX, MinY, MaxX, MaxY, Area;

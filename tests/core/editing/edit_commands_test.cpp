@@ -12,6 +12,7 @@
 #include "editing/combine.h"
 #include "editing/region_edit.h"
 #include "geometry/primitives.h"
+#include "signed_area.h"
 #include "shell/commands.h"
 #include "shell/selection_commands.h"
 
@@ -52,20 +53,7 @@ TTNRegion Circle(double cx, double cy, double r) {
   return c;
 }
 
-// Signed area by Green's theorem, exact for lines and arcs.
-double Area(const TTNRegion& r) {
-  double a = 0.0;
-  for (const TTNEntity& e : r.Elements) {
-    if (e.IsLine()) {
-      a += 0.5 * (e.X * e.Y2 - e.X2 * e.Y);
-      continue;
-    }
-    const double s = ArcSweep(e), rad = std::fabs(e.Radius), t1 = e.StartAngle(), t2 = t1 + s;
-    a += 0.5 * (rad * rad * s + e.X * rad * (std::sin(t2) - std::sin(t1)) -
-                e.Y * rad * (std::cos(t2) - std::cos(t1)));
-  }
-  return a;
-}
+double Area(const TTNRegion& r) { return testing::SignedArea(r); }
 double Length(const TTNRegionArray& list) {
   double l = 0.0;
   for (size_t i = 1; i < list.size(); ++i)
