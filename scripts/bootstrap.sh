@@ -16,6 +16,7 @@ PACKAGES=(
   admesh
   python3-ezdxf
   gerbv
+  python3-shapely
   xvfb xauth
 )
 

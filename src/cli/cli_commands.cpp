@@ -15,6 +15,7 @@
 #include "cli_nc.h"
 #include "cli_text.h"
 #include "cli_gerber.h"
+#include "cli_edit_steps.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -245,16 +246,21 @@ int StrictExit(const Args& a, const CliUserInterface& ui, std::ostream& err) {
   return 0;
 }
 
-int RunRegions(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunRegions(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
   Args a;
-  if (std::string problem = ParseArgs(args, false, a); !problem.empty()) {
-    err << "tarnak-cli: " << problem << '\n' << kUsage;
+  std::vector<EditStep> edits;
+  std::string problem = ExtractEditSteps(args, edits);
+  if (problem.empty()) problem = ParseArgs(args, false, a);
+  if (!problem.empty()) {
+    err << "tarnak-cli: " << problem << '\n' << kUsage << kEditStepsUsage;
     return 2;
   }
   Session s(a, err);
   if (!s.Import()) return 2;
   const std::string status = s.ui().Status();
-  if (!a.Select.empty()) RunSelection(s.doc(), a.Select);
+  const auto select = [&] { if (!a.Select.empty()) RunSelection(s.doc(), a.Select); };
+  select();
+  if (!ApplyEditSteps(s.doc(), edits, select, err)) return 2;
   if (Interrupted(err)) return kInterruptedExit;
 
   if (a.Json != "-") out << status << '\n';
@@ -361,10 +367,13 @@ bool Save(Document& doc, const Args& a, std::ostream& err) {
   return true;
 }
 
-int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, std::ostream& out,
+int RunStrategy(const Strategy& strategy, std::vector<std::string> args, std::ostream& out,
                 std::ostream& err) {
   Args a;
-  if (std::string problem = ParseArgs(args, true, a); !problem.empty()) {
+  std::vector<EditStep> edits;
+  std::string problem = ExtractEditSteps(args, edits);
+  if (problem.empty()) problem = ParseArgs(args, true, a);
+  if (!problem.empty()) {
     err << "tarnak-cli: " << problem << '\n' << kUsage;
     return 2;
   }
@@ -376,7 +385,9 @@ int RunStrategy(const Strategy& strategy, const std::vector<std::string>& args, 
   if (!PrepareSession(s, a, settings, err)) return 2;
   if (!s.Import()) return 2;
   const std::string importStatus = s.ui().Status();
-  RunSelection(s.doc(), a.Select.empty() ? strategy.DefaultSelection : a.Select);
+  const auto select = [&] { RunSelection(s.doc(), a.Select.empty() ? strategy.DefaultSelection : a.Select); };
+  select();
+  if (!ApplyEditSteps(s.doc(), edits, select, err)) return 2;
 
   if (!FillParams(strategy, fields, s.doc(), "", err)) return 2;
   if (Interrupted(err)) return kInterruptedExit;
@@ -613,7 +624,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
   g_progressLine = progressLine;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    (args.empty() ? err : out) << kUsage << kNcUsage;
+    (args.empty() ? err : out) << kUsage << kNcUsage << kEditStepsUsage;
     return args.empty() ? 2 : 0;
   }
   const std::string command = args[0];

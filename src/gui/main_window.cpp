@@ -22,6 +22,7 @@
 #include "dialogs/prototype_dialog.h"
 #include "dialogs/stl_move_dialog.h"
 #include "dialogs/strategy_dialogs.h"
+#include "edit_windows.h"
 #include "order_window.h"
 #include "text_window.h"
 #include "post/post_definition.h"
@@ -83,6 +84,8 @@ TfrmTarnak::~TfrmTarnak() {
   delete frmPCB;
   delete frmDrill;
   delete frmOrder;
+  delete frmMove1;
+  delete frmAddDepths;
   delete frmOptions;
   delete frmStl;
   delete frmSTLMove;
@@ -103,6 +106,7 @@ void TfrmTarnak::CreateForms() {
   frmText1 = new TfrmText1(*doc_, this);
   connect(frmText1, &TfrmText1::textAdded, this, &TfrmTarnak::TextAdded);
   frmOrder = new TfrmOrder(*doc_, this);
+  CreateEditWindows();
   frmOptions = new TfrmOptions(*doc_, settings, DialogServices::Standard(), this);
   // Colours and display switches take effect at once.
   connect(frmOptions, &TfrmOptions::optionsChanged, this, &TfrmTarnak::DrawGeometry);
@@ -208,20 +212,20 @@ void TfrmTarnak::CreateMenus() {
 
   mnuEdit = bar->addMenu("編集(&E)");
   mnuEdit->setObjectName("mnuEdit");
-  mnuDeleteOpens = Item(mnuEdit, "mnuDeleteOpens", "図形の削除(&S)", &T::mnuDeleteOpensClick, false);
+  mnuDeleteOpens = Item(mnuEdit, "mnuDeleteOpens", "図形の削除(&S)", &T::mnuDeleteOpensClick);
   mnuReverseDirLoop =
-      Item(mnuEdit, "mnuReverseDirLoop", "切削方向の反転(&D)", &T::mnuReverseDirLoopClick, false);
+      Item(mnuEdit, "mnuReverseDirLoop", "切削方向の反転(&D)", &T::mnuReverseDirLoopClick);
   mnuChangeFirstEntity = Item(mnuEdit, "mnuChangeFirstEntity", "加工開始点指定(&C)",
-                              &T::mnuChangeFirstEntityClick, false);
+                              &T::mnuChangeFirstEntityClick);
   SetMachiningOrder1 =
       Item(mnuEdit, "SetMachiningOrder1", "加工順設定(&M)", &T::SetMachiningOrder1Click);
-  mnuExplode = Item(mnuEdit, "mnuExplode", "ラインの分解(&E)", &T::mnuExplodeClick, false);
-  mnuJoin = Item(mnuEdit, "mnuJoin", "ラインの結合(&J)", &T::mnuJoinClick, false);
+  mnuExplode = Item(mnuEdit, "mnuExplode", "ラインの分解(&E)", &T::mnuExplodeClick);
+  mnuJoin = Item(mnuEdit, "mnuJoin", "ラインの結合(&J)", &T::mnuJoinClick);
   CombineSelectedRegions1 = Item(mnuEdit, "CombineSelectedRegions1", "ラインの融合(&b)",
-                                 &T::CombineSelectedRegions1Click, false);
-  AddDepths1 = Item(mnuEdit, "AddDepths1", "深さの変更(&n)", &T::AddDepths1Click, false);
+                                 &T::CombineSelectedRegions1Click);
+  AddDepths1 = Item(mnuEdit, "AddDepths1", "深さの変更(&n)", &T::AddDepths1Click);
   AddWalls1 = Item(mnuEdit, "AddWalls1", "断面選択加工(&A)", &T::AddWalls1Click, false);
-  ScaleSelected1 = Item(mnuEdit, "ScaleSelected1", "図形編集(&v)", &T::ScaleSelected1Click, false);
+  ScaleSelected1 = Item(mnuEdit, "ScaleSelected1", "図形編集(&v)", &T::ScaleSelected1Click);
 
   mnuSTLEdit = bar->addMenu("編集(&E)");
   mnuSTLEdit->setObjectName("mnuSTLEdit");

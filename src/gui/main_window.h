@@ -46,6 +46,8 @@ class TfrmDrill;
 class TfrmOptions;
 class TfrmOrder;
 class TfrmText1;
+class TfrmMove1;
+class TfrmAddDepths;
 class TfrmOverWrite;
 class TfrmPCB;
 class TfrmPocket;
@@ -147,6 +149,8 @@ class TfrmTarnak : public QMainWindow {
   TfrmDrill* frmDrill = nullptr;
   TfrmOrder* frmOrder = nullptr;
   TfrmText1* frmText1 = nullptr;
+  TfrmMove1* frmMove1 = nullptr;
+  TfrmAddDepths* frmAddDepths = nullptr;
   TfrmOverWrite* frmOverWrite = nullptr;
   TfrmAbout1* frmAbout1 = nullptr;
   TfrmOptions* frmOptions = nullptr;
@@ -323,6 +327,8 @@ class TfrmTarnak : public QMainWindow {
   };
 
   void FormCreate();
+  // The move/scale/rotate and depth tool windows (main_window_edit.cpp).
+  void CreateEditWindows();
   void FormShow();
   // Escape and the other keys the window sees before its controls.
   void FormKeyPress(QChar key);

@@ -21,6 +21,7 @@
 #include "dialogs/strategy_dialogs.h"
 #include "file_filter.h"
 #include "main_window.h"
+#include "shell/edit_commands.h"
 #include "order_window.h"
 #include "text_window.h"
 #include "shell/save_command.h"
@@ -284,15 +285,6 @@ void TfrmTarnak::TextAdded() {
 
 void TfrmTarnak::SetMachiningOrder1Click() { ApplySelection(StartMachiningOrder(*doc_)); }
 
-void TfrmTarnak::mnuDeleteOpensClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuReverseDirLoopClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuChangeFirstEntityClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuExplodeClick() { NotInThisVersion(); }
-void TfrmTarnak::mnuJoinClick() { NotInThisVersion(); }
-void TfrmTarnak::CombineSelectedRegions1Click() { NotInThisVersion(); }
-void TfrmTarnak::AddDepths1Click() { NotInThisVersion(); }
-void TfrmTarnak::AddWalls1Click() { NotInThisVersion(); }
-void TfrmTarnak::ScaleSelected1Click() { NotInThisVersion(); }
 
 // ---------------------------------------------------------------- Setup
 
@@ -444,6 +436,10 @@ void TfrmTarnak::Cancel1Click() { mnuCancel->trigger(); }
 
 void TfrmTarnak::ViewMouseDown(Point2 p, MouseButton button) {
   if (running_) return;
+  if (doc_->PickMode == kPickFirstElement) {
+    if (button == MouseButton::Left && ChangeFirstElementClick(*doc_, p).Redraw) DrawGeometry();
+    return;
+  }
   if (frmText1 && frmText1->isVisible() && doc_->PickMode == Pick{kPickTextByPoint}) {
     frmText1->PointerAt(p);
     frmText1->btnAddTextClick();
