@@ -64,7 +64,7 @@ bool Interrupted(std::ostream& err) {
 }
 
 constexpr const char* kUsage =
-    "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict]\n"
+    "usage: tarnak-cli regions DRAWING.dxf [--dir cw|ccw] [--fix] [--strict] [--no-text]\n"
     "                  [--select all|closed|open|islands|empty-circles] [--json FILE|-]\n"
     "                  [--dxf OUT.dxf]\n"
     "       tarnak-cli contour|pocket|drill DRAWING.dxf\n"
@@ -88,6 +88,7 @@ struct Args {
   bool Clockwise = false;
   bool Fix = false;
   bool Expand = false;  // place blocks' entities, turn splines into arcs
+  bool NoText = false;  // leave the drawing's texts out
   bool Strict = false;
   std::string Json;    // empty: no dump; "-": standard output
   std::string Select;  // empty: no selection command
@@ -124,6 +125,8 @@ std::string ParseArgs(const std::vector<std::string>& a, bool strategy, Args& ou
       out.Fix = true;
     } else if (s == "--expand") {
       out.Expand = true;
+    } else if (s == "--no-text") {
+      out.NoText = true;
     } else if (s == "--strict") {
       out.Strict = true;
     } else if (s == "--json") {
@@ -224,6 +227,7 @@ class Session {
     doc_.Options.Program.Dir = args_.Clockwise;
     doc_.Options.Program.Fix = args_.Fix;
     doc_.Options.Program.ExpandBlocks = args_.Expand;
+    doc_.ImportTexts = !args_.NoText;
     ui_.SetSubject(args_.Drawing);
     const int problemsBefore = ui_.Problems();
     const OpenResult result = OpenDxfCommand(doc_, args_.Drawing);

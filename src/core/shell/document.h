@@ -79,6 +79,9 @@ class Document {
   // them, or the document is closed or another file opened): saving asks
   // first.
   bool ToolpathsCancelled = false;
+  // Whether opening a drawing turns its texts into Regions (the command
+  // line's --no-text leaves them out, for machining the geometry alone).
+  bool ImportTexts = true;
 
   // Escape: stop the running loop and forget any pending pick.
   void RequestAbort() {

@@ -17,7 +17,7 @@ std::string ImportDxfDrawing(Document& doc, std::unique_ptr<DXF_Object> drawing)
   TTNEntityArray loose;
   TTNRegionArray polylines;
   TTNRegionArray textRegions(1);
-  if (drawing) {
+  if (drawing && doc.ImportTexts) {
     ApplyTextOptions(doc);
     DxfTextsToRegions(doc.Cancel, *drawing, textRegions, doc.Ttf, kNoSkipLayer, dir);
   }

@@ -208,7 +208,7 @@ class SegmentGrid:
 
 
 def check(cli, drawing):
-    run = subprocess.run([cli, "regions", drawing, "--expand", "--json", "-"],
+    run = subprocess.run([cli, "regions", drawing, "--expand", "--no-text", "--json", "-"],
                          capture_output=True, text=True)
     if run.returncode != 0:
         return [f"tarnak-cli exit {run.returncode}: {run.stderr.strip()}"]
