@@ -624,6 +624,13 @@ int RunStl(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
 
+InterruptWatch::InterruptWatch(CancelToken& token) {
+  g_running.store(&token);
+  if (g_interrupted) token.Stop();
+}
+InterruptWatch::~InterruptWatch() { g_running.store(nullptr); }
+bool InterruptWatch::Interrupted(std::ostream& err) { return cli::Interrupted(err); }
+
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressLine) {
   g_progressLine = progressLine;
   std::vector<std::string> args(argv + 1, argv + argc);

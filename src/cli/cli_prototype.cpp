@@ -17,6 +17,7 @@
 #include "base/atomic_file.h"
 #include "base/options.h"
 #include "base/settings_folder.h"
+#include "cli_commands.h"
 #include "cli_ui.h"
 #include "import/stl/stl_open.h"
 #include "json_writer.h"
@@ -189,6 +190,7 @@ int RunPrototype(const std::vector<std::string>& args, std::ostream& out, std::o
   }
   CliUserInterface ui(err, MsgResult::Ok);
   Document doc(ui);
+  InterruptWatch watch(doc.Cancel);
   const std::filesystem::path settings = SettingsOrEmpty();
   if (!settings.empty()) {
     std::error_code ec;
@@ -215,7 +217,7 @@ int RunPrototype(const std::vector<std::string>& args, std::ostream& out, std::o
 
   // Open: the model below the material top, its box as the stock box.
   const StlOpenResult open = LoadStlModel(a.Model, doc.Options.Program.STLDepth, doc.Triangles, ui, doc.Cancel);
-  if (open.Status != StlOpenStatus::Loaded) return 2;
+  if (open.Status != StlOpenStatus::Loaded) return InterruptWatch::Interrupted(err) ? kInterruptedExit : 2;
   doc.StlMode = true;
   doc.FileName = ExtractFileNameOnly(a.Model);
   TTNMachiningParameters& params = doc.MachiningParams;
@@ -232,6 +234,8 @@ int RunPrototype(const std::vector<std::string>& args, std::ostream& out, std::o
   doc.PostDefinition.Increment = numbering.Increment;
 
   const PrototypeResult result = PrototypeCommand(doc);
+  // Ctrl+C: nothing is written, as for the drawing commands.
+  if (InterruptWatch::Interrupted(err)) return kInterruptedExit;
   const std::string status = ui.Status();
   if (result.Status == PrototypeStatus::Refused) return 2;
   const bool made = result.Status == PrototypeStatus::Made;
