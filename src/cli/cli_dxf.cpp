@@ -12,6 +12,8 @@ bool WriteDxfOption(const Document& doc, const std::string& file, DxfContent con
   try {
     if (content == DxfContent::Geometry)
       SaveGeometryDXFCommand(doc, file);
+    else if (content == DxfContent::NcMoves)
+      SaveToolpathsDXFCommand(doc, file, &doc.NCMoves);
     else
       SaveToolpathsDXFCommand(doc, file);
   } catch (const std::exception& e) {

@@ -9,7 +9,9 @@
 
 namespace tarnak::cli {
 
-enum class DxfContent { Geometry, Toolpaths };
+// NcMoves: the document's NC moves, as the toolpath save does while the
+// editor pane shows a program.
+enum class DxfContent { Geometry, Toolpaths, NcMoves };
 
 // Writes `file` when it is not empty; false (with the message on `err`)
 // when it could not be written.

@@ -11,6 +11,7 @@
 #include "base/atomic_file.h"
 #include "base/options.h"
 #include "base/settings_folder.h"
+#include "cli_dxf.h"
 #include "cli_ui.h"
 #include "editor/renumber.h"
 #include "json_writer.h"
@@ -20,7 +21,7 @@
 namespace tarnak::cli {
 
 const char* const kNcUsage =
-    "       tarnak-cli nc FILE.nc [--post NAME] [--standard] [--json FILE|-]\n"
+    "       tarnak-cli nc FILE.nc [--post NAME] [--standard] [--json FILE|-] [--dxf OUT.dxf]\n"
     "       tarnak-cli renumber FILE.nc --start S --increment I [--no-space] [--post NAME]\n"
     "                  [-o OUT.nc]\n";
 
@@ -93,12 +94,13 @@ std::string MovesJson(const Document& doc, int lines) {
 }  // namespace
 
 int RunNc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  std::string file, post, json;
+  std::string file, post, json, dxf;
   bool standard = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if ((a == "--post" || a == "--json") && i + 1 < args.size() && !args[i + 1].empty()) {
-      (a == "--post" ? post : json) = args[++i];
+    if ((a == "--post" || a == "--json" || a == "--dxf") && i + 1 < args.size() &&
+        !args[i + 1].empty()) {
+      (a == "--post" ? post : a == "--json" ? json : dxf) = args[++i];
     } else if (a == "--standard") {
       standard = true;
     } else if (!a.empty() && a[0] != '-' && file.empty()) {
@@ -123,6 +125,7 @@ int RunNc(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     if (!r.Hint.empty()) out << r.Hint << '\n';
   }
   if (!json.empty() && !Output(json, MovesJson(doc, r.Lines), out, err)) return 2;
+  if (!WriteDxfOption(doc, dxf, DxfContent::NcMoves, err)) return 2;
   out.flush();
   return 0;
 }

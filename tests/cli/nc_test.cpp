@@ -19,8 +19,17 @@ TEST(CliNc, MovesAsJsonAndRenumberedCopy) {
   const fs::path program = dir / "p.nc";
   testing::WriteAll(program, "(start)\nG1 X10 Y0\nG01 X10 Y5\n");
 
-  testing::CliRun r = testing::RunCli({"nc", program.string(), "--standard", "--json", "-"});
+  const fs::path dxf = dir / "p.dxf";
+  testing::CliRun r =
+      testing::RunCli({"nc", program.string(), "--standard", "--json", "-", "--dxf", dxf.string()});
   ASSERT_EQ(r.Status, 0) << r.Err;
+  // The two feeds as lines of the drawing (its reading is checked by another reader elsewhere).
+  const std::string drawing = testing::ReadAll(dxf);
+  std::size_t lines = 0;
+  for (std::size_t at = drawing.find("\r\nLINE\r\n"); at != std::string::npos;
+       at = drawing.find("\r\nLINE\r\n", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 2u);
   EXPECT_NE(r.Out.find("\"lines\": 3"), std::string::npos) << r.Out;
   EXPECT_NE(r.Out.find("{\"line\": 2, \"kind\": 1, \"x\": 10, \"y\": 0, \"z\": 0, \"radius\": 0, "
                        "\"x2\": 10, \"y2\": 5"),
