@@ -316,7 +316,7 @@ std::u32string TTTFToVectorConverter::Characters(const std::string& text) const 
   std::u32string out;
   out.reserve(text.size());
   if (!UNICODE) {
-    for (unsigned char b : text) out.push_back(b);
+    for (char c : text) out.push_back(static_cast<unsigned char>(c));
     return out;
   }
   // UTF-8; a byte that does not start a well-formed sequence stands for
