@@ -11,6 +11,7 @@
 #include "base/numbers.h"
 #include "base/options.h"
 #include "base/settings_folder.h"
+#include "cli_dxf.h"
 #include "cli_ui.h"
 #include "json_writer.h"
 #include "shell/document.h"
@@ -23,7 +24,7 @@ namespace {
 constexpr const char* kTextUsage =
     "usage: tarnak-cli text \"TEXT\" [--font FACE] [--bold] [--italic] [--height H] [--at X,Y]\n"
     "                  [--align left|cent|right] [--arc RADIUS --angle DEG] [--precision N]\n"
-    "                  [--json FILE|-]\n";
+    "                  [--json FILE|-] [--dxf OUT.dxf]\n";
 
 bool Number(const std::string& s, double& v) {
   return TryTextToFloatAnySeparator(s, v) && std::isfinite(v);
@@ -41,7 +42,7 @@ int RunText(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   TTNOptions& o = doc.Options.Program;
   TextAddParams p;
-  std::string json;
+  std::string json, dxf;
   bool haveText = false, haveAngle = false;
   auto bad = [&](const std::string& what) {
     err << "tarnak-cli: " << what << '\n' << kTextUsage;
@@ -58,6 +59,8 @@ int RunText(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       o.Font = args[++i];
     } else if (s == "--json" && hasValue) {
       json = args[++i];
+    } else if (s == "--dxf" && hasValue) {
+      dxf = args[++i];
     } else if (s == "--height" && hasValue) {
       if (!Number(args[++i], p.Height) || !(p.Height > 0.0)) return bad("--height needs a number above 0");
     } else if (s == "--at" && hasValue) {
@@ -102,6 +105,7 @@ int RunText(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const std::string status = ui.Status();
   if (json != "-") out << status << '\n';
   if (!WriteJsonTo(json, RegionsJson(doc, status), out, err)) return 2;
+  if (!WriteDxfOption(doc, dxf, DxfContent::Geometry, err)) return 2;
   out.flush();
   return 0;
 }

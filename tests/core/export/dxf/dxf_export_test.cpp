@@ -29,6 +29,7 @@
 #include "shell/dxf_export_commands.h"
 #include "shell/selection_commands.h"
 #include "shell/strategy_commands.h"
+#include "shell/text_commands.h"
 #include "test_files.h"
 #include "test_ui.h"
 #include "toolpaths/motion_list.h"
@@ -491,6 +492,30 @@ TEST_F(DxfExport, TheCommandLineWritesTheSameFiles) {
   EXPECT_TRUE(text.ends_with("0\r\nEOF\r\n"));
   EXPECT_NE(text.find("8\r\n1\r\n62\r\n0\r\n6\r\nDOT\r\n"), std::string::npos);  // a traverse
   EXPECT_NE(text.find("8\r\n0\r\n62\r\n5\r\n6\r\nCONTINUOUS\r\n"), std::string::npos);  // a cut
+
+  // The text verb saves its Regions the same way; ezdxf sees one entity
+  // an element of them (single strokes, so open Regions too).
+  const fs::path lettering = dir_ / "cli-text.dxf";
+  ASSERT_EQ(::setenv("TARNAK_HOME", dir_.c_str(), 1), 0);
+  const CliRun textRun =
+      RunCli({"text", "Ag 8", "--font", "Hershey Roman Simplex", "--dxf", lettering.string()});
+  ::unsetenv("TARNAK_HOME");
+  EXPECT_EQ(textRun.Status, 0) << textRun.Err;
+  TestUserInterface textUi;
+  Document textDoc{textUi};
+  textDoc.Options.Program.Font = "Hershey Roman Simplex";
+  ApplyTextOptions(textDoc);
+  TextAddParams p;
+  p.Text = "Ag 8";
+  ASSERT_EQ(AddText(textDoc, p).Result, TextAddResult::Added);
+  std::size_t elements = 0;
+  for (std::size_t i = 1; i < textDoc.Regions.size(); ++i) elements += textDoc.Regions[i].Elements.size();
+  EXPECT_EQ(ReadAll(lettering), DxfText(BuildDXFFromRegions(textDoc.Regions)));
+  const std::map<std::string, EzdxfView> seen = ReadWithEzdxf({lettering});
+  ASSERT_EQ(seen.count(lettering.string()), 1u) << "ezdxf (python3-ezdxf) did not answer";
+  EXPECT_EQ(seen.at(lettering.string()).Error, "");
+  EXPECT_GT(elements, 10u);
+  EXPECT_EQ(seen.at(lettering.string()).Entities, static_cast<int>(elements));
 
   EXPECT_EQ(RunCli({"regions", drawing, "--dxf"}).Status, 2);  // no file name
 }
