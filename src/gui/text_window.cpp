@@ -1,6 +1,7 @@
 #include "text_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +17,7 @@
 #include <optional>
 
 #include "base/numbers.h"
+#include "import/text/hershey_font.h"
 #include "selection/region_selection.h"
 #include "shell/document.h"
 #include "shell/text_commands.h"
@@ -108,7 +110,17 @@ TfrmText1::TfrmText1(Document& doc, QWidget* parent) : QWidget(parent, Qt::Tool 
   labelled(lblY, txtBoundBoxY);
   labelled(new QLabel("Angle", this), txtAng);
   labelled(new QLabel("Radius", this), txtRad);
-  labelled(new QLabel("Font", this), txtFont);
+  // The font dialog lists only the system's fonts: the single-stroke
+  // engraving faces are offered beside the field.
+  cboHershey = new QComboBox(this);
+  cboHershey->setObjectName("cboHershey");
+  cboHershey->addItem("Hershey...");
+  for (const std::string& face : HersheyFaceNames()) cboHershey->addItem(QString::fromStdString(face));
+  auto* fontRow = new QHBoxLayout;
+  fontRow->addWidget(txtFont, 1);
+  fontRow->addWidget(cboHershey);
+  grid->addWidget(new QLabel("Font", this), row, 0);
+  grid->addLayout(fontRow, row++, 1);
   labelled(new QLabel("Height", this), txtHeight);
   labelled(new QLabel("Text", this), Text1);
   auto* buttons = new QHBoxLayout;
@@ -122,6 +134,10 @@ TfrmText1::TfrmText1(Document& doc, QWidget* parent) : QWidget(parent, Qt::Tool 
   connect(chkAlignmentY, &QCheckBox::toggled, this, [this] { CentreChanged(); });
   connect(btnAddText, &QPushButton::clicked, this, [this] { btnAddTextClick(); });
   connect(btnCancel, &QPushButton::clicked, this, &QWidget::hide);
+  connect(cboHershey, &QComboBox::activated, this, [this](int index) {
+    if (index > 0) UseFace(cboHershey->itemText(index), false, false);
+    cboHershey->setCurrentIndex(0);
+  });
   LayoutChanged();
 }
 
@@ -205,10 +221,14 @@ void TfrmText1::txtFontDblClick() {
   initial.setItalic(f.Italic);
   const QFont chosen = QFontDialog::getFont(&ok, initial, this, "Font", QFontDialog::ScalableFonts);
   if (!ok) return;
-  txtFont->setText(chosen.family());
-  doc_.Options.Program.Font = chosen.family().toStdString();
-  doc_.Options.Program.FontBold = chosen.bold();
-  doc_.Options.Program.FontItalic = chosen.italic();
+  UseFace(chosen.family(), chosen.bold(), chosen.italic());
+}
+
+void TfrmText1::UseFace(const QString& face, bool bold, bool italic) {
+  txtFont->setText(face);
+  doc_.Options.Program.Font = face.toStdString();
+  doc_.Options.Program.FontBold = bold;
+  doc_.Options.Program.FontItalic = italic;
   ApplyTextOptions(doc_);
 }
 

@@ -10,6 +10,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -42,6 +43,8 @@ class TfrmText1 : public QWidget {
   QLabel *lblX, *lblY;
   QLineEdit *txtBoundBoxX, *txtBoundBoxY, *txtAng, *txtRad, *txtFont, *txtHeight, *Text1;
   QPushButton *btnAddText, *btnCancel;
+  // The single-stroke faces, which the font dialog cannot list.
+  QComboBox* cboHershey;
 
  signals:
   // Regions were added: the main window redraws and enables its commands.
@@ -57,6 +60,7 @@ class TfrmText1 : public QWidget {
   void LayoutChanged();
   void CentreChanged();
   void txtFontDblClick();
+  void UseFace(const QString& face, bool bold, bool italic);
 
   Document& doc_;
 };

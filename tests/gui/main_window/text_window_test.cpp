@@ -1,5 +1,7 @@
 // The add-text window: linear and arc text added by "Enter Below", the
-// refusal of an empty text, "By Point" clicks, and Esc hiding the window.
+// refusal of an empty text, "By Point" clicks, Esc hiding the window, and
+// a single-stroke face chosen from the list beside the font field.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -74,6 +76,23 @@ class TextWindowTest : public QObject {
     w->ViewMouseDown(Point2{7.0, 1.0}, MouseButton::Left);
     QCOMPARE(w->doc().Regions.size(), size_t{2});
     QVERIFY(w->doc().Regions[1].MinX > 7.0);
+  }
+
+  void aHersheyFaceFromTheListGivesOpenStrokes() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    w->Add1->trigger();
+    TfrmText1* t = w->frmText1;
+    const int at = t->cboHershey->findText("Hershey Roman Simplex");
+    QVERIFY(at > 0);
+    emit t->cboHershey->activated(at);
+    QCOMPARE(t->txtFont->text(), QString("Hershey Roman Simplex"));
+    t->optAlignmentEnter->setChecked(true);
+    t->Text1->setText("L");
+    QTest::mouseClick(t->btnAddText, Qt::LeftButton);
+    QVERIFY(w->doc().Regions.size() > 1);
+    for (size_t i = 1; i < w->doc().Regions.size(); ++i) QVERIFY(w->doc().Regions[i].Open);
   }
 };
 
