@@ -5,6 +5,7 @@
 
 #include "base/numbers.h"
 #include "editing/region_edit.h"
+#include "editing/walls.h"
 #include "selection/region_selection.h"
 #include "shell/edit_commands.h"
 #include "shell/selection_commands.h"
@@ -18,7 +19,7 @@ bool IsFlagStep(const std::string& s) {
 }
 bool IsValueStep(const std::string& s) {
   return s == "--move" || s == "--scale" || s == "--rotate" || s == "--depth-boundaries" ||
-         s == "--depth-islands" || s == "--first-element";
+         s == "--depth-islands" || s == "--first-element" || s == "--wall" || s == "--profiles";
 }
 
 // A finite number of at most 1e9 (beyond that it is a typing slip).
@@ -41,6 +42,17 @@ std::string Parse(const std::string& option, const std::string& value, EditStep&
   } else if (option == "--first-element") {
     if (!pair(':', a, b) || !TryTextToInt(a, step.Region) || !TryTextToInt(b, step.Index))
       return "--first-element needs REGION:INDEX, not '" + value + "'";
+  } else if (option == "--profiles") {
+    step.Text = value;
+  } else if (option == "--wall") {
+    if (!pair(':', a, b) || !TryTextToInt(a, step.Region))
+      return "--wall needs REGION:PROFILE:DELTA, not '" + value + "'";
+    const std::size_t at = b.find(':');
+    if (at == std::string::npos || !TryTextToInt(b.substr(0, at), step.Index) ||
+        !Number(b.substr(at + 1), step.A))
+      return "--wall needs REGION:PROFILE:DELTA, not '" + value + "'";
+    if (step.Index < 1 || !(step.A > 0.0))
+      return "--wall needs a profile of 1 or more and a delta above 0, not '" + value + "'";
   } else if (!Number(value, step.A)) {
     return option + " needs a number, not '" + value + "'";
   } else if (option.rfind("--depth", 0) == 0 && step.A < 0.0) {
@@ -56,12 +68,17 @@ std::string ExtractEditSteps(std::vector<std::string>& args, std::vector<EditSte
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& s = args[i];
     if (IsFlagStep(s)) {
-      steps.push_back({s});
+      steps.push_back(EditStep{s, 0.0, 0.0, 0, 0, {}});
     } else if (IsValueStep(s)) {
       if (i + 1 >= args.size()) return s + " needs a value";
-      EditStep step{s};
+      EditStep step{s, 0.0, 0.0, 0, 0, {}};
       if (std::string bad = Parse(s, args[++i], step); !bad.empty()) return bad;
-      steps.push_back(step);
+      // The library must be there before a wall refers to it, wherever it
+      // was typed.
+      if (s == "--profiles")
+        steps.insert(steps.begin(), step);
+      else
+        steps.push_back(step);
     } else {
       rest.push_back(s);
     }
@@ -74,7 +91,8 @@ bool ApplyEditSteps(Document& doc, const std::vector<EditStep>& steps,
                     const std::function<void()>& reselect, std::ostream& err) {
   for (const EditStep& step : steps) {
     const std::string& o = step.Option;
-    const bool needsSelection = o != "--explode" && o != "--first-element" && o.rfind("--depth", 0) != 0;
+    const bool needsSelection = o != "--explode" && o != "--first-element" &&
+                                o.rfind("--depth", 0) != 0 && o != "--wall" && o != "--profiles";
     if (needsSelection && !AnyRegionSelected(doc.Regions)) {
       err << "tarnak-cli: " << o << ": nothing is selected\n";
       return false;
@@ -98,6 +116,29 @@ bool ApplyEditSteps(Document& doc, const std::vector<EditStep>& steps,
     } else if (o == "--depth-boundaries" || o == "--depth-islands") {
       DepthApply(doc, o == "--depth-islands" ? DepthTarget::Islands : DepthTarget::Boundaries,
                  step.A, 0);
+    } else if (o == "--profiles") {
+      const ProfileLoadResult loaded = LoadProfileFile(
+          step.Text, doc.Options.Program.Dir ? 1 : 0, doc.Cancel, doc.ui(), doc.ProfileLibrary);
+      if (loaded.State != ProfileLoadResult::Status::Loaded) {
+        err << "tarnak-cli: --profiles: " << loaded.Message << '\n';
+        return false;
+      }
+    } else if (o == "--wall") {
+      const int n = static_cast<int>(doc.Regions.size()) - 1;
+      const int p = static_cast<int>(doc.ProfileLibrary.size()) - 1;
+      if (step.Region < 1 || step.Region > n) {
+        err << "tarnak-cli: --wall: no Region " << step.Region << " (1 - " << n << ")\n";
+        return false;
+      }
+      // The window keeps a number beyond the library (and WallDistance then
+      // ignores it); typed on a command line it is a slip worth a message.
+      if (step.Index > p) {
+        err << "tarnak-cli: --wall: no profile " << step.Index
+            << (p < 1 ? " (no --profiles library loaded)" : " (1 - " + std::to_string(p) + ")")
+            << '\n';
+        return false;
+      }
+      AssignWall(doc.Regions, step.Region, step.Index, step.A);
     } else if (o == "--first-element") {
       const int n = static_cast<int>(doc.Regions.size()) - 1;
       if (step.Region < 1 || step.Region > n) {

@@ -2,7 +2,8 @@
 // drawing after the selection, in the order given, before any toolpath is
 // made (--reverse, --explode, --join, --combine, --move X,Y, --scale F,
 // --rotate DEG, --depth-boundaries D, --depth-islands D,
-// --first-element REGION:INDEX).
+// --first-element REGION:INDEX, --wall REGION:PROFILE:DELTA with the
+// profile library of --profiles FILE.dxf, which is loaded before any step).
 #pragma once
 
 #include <functional>
@@ -18,6 +19,7 @@ struct EditStep {
   std::string Option;  // as typed, for messages
   double A = 0.0, B = 0.0;
   int Region = 0, Index = 0;
+  std::string Text;  // a file name
 };
 
 // The usage lines of the edit steps.
@@ -25,7 +27,8 @@ inline constexpr const char* kEditStepsUsage =
     "       edit steps (regions, contour, pocket, drill; after the selection, in order):\n"
     "                  [--reverse] [--explode] [--join] [--combine] [--move X,Y] [--scale F]\n"
     "                  [--rotate DEG] [--depth-boundaries D] [--depth-islands D]\n"
-    "                  [--first-element REGION:INDEX]\n";
+    "                  [--first-element REGION:INDEX]\n"
+    "                  [--profiles FILE.dxf] [--wall REGION:PROFILE:DELTA]\n";
 
 // Moves the edit-step options (and their values) out of `args` into
 // `steps`; returns the complaint about a malformed one, else empty.

@@ -1,16 +1,21 @@
 #include "edit_windows.h"
 
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include "base/numbers.h"
+#include "editing/walls.h"
+#include "geometry/primitives.h"
 #include "shell/document.h"
 
 namespace tarnak::gui {
@@ -176,6 +181,117 @@ void TfrmAddDepths::Button1Click() {
   if (optSingle->isChecked()) target = DepthTarget::Single;
   DepthApply(doc_, target, d, k);
   emit applied();
+}
+
+TfrmAddWalls::TfrmAddWalls(Document& doc, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), doc_(doc) {
+  setObjectName("TfrmAddWalls");
+  setWindowTitle("Add Walls");
+  cmbProfile = new QComboBox(this);
+  cmbProfile->setObjectName("cmbProfile");
+  cmbProfBound = new QComboBox(this);
+  cmbProfBound->setObjectName("cmbProfBound");
+  cmbProfBound->setEditable(true);
+  cmbProfBound->setValidator(
+      new QRegularExpressionValidator(QRegularExpression("[0-9]*"), cmbProfBound));
+  txtDeltaX = Field(this, "txtDeltaX", "0", "[0-9.]*");
+  picProfile = new QLabel(this);
+  picProfile->setObjectName("picProfile");
+  picProfile->setFixedSize(160, 160);
+  Button1 = new QPushButton("Apply", this);
+  Button1->setObjectName("Button1");
+  Button2 = new QPushButton("キャンセル", this);
+  Button2->setObjectName("Button2");
+  connect(cmbProfile, &QComboBox::currentTextChanged, this, &TfrmAddWalls::cmbProfileChange);
+  connect(cmbProfBound, &QComboBox::currentTextChanged, this, &TfrmAddWalls::cmbProfBoundChange);
+  connect(Button1, &QPushButton::clicked, this, &TfrmAddWalls::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &QWidget::hide);
+
+  auto* form = new QFormLayout;
+  form->addRow("Profile", cmbProfile);
+  form->addRow("Region", cmbProfBound);
+  form->addRow("Delta", txtDeltaX);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Button1);
+  buttons->addWidget(Button2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(picProfile);
+  layout->addLayout(buttons);
+}
+
+void TfrmAddWalls::FormShow() {
+  const QSignalBlocker a(cmbProfile), b(cmbProfBound);
+  cmbProfile->clear();
+  for (size_t k = 1; k < doc_.ProfileLibrary.size(); ++k) cmbProfile->addItem(QString::number(k));
+  cmbProfBound->clear();
+  for (size_t k = 1; k < doc_.Regions.size(); ++k) cmbProfBound->addItem(QString::number(k));
+  QPixmap white(picProfile->size());
+  white.fill(Qt::white);
+  picProfile->setPixmap(white);
+  show();
+  raise();
+}
+
+void TfrmAddWalls::cmbProfileChange() {
+  int k = 0;
+  if (!TryTextToInt(cmbProfile->currentText().toStdString(), k) || k < 1 ||
+      static_cast<size_t>(k) >= doc_.ProfileLibrary.size())
+    return;
+  const TTNRegion& p = doc_.ProfileLibrary[static_cast<size_t>(k)];
+  QPixmap pic(picProfile->size());
+  pic.fill(Qt::white);
+  // Fitted with a margin of 5 pixels, one scale for both axes so that the
+  // profile keeps its shape; Y points up as in the drawing.
+  const double w = p.MaxX - p.MinX, h = p.MaxY - p.MinY;
+  const double room = std::min(pic.width(), pic.height()) - 10.0;
+  const double scale = std::max(w, h) > 0 ? room / std::max(w, h) : 1.0;
+  const auto at = [&](Point2 q) {
+    return QPointF(5.0 + (q.X - p.MinX) * scale, pic.height() - 5.0 - (q.Y - p.MinY) * scale);
+  };
+  QPainter painter(&pic);
+  painter.setPen(Qt::black);
+  for (const TTNEntity& e : p.Elements) {
+    if (e.Radius != 0) {
+      painter.drawLine(at(ElementStart(e)), at(ArcMidPoint(e)));
+      painter.drawLine(at(ArcMidPoint(e)), at(ElementEnd(e)));
+    } else {
+      painter.drawLine(at(ElementStart(e)), at(ElementEnd(e)));
+    }
+  }
+  painter.end();
+  picProfile->setPixmap(pic);
+}
+
+void TfrmAddWalls::cmbProfBoundChange() {
+  int k = 0;
+  if (!TryTextToInt(cmbProfBound->currentText().toStdString(), k)) return;
+  const int n = static_cast<int>(doc_.Regions.size()) - 1;
+  if (k > n) {
+    k = 1;
+    const QSignalBlocker block(cmbProfBound);
+    cmbProfBound->setEditText("1");
+  }
+  if (k < 1 || k > n) return;
+  const TTNRegion& r = doc_.Regions[static_cast<size_t>(k)];
+  cmbProfile->setCurrentText(QString::number(r.WallProfile));
+  txtDeltaX->setText(QString::number(static_cast<double>(r.WallDelta)));
+}
+
+void TfrmAddWalls::Button1Click() {
+  const auto say = [&](const char* text) {
+    doc_.ui().Message(text, "Tarnak", MsgButtons::Ok, MsgIcon::Warning);
+  };
+  if (txtDeltaX->text().isEmpty()) return say("No Delta Value");
+  const double delta = FieldValue(txtDeltaX);
+  if (delta == 0.0) return say("Delta value should be greater than 0.");
+  if (cmbProfBound->currentText().isEmpty()) return say("No Region Selected");
+  if (cmbProfile->currentText().isEmpty()) return say("No Profile Selected");
+  int k = 0, profile = 0;
+  if (!TryTextToInt(cmbProfBound->currentText().toStdString(), k) ||
+      !TryTextToInt(cmbProfile->currentText().toStdString(), profile))
+    return;
+  if (AssignWall(doc_.Regions, k, profile, delta)) emit applied();
 }
 
 }  // namespace tarnak::gui

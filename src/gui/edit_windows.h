@@ -1,5 +1,5 @@
-// The geometry editing tool windows: move/scale/rotate (TfrmMove1) and
-// depths (TfrmAddDepths). Both stay on top without blocking, so the user
+// The geometry editing tool windows: move/scale/rotate (TfrmMove1),
+// depths (TfrmAddDepths) and wall profiles (TfrmAddWalls). They stay on top without blocking, so the user
 // goes on selecting in the view while one is open; each button acts on the
 // selection of that moment. Closing hides them; fields keep what was typed.
 #pragma once
@@ -8,6 +8,7 @@
 
 #include "shell/edit_commands.h"
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -62,6 +63,29 @@ class TfrmAddDepths : public QWidget {
  private:
   void Button1Click();
   void RadioGroup1Click();
+  Document& doc_;
+};
+
+// Assigns a profile of the library and a wall delta to one Region.
+class TfrmAddWalls : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TfrmAddWalls(Document& doc, QWidget* parent = nullptr);
+  // Refills the two number lists and clears the preview.
+  void FormShow();
+
+  QComboBox *cmbProfile, *cmbProfBound;
+  QLineEdit* txtDeltaX;
+  QLabel* picProfile;
+  QPushButton *Button1, *Button2;
+
+ signals:
+  void applied();
+
+ private:
+  void cmbProfileChange();
+  void cmbProfBoundChange();
+  void Button1Click();
   Document& doc_;
 };
 

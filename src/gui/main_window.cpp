@@ -86,6 +86,7 @@ TfrmTarnak::~TfrmTarnak() {
   delete frmOrder;
   delete frmMove1;
   delete frmAddDepths;
+  delete frmAddWalls;
   delete frmOptions;
   delete frmStl;
   delete frmSTLMove;
@@ -224,7 +225,7 @@ void TfrmTarnak::CreateMenus() {
   CombineSelectedRegions1 = Item(mnuEdit, "CombineSelectedRegions1", "ラインの融合(&b)",
                                  &T::CombineSelectedRegions1Click);
   AddDepths1 = Item(mnuEdit, "AddDepths1", "深さの変更(&n)", &T::AddDepths1Click);
-  AddWalls1 = Item(mnuEdit, "AddWalls1", "断面選択加工(&A)", &T::AddWalls1Click, false);
+  AddWalls1 = Item(mnuEdit, "AddWalls1", "断面選択加工(&A)", &T::AddWalls1Click);
   ScaleSelected1 = Item(mnuEdit, "ScaleSelected1", "図形編集(&v)", &T::ScaleSelected1Click);
 
   mnuSTLEdit = bar->addMenu("編集(&E)");

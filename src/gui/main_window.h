@@ -48,6 +48,7 @@ class TfrmOrder;
 class TfrmText1;
 class TfrmMove1;
 class TfrmAddDepths;
+class TfrmAddWalls;
 class TfrmOverWrite;
 class TfrmPCB;
 class TfrmPocket;
@@ -151,6 +152,7 @@ class TfrmTarnak : public QMainWindow {
   TfrmText1* frmText1 = nullptr;
   TfrmMove1* frmMove1 = nullptr;
   TfrmAddDepths* frmAddDepths = nullptr;
+  TfrmAddWalls* frmAddWalls = nullptr;
   TfrmOverWrite* frmOverWrite = nullptr;
   TfrmAbout1* frmAbout1 = nullptr;
   TfrmOptions* frmOptions = nullptr;

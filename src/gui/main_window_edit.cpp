@@ -1,9 +1,11 @@
 // The Edit menu's handlers: each runs its core command and brings the
 // window up to date (redraw, direction marks, toolpath commands).
 #include <QAction>
+#include <QDir>
 
 #include "edit_windows.h"
 #include "main_window.h"
+#include "editing/walls.h"
 #include "selection/region_selection.h"
 #include "shell/edit_commands.h"
 
@@ -43,11 +45,25 @@ void TfrmTarnak::ScaleSelected1Click() {
   if (!frmMove1 || (!doc_->StlMode && !CheckForSelected())) return;
   frmMove1->FormShow();
 }
-void TfrmTarnak::AddWalls1Click() { NotInThisVersion(); }
+void TfrmTarnak::AddWalls1Click() {
+  if (doc_->Regions.size() < 2 || !frmAddWalls) return;
+  // Loaded once and kept; a missing library just leaves the lists empty.
+  if (doc_->ProfileLibrary.size() < 2) {
+    const ProfileLoadResult r =
+        LoadProfiles(QDir::currentPath().toStdString(), doc_->Options.Program.Dir ? 1 : 0,
+                     doc_->Cancel, doc_->ui(), doc_->ProfileLibrary);
+    if (r.State == ProfileLoadResult::Status::Bad)
+      doc_->ui().Message(r.Message, "Error", MsgButtons::Ok, MsgIcon::Error);
+  }
+  frmAddWalls->FormShow();
+}
 
 void TfrmTarnak::CreateEditWindows() {
   frmMove1 = new TfrmMove1(*doc_, this);
   frmAddDepths = new TfrmAddDepths(*doc_, this);
+  frmAddWalls = new TfrmAddWalls(*doc_, this);
+  connect(frmAddWalls, &TfrmAddWalls::applied, this, &TfrmTarnak::DrawGeometry);
+  frmAddWalls->hide();
   connect(frmMove1, &TfrmMove1::applied, this, &TfrmTarnak::DrawGeometry);
   connect(frmAddDepths, &TfrmAddDepths::applied, this, &TfrmTarnak::DrawGeometry);
   frmMove1->hide();

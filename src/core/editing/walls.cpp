@@ -1,8 +1,16 @@
 #include "editing/walls.h"
 
 #include <cmath>
+#include <exception>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <utility>
 
 #include "geometry/primitives.h"
+#include "import/dxf/dxf_entities.h"
+#include "import/dxf/dxf_reader.h"
+#include "import/profiles/profile_building.h"
 
 namespace tarnak {
 
@@ -108,6 +116,68 @@ double WallDistance(const TTNRegionArray& regions, int i, double z, const TTNReg
   }
   const double d = baseDistance + (x - profile.MinX) * sx;
   return std::isfinite(d) ? d : baseDistance;
+}
+
+bool AssignWall(TTNRegionArray& regions, int k, int profile, double delta) {
+  if (!(delta > 0.0) || !std::isfinite(delta) || profile < 1 || k < 1 || !Valid(regions, k))
+    return false;
+  TTNRegion& r = regions[static_cast<std::size_t>(k)];
+  r.WallDelta = static_cast<float>(delta);
+  r.WallProfile = profile;
+  return true;
+}
+
+ProfileLoadResult LoadProfileFile(const std::filesystem::path& file, int closedDirection,
+                                  CancelToken& cancel, UserInterface& ui,
+                                  TTNRegionArray& profiles) {
+  using Status = ProfileLoadResult::Status;
+  const std::string name = file.string();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec))
+    return {Status::Missing, "Profile library \"" + name + "\" not found"};
+
+  std::unique_ptr<DXF_Object> drawing;
+  try {
+    drawing = ReadDxfFile(name, ui);
+  } catch (const std::bad_alloc&) {
+    return {Status::Bad, "Out of memory while reading the profile library \"" + name + "\""};
+  } catch (const std::exception& e) {
+    return {Status::Bad, "Profile library \"" + name + "\": " + e.what()};
+  }
+  if (cancel.Poll()) {
+    cancel.Reset();
+    return {Status::Cancelled, "Loading the profile library \"" + name + "\" was cancelled"};
+  }
+
+  // The same steps as a drawing import, without the text, the repair and
+  // the nearest-neighbour order: profile k must stay the k-th from the left.
+  TTNEntityArray loose;
+  TTNRegionArray polylines;
+  TTNRegionArray library(1);
+  if (drawing)
+    DxfToElements(cancel, *drawing, kNoSkipLayer, closedDirection, kEllipseTolerance, loose,
+                  polylines);
+  drawing.reset();
+  if (!loose.empty()) ChainElements(cancel, loose, library, closedDirection, kChainTolerance);
+  AppendRegions(polylines, 0, library);
+  for (std::size_t i = 1; i < library.size(); ++i) library[i].Selected = 1;
+  SortRegionsByMinX(cancel, library, 1, static_cast<int>(library.size()) - 1);
+  JoinOpenRegions(cancel, library, kChainTolerance);
+  SetClosedDirections(library, closedDirection);
+  if (cancel.stopped()) {
+    cancel.Reset();
+    return {Status::Cancelled, "Loading the profile library \"" + name + "\" was cancelled"};
+  }
+  if (library.size() <= 1)
+    return {Status::Bad, "Profile library \"" + name + "\" holds no profile (no lines, arcs or polylines)"};
+  for (TTNRegion& r : library) r.Selected = 0;
+  profiles = std::move(library);
+  return {Status::Loaded, {}};
+}
+
+ProfileLoadResult LoadProfiles(const std::filesystem::path& folder, int closedDirection,
+                               CancelToken& cancel, UserInterface& ui, TTNRegionArray& profiles) {
+  return LoadProfileFile(folder / kProfilesFileName, closedDirection, cancel, ui, profiles);
 }
 
 }  // namespace tarnak

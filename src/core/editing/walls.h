@@ -5,6 +5,11 @@
 // drafted, rounded or stepped instead of vertical.
 #pragma once
 
+#include <filesystem>
+#include <string>
+
+#include "base/cancel.h"
+#include "base/user_interface.h"
 #include "geometry/geometry.h"
 
 namespace tarnak {
@@ -30,5 +35,37 @@ namespace tarnak {
 // job uses a wall profile.
 double WallDistance(const TTNRegionArray& regions, int i, double z, const TTNRegionArray& profiles,
                     double baseDistance, bool* noWallMark = nullptr);
+
+// The wall command's Apply: Region `k` (1 ... N) gets wall profile number
+// `profile` and wall delta `delta`. The number is kept as given, so that a
+// library loaded later may hold it; WallDistance ignores a number beyond the
+// library. A delta of 0 or less, a profile below 1 or a Region out of range
+// changes nothing and gives false.
+bool AssignWall(TTNRegionArray& regions, int k, int profile, double delta);
+
+// The profile library's file, looked for in the folder the wall command is
+// given (the current folder in the program).
+inline constexpr const char* kProfilesFileName = "Profiles.DXF";
+
+struct ProfileLoadResult {
+  enum class Status { Loaded, Missing, Bad, Cancelled };
+  Status State = Status::Missing;
+  std::string Message;  // names the file; empty when loaded
+};
+
+// Reads the drawing `file` into `profiles` (slot 0 reserved, profile k at
+// index k, in MinX order), through the same building as a drawing import but
+// into this list, never the document's. `closedDirection`: 1 = clockwise.
+// `profiles` is left as it was unless the file gave at least one profile. A
+// cancel (Escape) during the read is cleared and loads nothing.
+ProfileLoadResult LoadProfileFile(const std::filesystem::path& file, int closedDirection,
+                                  CancelToken& cancel, UserInterface& ui,
+                                  TTNRegionArray& profiles);
+
+// The profile library "Profiles.DXF" of `folder`. A missing file is no
+// fault for the wall command (it just offers no profile), so the caller
+// decides whether to show the message of a Missing result.
+ProfileLoadResult LoadProfiles(const std::filesystem::path& folder, int closedDirection,
+                               CancelToken& cancel, UserInterface& ui, TTNRegionArray& profiles);
 
 }  // namespace tarnak

@@ -1,6 +1,8 @@
 // The Edit menu from the window: a command run from its menu item, and the
 // move/scale/rotate window acting on the selection of the moment while it
-// stays open.
+// stays open; the wall window with and without a profile library.
+#include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -62,6 +64,43 @@ class EditTest : public QObject {
     QCOMPARE(m->txtLowerLeftX->text(), QString("200.0000"));
     m->btnCancel->click();
     QVERIFY(!m->isVisible());
+  }
+
+  void wallWindowAssignsAProfileFromTheLibraryOfTheCurrentFolder() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    Dxf d;
+    d.Square(0, 0, 10);
+    f.Open(*w, f.Write("d.dxf", d.Text()));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(f.Path(""));
+    // No "Profiles.DXF" yet: the window opens with no profile to offer.
+    w->AddWalls1->trigger();
+    TfrmAddWalls* a = w->frmAddWalls;
+    QVERIFY(a->isVisible());
+    QCOMPARE(a->windowTitle(), QString("Add Walls"));
+    QCOMPARE(a->cmbProfile->count(), 0);
+    a->txtDeltaX->setText("0");
+    a->Button1->click();
+    QVERIFY(f.SawMessage("Delta value should be greater than 0."));
+    a->txtDeltaX->setText("2");
+    a->Button1->click();
+    QVERIFY(f.SawMessage("No Profile Selected"));
+
+    Dxf profile;
+    profile.Line(0, 0, 1, 1);
+    f.Write("Profiles.DXF", profile.Text());
+    a->Button2->click();
+    w->AddWalls1->trigger();
+    QDir::setCurrent(before);
+    QCOMPARE(a->cmbProfile->count(), 1);
+    a->cmbProfBound->setCurrentText("1");
+    a->cmbProfile->setCurrentText("1");
+    a->txtDeltaX->setText("2");
+    a->Button1->click();
+    QCOMPARE(w->doc().Regions[1].WallProfile, 1);
+    QCOMPARE(static_cast<double>(w->doc().Regions[1].WallDelta), 2.0);
   }
 };
 

@@ -42,7 +42,7 @@ const ItemRow kItems[] = {
     {"mnuEdit", "mnuJoin", "ラインの結合(&J)", true},
     {"mnuEdit", "CombineSelectedRegions1", "ラインの融合(&b)", true},
     {"mnuEdit", "AddDepths1", "深さの変更(&n)", true},
-    {"mnuEdit", "AddWalls1", "断面選択加工(&A)", false},
+    {"mnuEdit", "AddWalls1", "断面選択加工(&A)", true},
     {"mnuEdit", "ScaleSelected1", "図形編集(&v)", true},
     {"mnuSTLEdit", "MoveScaleandRotate1", "図形編集(&M)", true},
     {"mnuSTLEdit", "mnuFlipModel", "&Flip Model", true},
