@@ -7,7 +7,9 @@
 // linear moves (LinkKind 5), as the drill dialog's move-style choice says.
 #pragma once
 
+#include <cstddef>
 #include <optional>
+#include <vector>
 
 #include "base/cancel.h"
 #include "geometry/geometry.h"
@@ -32,6 +34,16 @@ NearestHole NearestRegion(const TTNRegionArray& regions, Point2 point);
 // The smallest box holding the boxes of all selected Regions, open ones
 // included (from index 1); none when no Region is selected.
 std::optional<Box> SelectionBox(const TTNRegionArray& regions);
+
+// The nearest-neighbour walk over `points` from `start`: first the point
+// with the smallest squared distance (dx * dx + dy * dy) to `start`, then
+// each time the remaining point nearest to the last one; on equal distances
+// the point that comes first in `points`. Returns positions in `points`.
+// The search runs over a uniform grid, so a walk costs about n log n rather
+// than n * n. Events are let through every few hundred points; Escape there
+// ends the walk early with the leading part of the order.
+std::vector<std::size_t> NearestNeighbourOrder(const std::vector<Point2>& points, Point2 start,
+                                               const CancelToken& cancel);
 
 // Replaces the toolpath list with one drilling Toolpath per selected closed
 // Region, starting with the hole nearest to the lower-left corner of

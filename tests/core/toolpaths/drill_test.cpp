@@ -94,7 +94,8 @@ std::vector<uint8_t> SelectedFlags(const TTNRegionArray& regions) {
 
 // ------------------------------------------------------------ the order
 
-// Nearest-neighbour walk over plain points, first in list order on ties.
+// Nearest-neighbour walk over plain points, first in list order on ties: the
+// plain n * n search, the oracle for the grid search of the strategy.
 std::vector<int> WalkOrder(std::vector<Point2> pts, Point2 start) {
   std::vector<int> order;
   std::vector<bool> done(pts.size(), false);
@@ -104,7 +105,8 @@ std::vector<int> WalkOrder(std::vector<Point2> pts, Point2 start) {
     double bestD = 0;
     for (size_t k = 0; k < pts.size(); ++k) {
       if (done[k]) continue;
-      const double d = std::pow(pts[k].X - at.X, 2) + std::pow(pts[k].Y - at.Y, 2);
+      const double dx = pts[k].X - at.X, dy = pts[k].Y - at.Y;
+      const double d = dx * dx + dy * dy;
       if (best < 0 || d < bestD) best = static_cast<int>(k), bestD = d;
     }
     done[static_cast<size_t>(best)] = true;
@@ -182,6 +184,54 @@ TEST(DrillOrder, MatchesAnIndependentNearestNeighbourWalk) {
             << "round " << round << " leg " << k;
     }
     EXPECT_NEAR(Travel(holes, start), Travel(walked, start), 1e-6);
+  }
+}
+
+// The grid walk gives exactly the oracle's order, point for point, on sets
+// made to trip a grid: lattices full of equal distances, repeated points,
+// tight clusters far apart, points on one line, huge and tiny spreads, and
+// starts inside, outside and far away.
+TEST(DrillOrder, GridWalkEqualsThePlainWalk) {
+  const CancelToken none;
+  for (unsigned seed = 1; seed <= 28; ++seed) {
+    std::mt19937 rng(seed);
+    const int shape = static_cast<int>(seed % 7);
+    // Shape 6: 400 whole-number points spanning 0..40 make grid cells of
+    // exactly 2, so that many holes lie right on the cell edges.
+    const int n = shape == 6 ? 400 : static_cast<int>(rng() % 2500) + 1;
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::uniform_int_distribution<int> lattice(0, 30);
+    const double scale = seed % 4 == 0 ? 1e-6 : (seed % 4 == 1 ? 1e5 : 1.0);
+    std::vector<Point2> pts;
+    for (int k = 0; k < n; ++k) {
+      Point2 p;
+      if (shape == 0 || shape == 3) {
+        p = {lattice(rng) * 2.5, lattice(rng) * 2.5};  // many ties and repeats
+      } else if (shape == 1) {
+        const double cluster = static_cast<double>(rng() % 5) * 1000.0;
+        p = {cluster + unit(rng), cluster - unit(rng)};
+      } else if (shape == 2) {
+        p = {lattice(rng) * 1.0, 7.0};  // all on one line
+      } else if (shape == 6) {
+        std::uniform_int_distribution<int> whole(0, 40);
+        p = k < 2 ? Point2{k * 40.0, k * 40.0} : Point2{whole(rng) * 1.0, whole(rng) * 1.0};
+      } else if (shape == 4) {
+        p = {unit(rng) * 100, unit(rng) * 100};
+      } else {
+        p = {std::floor(unit(rng) * unit(rng) * 40), std::floor(unit(rng) * 3)};
+      }
+      p = {p.X * scale, p.Y * scale};
+      if (pts.size() > 2 && rng() % 8 == 0) p = pts[rng() % pts.size()];  // repeated hole
+      pts.push_back(p);
+    }
+    const Point2 starts[] = {{0, 0}, {-1e3 * scale, 50 * scale}, pts[rng() % pts.size()]};
+    for (Point2 start : starts) {
+      const std::vector<int> oracle = WalkOrder(pts, start);
+      const std::vector<size_t> got = NearestNeighbourOrder(pts, start, none);
+      ASSERT_EQ(got.size(), oracle.size()) << "seed " << seed;
+      for (size_t k = 0; k < got.size(); ++k)
+        ASSERT_EQ(got[k], static_cast<size_t>(oracle[k])) << "seed " << seed << " step " << k;
+    }
   }
 }
 
