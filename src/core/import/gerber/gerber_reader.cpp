@@ -3,7 +3,8 @@
 //
 // Stages, each followed by a look at the cancel token: reading (every block
 // becomes flashes, straight draws and region fills in raster cells; arcs are
-// cut into chords no farther than a quarter cell from the arc), sizing (one
+// cut into chords no farther than a quarter cell from the arc; the items of
+// a step and repeat block are copied at its steps when the block closes), sizing (one
 // box over all items; a raster above kGerberMaxCells is refused before any
 // memory is taken), painting (each item stamps its aperture mask along the
 // draw with 15-bit fixed-point stepping; clear polarity stamps zeros) and
@@ -39,6 +40,8 @@ constexpr double kMaxMaskHalf = 2500.0;
 constexpr int kMaxArcChords = 2000;
 // The box around all items grows by this many cells on every side.
 constexpr int kRasterMargin = 10;
+// The most draw items a step and repeat may leave.
+constexpr double kMaxRepeatItems = 20'000'000;
 
 struct StopImport {
   std::string message;
@@ -289,6 +292,9 @@ class Reader {
   void AddArc(double x0, double y0, double x1, double y1, double i, double j, bool cw,
               std::vector<Point2>& out);
   void AddDraw(double xa, double ya, double xb, double yb);
+  // A length written in the file's unit (aperture sizes, repeat steps), in cells.
+  double UnitToCells(double v) const { return hasFormat_ ? v / Cell() : std::round(v * 500.0); }
+  void CloseRepeat();
 
   UserInterface& ui_;
   std::vector<Item> items_;
@@ -310,6 +316,11 @@ class Reader {
   double nx_ = 0, ny_ = 0, ni_ = 0, nj_ = 0;
   int op_ = 0;
   bool coordinateSeen_ = false;
+  // The open step and repeat: the items from repeatStart_ on are copied
+  // repeatX_ x repeatY_ times, repeatI_ / repeatJ_ cells apart.
+  size_t repeatStart_ = 0;
+  int repeatX_ = 1, repeatY_ = 1;
+  double repeatI_ = 0, repeatJ_ = 0;
 };
 
 std::string Digits(const std::string& s, size_t& p) {
@@ -403,6 +414,42 @@ void Reader::Read(const std::string& text) {
     ++p;
   }
   if (!block.empty()) DataBlock(block);
+  // The end of the file closes an open step and repeat.
+  CloseRepeat();
+}
+
+void Reader::CloseRepeat() {
+  const int nx = repeatX_, ny = repeatY_;
+  repeatX_ = repeatY_ = 1;
+  if (nx * static_cast<int64_t>(ny) <= 1 || repeatStart_ >= items_.size()) return;
+  const size_t first = repeatStart_, count = items_.size() - first;
+  // Every copy is at least one more item to paint: beyond this the board
+  // could not be painted in any reasonable time or memory.
+  if (static_cast<double>(nx) * ny * static_cast<double>(count) > kMaxRepeatItems)
+    throw StopImport{"Step and Repeat of " + std::to_string(nx) + " x " + std::to_string(ny) +
+                     " copies is too large to import."};
+  items_.reserve(first + count * static_cast<size_t>(nx) * static_cast<size_t>(ny));
+  for (int iy = 0; iy < ny; ++iy)
+    for (int ix = 0; ix < nx; ++ix) {
+      if (ix == 0 && iy == 0) continue;
+      const double ox = ix * repeatI_, oy = iy * repeatJ_;
+      if (std::fabs(ox) > 1e8 || std::fabs(oy) > 1e8)
+        throw StopImport{"Step and Repeat steps too far to import."};
+      const int dx = ToCellsInt(ox), dy = ToCellsInt(oy);
+      for (size_t k = first; k < first + count; ++k) {
+        Item it = items_[k];
+        it.x1 += dx;
+        it.x2 += dx;
+        it.y1 += dy;
+        it.y2 += dy;
+        for (auto& c : it.contours)
+          for (Point2& q : c) {
+            q.X += ox;
+            q.Y += oy;
+          }
+        items_.push_back(std::move(it));
+      }
+    }
 }
 
 void Reader::Parameter(const std::string& body) {
@@ -447,7 +494,7 @@ void Reader::Parameter(const std::string& body) {
         const std::string num = params.substr(q, e - q);
         const double v = ToDouble(num);
         a.raw.push_back(v);
-        const double cells = hasFormat_ ? v / Cell() : std::round(v * 500.0);
+        const double cells = UnitToCells(v);
         a.cells.push_back(cells);
         q = e + 1;
       }
@@ -470,10 +517,29 @@ void Reader::Parameter(const std::string& body) {
   else if (code == "AM") Message("Aperature Macro Read But Ignored.");
   else if (code == "KO") Message("Knockout Read But Ignored.");
   else if (code == "SR") {
-    // A step and repeat with one copy is only the block itself.
-    if (value.find_first_of("XY") != std::string::npos &&
-        (value.find("X1") == std::string::npos || value.find("Y1") == std::string::npos))
-      Message("Step and Repeat Read But Ignored.");
+    // Any step and repeat statement closes the block before it.
+    CloseRepeat();
+    int nx = 1, ny = 1;
+    double si = 0, sj = 0;
+    size_t p = 0;
+    while (p < value.size()) {
+      const char ch = value[p++];
+      if (ch != 'X' && ch != 'Y' && ch != 'I' && ch != 'J') continue;
+      const size_t b = p;
+      while (p < value.size() && (std::isdigit(static_cast<unsigned char>(value[p])) ||
+                                  value[p] == '-' || value[p] == '+' || value[p] == '.'))
+        ++p;
+      const std::string num = value.substr(b, p - b);
+      if (ch == 'X') nx = ToInt(num);
+      else if (ch == 'Y') ny = ToInt(num);
+      else (ch == 'I' ? si : sj) = UnitToCells(ToDouble(num));
+    }
+    if (nx < 1 || ny < 1) throw StopImport{"Invalid Step and Repeat: X" + std::to_string(nx) + "Y" + std::to_string(ny)};
+    repeatStart_ = items_.size();
+    repeatX_ = nx;
+    repeatY_ = ny;
+    repeatI_ = si;
+    repeatJ_ = sj;
   } else if (code == "RO") Message("Rotate Read But Ignored.");
 }
 
