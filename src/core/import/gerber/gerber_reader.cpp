@@ -299,7 +299,8 @@ class Reader {
   void CloseRepeat();
   void DefineMacro(const std::string& body);
   bool FlashMacro(double x, double y);
-  void AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation);
+  void AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation,
+                std::vector<Point2> hole = {});
 
   UserInterface& ui_;
   std::vector<Item> items_;
@@ -516,21 +517,24 @@ void Reader::DefineMacro(const std::string& body) {
 
 // One primitive's outline, given about the macro origin in cells, turned
 // by `rotation` degrees about that origin and placed at the flash.
-void Reader::AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation) {
+void Reader::AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation,
+                      std::vector<Point2> hole) {
   if (pts.size() < 3) return;
   const double a = rotation * kPi / 180.0, c = std::cos(a), s = std::sin(a);
-  for (Point2& q : pts) {
-    q = Point2{x + q.X * c - q.Y * s, y + q.X * s + q.Y * c};
-    // Sizes beyond any board would overflow the raster's integer box.
-    if (!(std::fabs(q.X) < 1e9 && std::fabs(q.Y) < 1e9))
-      throw StopImport{"Aperture macro '" + apertures_[aperture_].macro + "' is too large to import."};
-  }
   Item it;
   it.kind = Item::Fill;
+  it.contours.push_back(std::move(pts));
+  if (hole.size() >= 3) it.contours.push_back(std::move(hole));
+  for (auto& contour : it.contours)
+    for (Point2& q : contour) {
+      q = Point2{x + q.X * c - q.Y * s, y + q.X * s + q.Y * c};
+      // Sizes beyond any board would overflow the raster's integer box.
+      if (!(std::fabs(q.X) < 1e9 && std::fabs(q.Y) < 1e9))
+        throw StopImport{"Aperture macro '" + apertures_[aperture_].macro + "' is too large to import."};
+    }
   // Exposure off erases what the macro painted before; on a clear layer the
   // two swap.
   it.dark = exposure == dark_;
-  it.contours.push_back(std::move(pts));
   items_.push_back(std::move(it));
 }
 
@@ -638,8 +642,29 @@ bool Reader::FlashMacro(double x, double y) {
         }
         break;
       }
+      case 6: {  // moiré: centre, outer diameter, ring thickness, gap, rings, cross thickness and length, rotation
+        const double cx = at(1) * unit, cy = at(2) * unit, t = at(4) * unit, g = at(5) * unit;
+        const int rings = static_cast<int>(std::clamp(at(6), 0.0, 100.0));
+        double ro = at(3) * unit / 2;
+        for (int k = 0; k < rings && ro > 0 && t > 0; ++k, ro -= t + g) {
+          std::vector<Point2> outer, inner;
+          circle(cx, cy, ro, 0, 2 * kPi, outer);
+          outer.pop_back();
+          if (ro - t > 0) {
+            circle(cx, cy, ro - t, 0, 2 * kPi, inner);
+            inner.pop_back();
+          }
+          AddShape(true, outer, x, y, at(9), inner);
+        }
+        const double ct = at(7) * unit / 2, cl = at(8) * unit / 2;
+        if (ct > 0 && cl > 0) {
+          AddShape(true, {{cx - cl, cy - ct}, {cx + cl, cy - ct}, {cx + cl, cy + ct}, {cx - cl, cy + ct}}, x, y, at(9));
+          AddShape(true, {{cx - ct, cy - cl}, {cx + ct, cy - cl}, {cx + ct, cy + cl}, {cx - ct, cy + cl}}, x, y, at(9));
+        }
+        break;
+      }
       default:
-        break;  // moiré and unknown primitives are not painted
+        break;  // unknown primitives are not painted
     }
   }
   return true;
