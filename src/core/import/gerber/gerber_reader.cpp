@@ -458,12 +458,15 @@ class MacroExpression {
     return v;
   }
   double Unary() {
+    // Signs and parentheses nest by recursion: a bounded depth keeps a
+    // hostile file from exhausting the stack.
+    if (++depth_ > 100) Bad();
     if (p_ < s_.size() && (s_[p_] == '-' || s_[p_] == '+')) {
       const bool neg = s_[p_++] == '-';
       const double v = Unary();
+      --depth_;
       return neg ? -v : v;
     }
-    if (++depth_ > 100) Bad();
     double v = 0;
     if (p_ < s_.size() && s_[p_] == '(') {
       ++p_;
