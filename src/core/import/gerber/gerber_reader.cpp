@@ -3,7 +3,9 @@
 //
 // Stages, each followed by a look at the cancel token: reading (every block
 // becomes flashes, straight draws and region fills in raster cells; arcs are
-// cut into chords no farther than a quarter cell from the arc), sizing (one
+// cut into chords no farther than a quarter cell from the arc; the items of
+// a step and repeat block are copied at its steps when the block closes; a
+// flash of a macro aperture becomes one fill per primitive), sizing (one
 // box over all items; a raster above kGerberMaxCells is refused before any
 // memory is taken), painting (each item stamps its aperture mask along the
 // draw with 15-bit fixed-point stepping; clear polarity stamps zeros) and
@@ -39,6 +41,8 @@ constexpr double kMaxMaskHalf = 2500.0;
 constexpr int kMaxArcChords = 2000;
 // The box around all items grows by this many cells on every side.
 constexpr int kRasterMargin = 10;
+// The most draw items a step and repeat may leave.
+constexpr double kMaxRepeatItems = 20'000'000;
 
 struct StopImport {
   std::string message;
@@ -54,6 +58,7 @@ struct Aperture {
   int type = -1;  // 0 circle, 1 rectangle, 2 obround, 3 polygon, -1 none (macro)
   std::vector<double> cells;  // parameters in cells, not widened
   std::vector<double> raw;    // parameters as written
+  std::string macro;          // type -1: the name of its aperture macro
 };
 
 // The mask of one aperture at one widening: rows and columns run
@@ -289,6 +294,13 @@ class Reader {
   void AddArc(double x0, double y0, double x1, double y1, double i, double j, bool cw,
               std::vector<Point2>& out);
   void AddDraw(double xa, double ya, double xb, double yb);
+  // A length written in the file's unit (aperture sizes, repeat steps), in cells.
+  double UnitToCells(double v) const { return hasFormat_ ? v / Cell() : std::round(v * 500.0); }
+  void CloseRepeat();
+  void DefineMacro(const std::string& body);
+  bool FlashMacro(double x, double y);
+  void AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation,
+                std::vector<Point2> hole = {});
 
   UserInterface& ui_;
   std::vector<Item> items_;
@@ -310,6 +322,13 @@ class Reader {
   double nx_ = 0, ny_ = 0, ni_ = 0, nj_ = 0;
   int op_ = 0;
   bool coordinateSeen_ = false;
+  // The open step and repeat: the items from repeatStart_ on are copied
+  // repeatX_ x repeatY_ times, repeatI_ / repeatJ_ cells apart.
+  // Aperture macros by name: their statements, blanks removed.
+  std::map<std::string, std::vector<std::string>> macros_;
+  size_t repeatStart_ = 0;
+  int repeatX_ = 1, repeatY_ = 1;
+  double repeatI_ = 0, repeatJ_ = 0;
 };
 
 std::string Digits(const std::string& s, size_t& p) {
@@ -403,6 +422,289 @@ void Reader::Read(const std::string& text) {
     ++p;
   }
   if (!block.empty()) DataBlock(block);
+  // The end of the file closes an open step and repeat.
+  CloseRepeat();
+}
+
+// Arithmetic of macro statements: + - x / and parentheses over numbers and
+// $n variables (an unset variable is 0).
+class MacroExpression {
+ public:
+  MacroExpression(const std::string& s, const std::map<int, double>& vars) : s_(s), vars_(vars) {}
+  double Value() {
+    const double v = Sum();
+    if (p_ != s_.size()) Bad();
+    return v;
+  }
+
+ private:
+  [[noreturn]] void Bad() { throw StopImport{"Invalid aperture macro expression '" + s_ + "'"}; }
+  double Sum() {
+    double v = Product();
+    while (p_ < s_.size() && (s_[p_] == '+' || s_[p_] == '-')) {
+      const char op = s_[p_++];
+      const double r = Product();
+      v = op == '+' ? v + r : v - r;
+    }
+    return v;
+  }
+  double Product() {
+    double v = Unary();
+    while (p_ < s_.size() && (s_[p_] == 'x' || s_[p_] == 'X' || s_[p_] == '/')) {
+      const char op = s_[p_++];
+      const double r = Unary();
+      v = op == '/' ? (r == 0 ? 0.0 : v / r) : v * r;
+    }
+    return v;
+  }
+  double Unary() {
+    // Signs and parentheses nest by recursion: a bounded depth keeps a
+    // hostile file from exhausting the stack.
+    if (++depth_ > 100) Bad();
+    if (p_ < s_.size() && (s_[p_] == '-' || s_[p_] == '+')) {
+      const bool neg = s_[p_++] == '-';
+      const double v = Unary();
+      --depth_;
+      return neg ? -v : v;
+    }
+    double v = 0;
+    if (p_ < s_.size() && s_[p_] == '(') {
+      ++p_;
+      v = Sum();
+      if (p_ >= s_.size() || s_[p_] != ')') Bad();
+      ++p_;
+    } else if (p_ < s_.size() && s_[p_] == '$') {
+      ++p_;
+      const int n = ToInt(Digits(s_, p_));
+      const auto f = vars_.find(n);
+      v = f == vars_.end() ? 0.0 : f->second;
+    } else {
+      const size_t b = p_;
+      while (p_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[p_])) || s_[p_] == '.')) ++p_;
+      if (b == p_) Bad();
+      v = ToDouble(s_.substr(b, p_ - b));
+    }
+    --depth_;
+    return v;
+  }
+  const std::string& s_;
+  const std::map<int, double>& vars_;
+  size_t p_ = 0;
+  int depth_ = 0;
+};
+
+void Reader::DefineMacro(const std::string& body) {
+  std::vector<std::string> parts;
+  size_t q = 0;
+  while (q < body.size()) {
+    size_t e = body.find('*', q);
+    if (e == std::string::npos) e = body.size();
+    std::string part = body.substr(q, e - q);
+    q = e + 1;
+    const size_t b = part.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) continue;
+    // A comment: primitive 0 followed by text.
+    if (!parts.empty() && part[b] == '0' && (b + 1 >= part.size() || part[b + 1] != ',') &&
+        (b + 1 >= part.size() || !std::isdigit(static_cast<unsigned char>(part[b + 1]))))
+      continue;
+    part.erase(std::remove_if(part.begin(), part.end(),
+                              [](char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; }),
+               part.end());
+    if (!part.empty()) parts.push_back(part);
+  }
+  if (parts.empty()) return;
+  const std::string name = parts.front();
+  parts.erase(parts.begin());
+  macros_[name] = std::move(parts);
+}
+
+// One primitive's outline, given about the macro origin in cells, turned
+// by `rotation` degrees about that origin and placed at the flash.
+void Reader::AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation,
+                      std::vector<Point2> hole) {
+  if (pts.size() < 3) return;
+  const double a = rotation * kPi / 180.0, c = std::cos(a), s = std::sin(a);
+  Item it;
+  it.kind = Item::Fill;
+  it.contours.push_back(std::move(pts));
+  if (hole.size() >= 3) it.contours.push_back(std::move(hole));
+  for (auto& contour : it.contours)
+    for (Point2& q : contour) {
+      q = Point2{x + q.X * c - q.Y * s, y + q.X * s + q.Y * c};
+      // Sizes beyond any board would overflow the raster's integer box.
+      if (!(std::fabs(q.X) < 1e9 && std::fabs(q.Y) < 1e9))
+        throw StopImport{"Aperture macro '" + apertures_[aperture_].macro + "' is too large to import."};
+    }
+  // Exposure off erases what the macro painted before; on a clear layer the
+  // two swap.
+  it.dark = exposure == dark_;
+  items_.push_back(std::move(it));
+}
+
+// Paints the primitives of a macro aperture at a flash; false when the
+// current aperture is not a macro.
+bool Reader::FlashMacro(double x, double y) {
+  const auto ap = apertures_.find(aperture_);
+  if (ap == apertures_.end() || ap->second.type >= 0) return false;
+  const auto m = macros_.find(ap->second.macro);
+  if (m == macros_.end()) return true;
+  std::map<int, double> vars;
+  for (size_t k = 0; k < ap->second.raw.size(); ++k) vars[static_cast<int>(k) + 1] = ap->second.raw[k];
+  const double unit = hasFormat_ ? 1.0 / Cell() : 500.0;
+  auto circle = [&](double cx, double cy, double r, double a0, double a1, std::vector<Point2>& out) {
+    const double want = std::ceil(std::fabs(a1 - a0) / (2 * kPi) * 8 * std::sqrt(std::max(std::fabs(r), 1.0)));
+    const int n = static_cast<int>(std::clamp(std::isfinite(want) ? want : 720.0, 8.0, 720.0));
+    for (int k = 0; k <= n; ++k) {
+      const double t = a0 + (a1 - a0) * k / n;
+      out.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
+    }
+  };
+  for (const std::string& st : m->second) {
+    const size_t eq = st.find('=');
+    if (!st.empty() && st[0] == '$' && eq != std::string::npos) {
+      size_t p = 1;
+      const int n = ToInt(Digits(st, p));
+      vars[n] = MacroExpression(st.substr(eq + 1), vars).Value();
+      continue;
+    }
+    std::vector<double> v;
+    size_t q = 0;
+    while (q <= st.size()) {
+      size_t e = st.find(',', q);
+      if (e == std::string::npos) e = st.size();
+      v.push_back(MacroExpression(st.substr(q, e - q), vars).Value());
+      q = e + 1;
+    }
+    auto at = [&](size_t k) { return k < v.size() ? v[k] : 0.0; };
+    const int code = static_cast<int>(std::lround(at(0)));
+    const bool on = at(1) != 0;
+    std::vector<Point2> pts;
+    switch (code) {
+      case 1: {  // circle: exposure, diameter, centre, rotation
+        circle(at(3) * unit, at(4) * unit, at(2) * unit / 2, 0, 2 * kPi, pts);
+        pts.pop_back();
+        AddShape(on, pts, x, y, at(5));
+        break;
+      }
+      case 2:
+      case 20: {  // vector line: exposure, width, start, end, rotation
+        const double sx = at(3) * unit, sy = at(4) * unit, ex = at(5) * unit, ey = at(6) * unit;
+        const double len = std::hypot(ex - sx, ey - sy), hw = at(2) * unit / 2;
+        if (len <= 0) break;
+        const double nx = -(ey - sy) / len * hw, ny = (ex - sx) / len * hw;
+        pts = {{sx + nx, sy + ny}, {sx - nx, sy - ny}, {ex - nx, ey - ny}, {ex + nx, ey + ny}};
+        AddShape(on, pts, x, y, at(7));
+        break;
+      }
+      case 21:
+      case 22: {  // centre (or lower-left) line: exposure, width, height, point, rotation
+        const double w = at(2) * unit, h = at(3) * unit;
+        const double cx = at(4) * unit + (code == 22 ? w / 2 : 0), cy = at(5) * unit + (code == 22 ? h / 2 : 0);
+        pts = {{cx - w / 2, cy - h / 2}, {cx + w / 2, cy - h / 2}, {cx + w / 2, cy + h / 2}, {cx - w / 2, cy + h / 2}};
+        AddShape(on, pts, x, y, at(6));
+        break;
+      }
+      case 4: {  // outline: exposure, vertex count, points (closing one too), rotation
+        const int n = static_cast<int>(std::lround(at(2)));
+        if (n < 1 || static_cast<size_t>(n) > v.size()) break;
+        for (int k = 0; k <= n; ++k)
+          pts.push_back({at(3 + 2 * static_cast<size_t>(k)) * unit, at(4 + 2 * static_cast<size_t>(k)) * unit});
+        AddShape(on, pts, x, y, at(5 + 2 * static_cast<size_t>(n)));
+        break;
+      }
+      case 5: {  // polygon: exposure, vertices, centre, diameter, rotation
+        const int n = static_cast<int>(std::lround(at(2)));
+        if (n < 3 || n > 64) break;
+        const double r = at(5) * unit / 2;
+        for (int k = 0; k < n; ++k)
+          pts.push_back({at(3) * unit + r * std::cos(2 * kPi * k / n), at(4) * unit + r * std::sin(2 * kPi * k / n)});
+        AddShape(on, pts, x, y, at(6));
+        break;
+      }
+      case 7: {  // thermal: centre, outer and inner diameters, gap, rotation
+        const double cx = at(1) * unit, cy = at(2) * unit, ro = at(3) * unit / 2, ri = at(4) * unit / 2;
+        const double g = at(5) * unit / 2;
+        if (ro <= g) break;
+        // Four quarters of the ring, each cut back by half the gap.
+        for (int k = 0; k < 4; ++k) {
+          const double base = k * kPi / 2;
+          std::vector<Point2> quarter;
+          const double oa = std::asin(std::min(1.0, g / ro));
+          circle(0, 0, ro, base + oa, base + kPi / 2 - oa, quarter);
+          if (ri > g * std::sqrt(2.0)) {
+            const double ia = std::asin(g / ri);
+            std::vector<Point2> inner;
+            circle(0, 0, ri, base + ia, base + kPi / 2 - ia, inner);
+            quarter.insert(quarter.end(), inner.rbegin(), inner.rend());
+          } else {
+            const double c = std::cos(base), s = std::sin(base);
+            quarter.push_back({g * c - g * s, g * s + g * c});
+          }
+          for (Point2& p : quarter) p = Point2{p.X + cx, p.Y + cy};
+          AddShape(true, quarter, x, y, at(6));
+        }
+        break;
+      }
+      case 6: {  // moiré: centre, outer diameter, ring thickness, gap, rings, cross thickness and length, rotation
+        const double cx = at(1) * unit, cy = at(2) * unit, t = at(4) * unit, g = at(5) * unit;
+        const int rings = static_cast<int>(std::clamp(at(6), 0.0, 100.0));
+        double ro = at(3) * unit / 2;
+        for (int k = 0; k < rings && ro > 0 && t > 0; ++k, ro -= t + g) {
+          std::vector<Point2> outer, inner;
+          circle(cx, cy, ro, 0, 2 * kPi, outer);
+          outer.pop_back();
+          if (ro - t > 0) {
+            circle(cx, cy, ro - t, 0, 2 * kPi, inner);
+            inner.pop_back();
+          }
+          AddShape(true, outer, x, y, at(9), inner);
+        }
+        const double ct = at(7) * unit / 2, cl = at(8) * unit / 2;
+        if (ct > 0 && cl > 0) {
+          AddShape(true, {{cx - cl, cy - ct}, {cx + cl, cy - ct}, {cx + cl, cy + ct}, {cx - cl, cy + ct}}, x, y, at(9));
+          AddShape(true, {{cx - ct, cy - cl}, {cx + ct, cy - cl}, {cx + ct, cy + cl}, {cx - ct, cy + cl}}, x, y, at(9));
+        }
+        break;
+      }
+      default:
+        break;  // unknown primitives are not painted
+    }
+  }
+  return true;
+}
+
+void Reader::CloseRepeat() {
+  const int nx = repeatX_, ny = repeatY_;
+  repeatX_ = repeatY_ = 1;
+  if (nx * static_cast<int64_t>(ny) <= 1 || repeatStart_ >= items_.size()) return;
+  const size_t first = repeatStart_, count = items_.size() - first;
+  // Every copy is at least one more item to paint: beyond this the board
+  // could not be painted in any reasonable time or memory.
+  if (static_cast<double>(nx) * ny * static_cast<double>(count) > kMaxRepeatItems)
+    throw StopImport{"Step and Repeat of " + std::to_string(nx) + " x " + std::to_string(ny) +
+                     " copies is too large to import."};
+  items_.reserve(first + count * static_cast<size_t>(nx) * static_cast<size_t>(ny));
+  for (int iy = 0; iy < ny; ++iy)
+    for (int ix = 0; ix < nx; ++ix) {
+      if (ix == 0 && iy == 0) continue;
+      const double ox = ix * repeatI_, oy = iy * repeatJ_;
+      if (std::fabs(ox) > 1e8 || std::fabs(oy) > 1e8)
+        throw StopImport{"Step and Repeat steps too far to import."};
+      const int dx = ToCellsInt(ox), dy = ToCellsInt(oy);
+      for (size_t k = first; k < first + count; ++k) {
+        Item it = items_[k];
+        it.x1 += dx;
+        it.x2 += dx;
+        it.y1 += dy;
+        it.y2 += dy;
+        for (auto& c : it.contours)
+          for (Point2& q : c) {
+            q.X += ox;
+            q.Y += oy;
+          }
+        items_.push_back(std::move(it));
+      }
+    }
 }
 
 void Reader::Parameter(const std::string& body) {
@@ -437,7 +739,10 @@ void Reader::Parameter(const std::string& body) {
     else if (type == "R") a.type = 1;
     else if (type == "O") a.type = 2;
     else if (type == "P") a.type = 3;
-    else a.type = -1;  // a macro: not painted
+    else {
+      a.type = -1;  // a macro: its primitives are painted at each flash
+      a.macro = type;
+    }
     if (comma != std::string::npos) {
       std::string params = value.substr(comma + 1);
       size_t q = 0;
@@ -447,7 +752,7 @@ void Reader::Parameter(const std::string& body) {
         const std::string num = params.substr(q, e - q);
         const double v = ToDouble(num);
         a.raw.push_back(v);
-        const double cells = hasFormat_ ? v / Cell() : std::round(v * 500.0);
+        const double cells = UnitToCells(v);
         a.cells.push_back(cells);
         q = e + 1;
       }
@@ -467,13 +772,32 @@ void Reader::Parameter(const std::string& body) {
   else if (code == "IF") Message("Include File Not Read.");
   else if (code == "IO") Message("Image Offset Read But Ignored.");
   else if (code == "IR") Message("Image Rotation Read But Ignored.");
-  else if (code == "AM") Message("Aperature Macro Read But Ignored.");
+  else if (code == "AM") DefineMacro(body.substr(2));
   else if (code == "KO") Message("Knockout Read But Ignored.");
   else if (code == "SR") {
-    // A step and repeat with one copy is only the block itself.
-    if (value.find_first_of("XY") != std::string::npos &&
-        (value.find("X1") == std::string::npos || value.find("Y1") == std::string::npos))
-      Message("Step and Repeat Read But Ignored.");
+    // Any step and repeat statement closes the block before it.
+    CloseRepeat();
+    int nx = 1, ny = 1;
+    double si = 0, sj = 0;
+    size_t p = 0;
+    while (p < value.size()) {
+      const char ch = value[p++];
+      if (ch != 'X' && ch != 'Y' && ch != 'I' && ch != 'J') continue;
+      const size_t b = p;
+      while (p < value.size() && (std::isdigit(static_cast<unsigned char>(value[p])) ||
+                                  value[p] == '-' || value[p] == '+' || value[p] == '.'))
+        ++p;
+      const std::string num = value.substr(b, p - b);
+      if (ch == 'X') nx = ToInt(num);
+      else if (ch == 'Y') ny = ToInt(num);
+      else (ch == 'I' ? si : sj) = UnitToCells(ToDouble(num));
+    }
+    if (nx < 1 || ny < 1) throw StopImport{"Invalid Step and Repeat: X" + std::to_string(nx) + "Y" + std::to_string(ny)};
+    repeatStart_ = items_.size();
+    repeatX_ = nx;
+    repeatY_ = ny;
+    repeatI_ = si;
+    repeatJ_ = sj;
   } else if (code == "RO") Message("Rotate Read But Ignored.");
 }
 
@@ -624,6 +948,7 @@ void Reader::EndOfBlock() {
         py = q.Y;
       }
     }
+  } else if (op == 3 && !region_ && FlashMacro(tx, ty)) {
   } else if (op == 3 && !region_) {
     Item it;
     it.kind = Item::Flash;
