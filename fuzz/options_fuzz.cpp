@@ -6,11 +6,26 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings_fuzz_util.h"
 #include "base/options.h"
 #include "base/profile_file.h"
+
+namespace {
+
+bool SameAsciiName(const std::string& a, const char* b) {
+  const std::string_view other(b);
+  if (a.size() != other.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (fold(a[i]) != fold(other[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::filesystem::path file = tarnak::fuzz::InputFile("Options.cfg", data, size);
@@ -39,7 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (ini.ReadString(section, "FuzzKey", "") != "fuzz value") std::abort();
     for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (keys[i] == "FuzzKey") continue;
+      // Key names match without regard to ASCII case, so "FUZZKEY" is the
+      // same entry and has just been overwritten on purpose.
+      if (SameAsciiName(keys[i], "FuzzKey")) continue;
       if (ini.ReadString(section, keys[i], "") != before[i]) std::abort();
     }
   }
