@@ -1,9 +1,11 @@
 #include "edit_windows.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -195,6 +197,10 @@ TfrmAddWalls::TfrmAddWalls(Document& doc, QWidget* parent)
   cmbProfBound->setValidator(
       new QRegularExpressionValidator(QRegularExpression("[0-9]*"), cmbProfBound));
   txtDeltaX = Field(this, "txtDeltaX", "0", "[0-9.]*");
+  txtDeltaX->installEventFilter(this);
+  // Pasted text would bypass the key rules below.
+  txtDeltaX->setContextMenuPolicy(Qt::NoContextMenu);
+  txtDeltaX->setAcceptDrops(false);
   picProfile = new QLabel(this);
   picProfile->setObjectName("picProfile");
   picProfile->setFixedSize(160, 160);
@@ -276,6 +282,42 @@ void TfrmAddWalls::cmbProfBoundChange() {
   const TTNRegion& r = doc_.Regions[static_cast<size_t>(k)];
   cmbProfile->setCurrentText(QString::number(r.WallProfile));
   txtDeltaX->setText(QString::number(static_cast<double>(r.WallDelta)));
+}
+
+int TfrmAddWalls::ChosenRegion() const {
+  int k = 0;
+  if (!TryTextToInt(cmbProfBound->currentText().toStdString(), k)) return 0;
+  return k;
+}
+
+// The Delta field takes digits and "." only; every other typed character,
+// backspace too, is dropped, so that a value is retyped from scratch. Two
+// keys fill the field from the chosen Region instead: "-" with its wall
+// height and Enter, on a negative value, with the depth its wall reaches.
+// Keys that type nothing (arrows, Delete) and Tab / Escape still work.
+bool TfrmAddWalls::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != txtDeltaX || event->type() != QEvent::KeyPress)
+    return QWidget::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->matches(QKeySequence::Paste)) return true;
+  if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    double depth = 0.0;
+    if (FieldValue(txtDeltaX) < 0.0 && WallFloorDepth(doc_.Regions, ChosenRegion(), depth))
+      txtDeltaX->setText(QString::fromStdString(FloatToStr(depth)));
+    return true;
+  }
+  const QString text = key->text();
+  if (text == QLatin1String("-")) {
+    const std::string h = WallHeightText(doc_.Regions, ChosenRegion());
+    if (!h.empty()) txtDeltaX->setText(QString::fromStdString(h));
+    return true;
+  }
+  if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Escape ||
+      text.isEmpty())
+    return QWidget::eventFilter(watched, event);
+  for (const QChar c : text)
+    if (!(c.isDigit() && c.unicode() < 128) && c != QLatin1Char('.')) return true;
+  return QWidget::eventFilter(watched, event);
 }
 
 void TfrmAddWalls::Button1Click() {

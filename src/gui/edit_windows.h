@@ -82,10 +82,15 @@ class TfrmAddWalls : public QWidget {
  signals:
   void applied();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void cmbProfileChange();
   void cmbProfBoundChange();
   void Button1Click();
+  // The Region chosen in cmbProfBound; 0 when none is.
+  int ChosenRegion() const;
   Document& doc_;
 };
 

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/numbers.h"
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
 #include "import/dxf/dxf_reader.h"
@@ -20,6 +21,7 @@ constexpr double kVerticalLine = 0.0001;  // |X2 - X| below this: no slope to re
 constexpr double kFlatSlope = 1e-5;       // |slope| below this: a horizontal line
 constexpr double kFlatWall = 1e-5;        // vertical scale below this: no wall height
 constexpr double kOnArcSlack = 1e-9;      // angular slack when testing a point on an arc
+constexpr double kNoWallHeight = 0.0001;  // island height over its floor below this: none
 
 bool Valid(const TTNRegionArray& list, int i) {
   return i >= 0 && static_cast<size_t>(i) < list.size();
@@ -124,6 +126,36 @@ bool AssignWall(TTNRegionArray& regions, int k, int profile, double delta) {
   TTNRegion& r = regions[static_cast<std::size_t>(k)];
   r.WallDelta = static_cast<float>(delta);
   r.WallProfile = profile;
+  return true;
+}
+
+namespace {
+
+// The Region whose floor Region `k`'s wall stands on. Parent is only filled
+// in once the nesting is worked out for machining; until then an Island's
+// Owner names its Boundary. Anything else counts as the Region itself.
+int WallParent(const TTNRegionArray& regions, int k) {
+  const TTNRegion& r = regions[static_cast<std::size_t>(k)];
+  if (r.Parent >= 1 && Valid(regions, r.Parent)) return r.Parent;
+  if (r.Owner >= 1 && Valid(regions, r.Owner)) return r.Owner;
+  return k;
+}
+
+}  // namespace
+
+std::string WallHeightText(const TTNRegionArray& regions, int k) {
+  if (k < 1 || !Valid(regions, k)) return {};
+  const TTNRegion& r = regions[static_cast<std::size_t>(k)];
+  const double parentDepth = regions[static_cast<std::size_t>(WallParent(regions, k))].Depth;
+  const double h = std::fabs(r.Depth - parentDepth);
+  if (h > kNoWallHeight) return FormatNumber("%.4f", h);
+  return FloatToStr(r.Depth);
+}
+
+bool WallFloorDepth(const TTNRegionArray& regions, int k, double& depth) {
+  if (k < 1 || !Valid(regions, k)) return false;
+  const TTNRegion& r = regions[static_cast<std::size_t>(k)];
+  depth = r.Owner != 0 ? regions[static_cast<std::size_t>(WallParent(regions, k))].Depth : r.Depth;
   return true;
 }
 

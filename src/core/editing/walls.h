@@ -43,6 +43,19 @@ double WallDistance(const TTNRegionArray& regions, int i, double z, const TTNReg
 // changes nothing and gives false.
 bool AssignWall(TTNRegionArray& regions, int k, int profile, double delta);
 
+// The wall command's Delta field offers two quick values for Region `k`
+// (1 ... N). WallHeightText, for the "-" key: the height of its wall,
+// |Depth(k) - Depth(Parent(k))|, as "%.4f", which for an island is its height
+// over its Boundary's floor; when that is no height (a Boundary, whose Parent
+// is itself) its own full depth as FloatToStr gives it. Empty when `k` is out
+// of range.
+std::string WallHeightText(const TTNRegionArray& regions, int k);
+
+// For Enter on a Delta below 0: the depth the wall reaches, its Parent's
+// depth for an Island (Owner != 0), its own depth otherwise. False when `k`
+// is out of range.
+bool WallFloorDepth(const TTNRegionArray& regions, int k, double& depth);
+
 // The profile library's file, looked for in the folder the wall command is
 // given (the current folder in the program).
 inline constexpr const char* kProfilesFileName = "Profiles.DXF";

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "edit_windows.h"
 #include "window_fixture.h"
@@ -101,6 +102,43 @@ class EditTest : public QObject {
     a->Button1->click();
     QCOMPARE(w->doc().Regions[1].WallProfile, 1);
     QCOMPARE(static_cast<double>(w->doc().Regions[1].WallDelta), 2.0);
+
+    // The Delta field's keys: "-" fills in the chosen Region's wall height,
+    // Enter on a negative value the depth its wall reaches, a letter or a
+    // backspace is dropped.
+    Dxf nested;
+    nested.Square(0, 0, 100).Square(20, 20, 60);
+    f.Open(*w, f.Write("nested.dxf", nested.Text()));
+    auto& regions = w->doc().Regions;
+    QCOMPARE(regions.size(), size_t{3});
+    // The nesting and depths as the depth window leaves them: the inner
+    // square an island standing 3.25 over its Boundary's floor.
+    const int boundary = regions[1].MinX < regions[2].MinX ? 1 : 2, island = 3 - boundary;
+    TTNRegion& outer = regions[static_cast<size_t>(boundary)];
+    TTNRegion& inner = regions[static_cast<size_t>(island)];
+    outer.Parent = boundary;
+    outer.Owner = 0;
+    outer.Depth = 5.0;
+    inner.Parent = boundary;
+    inner.Owner = boundary;
+    inner.Depth = 1.75;
+    a->FormShow();
+    a->cmbProfBound->setCurrentText(QString::number(island));
+    a->txtDeltaX->setText("7");
+    QTest::keyClick(a->txtDeltaX, Qt::Key_Minus);
+    QCOMPARE(a->txtDeltaX->text(), QString("3.2500"));
+    QTest::keyClicks(a->txtDeltaX, "a");
+    QTest::keyClick(a->txtDeltaX, Qt::Key_Backspace);
+    QCOMPARE(a->txtDeltaX->text(), QString("3.2500"));
+    a->txtDeltaX->setText("-1");
+    QTest::keyClick(a->txtDeltaX, Qt::Key_Return);
+    QCOMPARE(a->txtDeltaX->text(), QString("5"));
+    a->cmbProfBound->setCurrentText(QString::number(boundary));
+    QTest::keyClick(a->txtDeltaX, Qt::Key_Minus);
+    QCOMPARE(a->txtDeltaX->text(), QString("5"));
+    a->txtDeltaX->clear();
+    QTest::keyClicks(a->txtDeltaX, "1.5");
+    QCOMPARE(a->txtDeltaX->text(), QString("1.5"));
   }
 };
 
