@@ -84,6 +84,7 @@ TfrmTarnak::~TfrmTarnak() {
   delete frmPCB;
   delete frmDrill;
   delete frmOrder;
+  delete frmText1;
   delete frmMove1;
   delete frmAddDepths;
   delete frmAddWalls;
@@ -106,6 +107,7 @@ void TfrmTarnak::CreateForms() {
   frmDrill = new TfrmDrill(*doc_, settings, this);
   frmText1 = new TfrmText1(*doc_, this);
   connect(frmText1, &TfrmText1::textAdded, this, &TfrmTarnak::TextAdded);
+  connect(frmText1, &TfrmText1::previewChanged, Draw3D, &TVectorDisplay3D::SetTextPreview);
   frmOrder = new TfrmOrder(*doc_, this);
   CreateEditWindows();
   frmOptions = new TfrmOptions(*doc_, settings, DialogServices::Standard(), this);

@@ -134,6 +134,11 @@ TfrmText1::TfrmText1(Document& doc, QWidget* parent) : QWidget(parent, Qt::Tool 
   connect(chkAlignmentY, &QCheckBox::toggled, this, [this] { CentreChanged(); });
   connect(btnAddText, &QPushButton::clicked, this, [this] { btnAddTextClick(); });
   connect(btnCancel, &QPushButton::clicked, this, &QWidget::hide);
+  // Any field the box depends on redraws it.
+  for (QLineEdit* e : {Text1, txtHeight, txtBoundBoxX, txtBoundBoxY, txtRad, txtFont})
+    connect(e, &QLineEdit::textChanged, this, [this] { UpdatePreview(); });
+  for (QRadioButton* r : {optLinear, optLeft, optCent, optRight})
+    connect(r, &QRadioButton::toggled, this, [this] { UpdatePreview(); });
   connect(cboHershey, &QComboBox::activated, this, [this](int index) {
     if (index > 0) UseFace(cboHershey->itemText(index), false, false);
     cboHershey->setCurrentIndex(0);
@@ -145,9 +150,49 @@ void TfrmText1::FormShow() {
   txtFont->setText(QString::fromStdString(doc_.Options.Program.Font));
   ApplyTextOptions(doc_);
   doc_.Cancel.Reset();
+  SetPreview(std::nullopt);
   show();
   raise();
   ModeChanged();
+  UpdatePreview();
+}
+
+bool TfrmText1::ReadParams(TextAddParams& p) const {
+  p.Text = Text1->text().toStdString();
+  p.Layout = optArc->isChecked() ? TextLayout::Arc : TextLayout::Linear;
+  p.Align = optCent->isChecked() ? TextAlign::Cent : optRight->isChecked() ? TextAlign::Right : TextAlign::Left;
+  const std::optional<double> x = FieldValue(txtBoundBoxX), y = FieldValue(txtBoundBoxY),
+                              h = FieldValue(txtHeight), r = FieldValue(txtRad);
+  if (p.Text.empty() || !x || !y || !h || (p.Layout == TextLayout::Arc && !r)) return false;
+  p.X = *x;
+  p.Y = *y;
+  p.Height = *h;
+  p.Radius = r.value_or(0.0);
+  p.AngleDegrees = FieldValue(txtAng).value_or(0.0);
+  return true;
+}
+
+// The face of the font field is the one the glyphs come from.
+void TfrmText1::UpdatePreview() {
+  if (!isVisible()) return;
+  TextAddParams p;
+  if (!ReadParams(p) || !(p.Height > 0.0)) {
+    SetPreview(std::nullopt);
+    return;
+  }
+  TextFont font = doc_.Ttf.Font();
+  const std::string face = txtFont->text().trimmed().toStdString();
+  if (!face.empty() && face != font.Name) {
+    font.Name = face;
+    doc_.Ttf.SetFont(font);
+  }
+  SetPreview(TextPreviewRect(TextPreviewBox(doc_, p), p));
+}
+
+void TfrmText1::SetPreview(std::optional<Box> box) {
+  if (!box && !preview_) return;
+  preview_ = box;
+  emit previewChanged(box.has_value(), box.value_or(Box{}));
 }
 
 void TfrmText1::ModeChanged() {
@@ -196,20 +241,9 @@ void TfrmText1::btnAddTextClick() {
   if (!face.empty()) font.Name = face;
   doc_.Ttf.SetFont(font);
   TextAddParams p;
-  p.Text = Text1->text().toStdString();
-  p.Layout = optArc->isChecked() ? TextLayout::Arc : TextLayout::Linear;
-  p.Align = optCent->isChecked() ? TextAlign::Cent : optRight->isChecked() ? TextAlign::Right : TextAlign::Left;
-  const std::optional<double> x = FieldValue(txtBoundBoxX), y = FieldValue(txtBoundBoxY),
-                              h = FieldValue(txtHeight), r = FieldValue(txtRad);
-  if (!p.Text.empty()) {
-    // Text, origin and height must be filled in (and the radius for an arc).
-    if (!x || !y || !h || (p.Layout == TextLayout::Arc && !r)) return;
-    p.X = *x;
-    p.Y = *y;
-    p.Height = *h;
-    p.Radius = r.value_or(0.0);
-    p.AngleDegrees = FieldValue(txtAng).value_or(0.0);
-  }
+  // Text, origin and height must be filled in (and the radius for an arc);
+  // an empty text goes on to its message.
+  if (!ReadParams(p) && !p.Text.empty()) return;
   if (AddText(doc_, p).Result == TextAddResult::Added) emit textAdded();
 }
 
@@ -251,6 +285,7 @@ void TfrmText1::keyPressEvent(QKeyEvent* event) {
 void TfrmText1::hideEvent(QHideEvent* event) {
   doc_.PickMode = kPickNone;
   Text1->clear();
+  SetPreview(std::nullopt);
   QWidget::hideEvent(event);
 }
 

@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include "geometry/geometry.h"
 
 class QButtonGroup;
@@ -18,6 +20,7 @@ class QRadioButton;
 
 namespace tarnak {
 class Document;
+struct TextAddParams;
 }
 
 namespace tarnak::gui {
@@ -46,9 +49,16 @@ class TfrmText1 : public QWidget {
   // The single-stroke faces, which the font dialog cannot list.
   QComboBox* cboHershey;
 
+  // The box the text will take in the drawing, while text, height and both
+  // origin values are filled in.
+  const std::optional<Box>& PreviewBox() const { return preview_; }
+
  signals:
   // Regions were added: the main window redraws and enables its commands.
   void textAdded();
+  // The preview box moved, changed or went away (`shown` false): the view
+  // erases the old one and draws the new.
+  void previewChanged(bool shown, tarnak::Box box);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -61,8 +71,14 @@ class TfrmText1 : public QWidget {
   void CentreChanged();
   void txtFontDblClick();
   void UseFace(const QString& face, bool bold, bool italic);
+  // The fields as add parameters; false when text, height or an origin
+  // value (or the radius of an arc) is not filled in.
+  bool ReadParams(TextAddParams& p) const;
+  void UpdatePreview();
+  void SetPreview(std::optional<Box> box);
 
   Document& doc_;
+  std::optional<Box> preview_;
 };
 
 }  // namespace tarnak::gui

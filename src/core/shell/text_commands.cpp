@@ -71,6 +71,23 @@ TextBox TextPreviewBox(Document& doc, const TextAddParams& p) {
   return TextExtent(doc.Ttf, p.Text, p.Height, p.Radius, Mode(p));
 }
 
+namespace {
+
+// How far a straight text moves left of its origin for its alignment.
+double AlignShift(TextAlign align, double width) {
+  return align == TextAlign::Cent ? width / 2.0 : align == TextAlign::Right ? width : 0.0;
+}
+
+}  // namespace
+
+Box TextPreviewRect(const TextBox& preview, const TextAddParams& p) {
+  if (p.Layout == TextLayout::Arc)
+    return Box::FromMinMax(p.X - preview.Width / 2.0, p.Y - preview.Height / 2.0, p.X + preview.Width / 2.0,
+                           p.Y + preview.Height / 2.0);
+  const double x0 = p.X - AlignShift(p.Align, preview.Width);
+  return Box::FromMinMax(x0, p.Y, x0 + preview.Width, p.Y + preview.Height);
+}
+
 TextAddOutcome AddText(Document& doc, const TextAddParams& p) {
   TextAddOutcome outcome;
   doc.Cancel.Reset();
@@ -90,8 +107,7 @@ TextAddOutcome AddText(Document& doc, const TextAddParams& p) {
     const double width = TextPreviewBox(doc, p).Width;
     elements = TextToElements(p.Text, doc.Ttf);
     ScaleElements(elements, p.Height / kGlyphEmSize);
-    const double shift = p.Align == TextAlign::Cent ? width / 2.0 : p.Align == TextAlign::Right ? width : 0.0;
-    TranslateElements(elements, p.X - shift, p.Y);
+    TranslateElements(elements, p.X - AlignShift(p.Align, width), p.Y);
   } else {
     if (p.Radius == 0.0) {
       doc.ui().Message("Radius can not be 0!", "", MsgButtons::Ok, MsgIcon::None);

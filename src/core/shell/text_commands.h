@@ -45,6 +45,12 @@ void ApplyTextOptions(Document& doc);
 // The preview box of the text for the layout and alignment.
 TextBox TextPreviewBox(Document& doc, const TextAddParams& p);
 
+// Where the preview box lies in the drawing: a straight text's box starts at
+// the origin, half its width left of it ("Cent") or ends at it ("Right"),
+// from the base line up one height; an arc text's square is centred on the
+// circle's centre.
+Box TextPreviewRect(const TextBox& preview, const TextAddParams& p);
+
 // Lays the text out, appends its Regions (from index 1), recomputes the
 // extents and sets the status. Messages go to the document's interface.
 TextAddOutcome AddText(Document& doc, const TextAddParams& p);

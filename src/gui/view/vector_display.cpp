@@ -634,6 +634,27 @@ void TVectorDisplay3D::paintEvent(QPaintEvent* event) {
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(pressAt_, dragAt_).normalized());
   }
+  if (textPreview_) {
+    QPen pen(ToQColor(~back_ & kColourMax), 0, Qt::DashLine);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    const Box& b = *textPreview_;
+    // Four projected corners, so that the box lies on the drawing in the
+    // oblique view too.
+    const QPointF corners[4] = {DrawingToScreen(b.MinX, b.MinY), DrawingToScreen(b.MaxX, b.MinY),
+                                DrawingToScreen(b.MaxX, b.MaxY), DrawingToScreen(b.MinX, b.MaxY)};
+    p.drawPolygon(corners, 4);
+  }
+}
+
+void TVectorDisplay3D::SetTextPreview(bool shown, tarnak::Box box) {
+  if (shown) {
+    textPreview_ = box;
+  } else {
+    textPreview_.reset();
+  }
+  update();
 }
 
 void TVectorDisplay3D::resizeEvent(QResizeEvent* event) {

@@ -51,6 +51,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
 #include "geometry/geometry.h"
 #include "shell/selection_commands.h"
 #include "shell/document.h"
@@ -164,6 +166,10 @@ class TVectorDisplay3D : public QWidget {
   void InvalidateGeometry();
   // The last picture drawn, the size of the widget.
   const QImage& Frame() const { return frame_; }
+  // The add-text window's preview box, drawn over the picture (so that the
+  // old one is gone with the next paint); `shown` false takes it away.
+  void SetTextPreview(bool shown, tarnak::Box box);
+  const std::optional<Box>& TextPreview() const { return textPreview_; }
 
   // ---- coordinates ---------------------------------------------------------------
   // Widget pixel of a drawing point (z = -depth).
@@ -225,6 +231,7 @@ class TVectorDisplay3D : public QWidget {
   QString StatusText() const;
 
   Document* doc_ = nullptr;
+  std::optional<Box> textPreview_;
   ViewProjection projection_;
   ViewWindow window_;
   ViewWindow previous_;
