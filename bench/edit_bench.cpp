@@ -1,6 +1,8 @@
 // Combine of 1,000 overlapping circles and squares (200 rows of five, each
-// overlapping the next), beside the import of the same drawing from DXF in
-// the same run: the ratio of the two is the figure to quote.
+// overlapping the next), and join of 100,000 loose lines (1,000 zigzags of
+// 100 lines, written in a scrambled order), each beside the import of the
+// same drawing from DXF in the same run: the ratios are the figures to
+// quote.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 
 #include "base/user_interface.h"
 #include "editing/combine.h"
+#include "editing/region_edit.h"
 #include "shell/commands.h"
 #include "shell/document.h"
 
@@ -68,6 +71,60 @@ void BM_Combine1000(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Combine1000)->Unit(benchmark::kMillisecond);
+
+// The lines of each zigzag are written out of order (a fixed stride through
+// all 100,000), so that chaining really has to search for every next piece.
+std::string LinesFile() {
+  static const std::string path = [] {
+    const std::string p =
+        (std::filesystem::temp_directory_path() / "tarnak_join_bench.dxf").string();
+    std::ofstream f(p);
+    f << "0\nSECTION\n2\nENTITIES\n";
+    constexpr int kChains = 1000, kLines = 100, kTotal = kChains * kLines;
+    for (int n = 0, k = 0; n < kTotal; ++n, k = (k + 7919) % kTotal) {
+      const int chain = k / kLines, i = k % kLines;
+      const double y = chain * 3.0, x = i * 1.0;
+      f << "0\nLINE\n8\n0\n10\n" << x << "\n20\n" << y + (i % 2) << "\n11\n" << x + 1.0 << "\n21\n"
+        << y + ((i + 1) % 2) << "\n";
+    }
+    f << "0\nENDSEC\n0\nEOF\n";
+    return p;
+  }();
+  return path;
+}
+
+void BM_ImportLines(benchmark::State& state) {
+  SilentUserInterface ui;
+  for (auto _ : state) {
+    Document doc(ui);
+    OpenDxfCommand(doc, LinesFile());
+    benchmark::DoNotOptimize(doc.Regions.size());
+  }
+}
+BENCHMARK(BM_ImportLines)->Unit(benchmark::kMillisecond);
+
+// The import chains the lines; exploding them again gives the 100,000
+// one-line Regions that the join then has to put back together.
+void BM_Join100k(benchmark::State& state) {
+  SilentUserInterface ui;
+  Document doc(ui);
+  OpenDxfCommand(doc, LinesFile());
+  for (size_t i = 1; i < doc.Regions.size(); ++i) doc.Regions[i].Selected = 1;
+  ExplodeRegions(doc.Regions);
+  for (size_t i = 1; i < doc.Regions.size(); ++i) doc.Regions[i].Selected = 1;
+  const size_t loose = doc.Regions.size() - 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TTNRegionArray list = doc.Regions;
+    state.ResumeTiming();
+    CancelToken cancel;
+    JoinSelectedRegions(cancel, list, 1, 0.0005);
+    benchmark::DoNotOptimize(list.size());
+    state.counters["loose"] = static_cast<double>(loose);
+    state.counters["regions"] = static_cast<double>(list.size() - 1);
+  }
+}
+BENCHMARK(BM_Join100k)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

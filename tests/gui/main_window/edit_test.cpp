@@ -1,13 +1,18 @@
-// The Edit menu from the window: a command run from its menu item, and the
-// move/scale/rotate window acting on the selection of the moment while it
-// stays open; the wall window with and without a profile library.
+// The Edit menu from the window: every command run from its menu item on a
+// drawing, the move/scale/rotate and depth windows acting on the selection
+// of the moment while they stay open; the wall window with and without a
+// profile library.
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
+#include <cmath>
+
 #include "edit_windows.h"
+#include "geometry/primitives.h"
 #include "window_fixture.h"
 
 using namespace tarnak;
@@ -31,6 +36,102 @@ class EditTest : public QObject {
     w->CombineSelectedRegions1->trigger();
     QCOMPARE(w->doc().Regions.size(), size_t{3});
     QCOMPARE(Panel(*w, 0), QString("2 regions created from 3 original regions"));
+  }
+
+  // Reverse, first Element, explode, join and delete, each from its menu,
+  // on a square of four lines and an open zigzag.
+  void eachEditCommandFromItsMenu() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    Dxf d;
+    d.Square(0, 0, 10).Line(20, 0, 25, 5).Line(25, 5, 30, 0);
+    f.Open(*w, f.Write("d.dxf", d.Text()));
+    TTNRegionArray& regions = w->doc().Regions;
+    QCOMPARE(regions.size(), size_t{3});
+    auto square = [&]() -> TTNRegion& { return regions[1].Open ? regions[2] : regions[1]; };
+    auto selectOnly = [&](TTNRegion* r) {
+      for (TTNRegion& x : regions) x.Selected = 0;
+      if (r) r->Selected = 1;
+    };
+    auto at = [](const TTNEntity& e, bool end) { return end ? ElementEnd(e) : ElementStart(e); };
+
+    // Reverse: the first Element now starts where the last one ended.
+    selectOnly(&square());
+    const Point2 lastEnd = at(square().Elements.back(), true);
+    w->mnuReverseDirLoop->trigger();
+    const Point2 firstStart = at(square().Elements.front(), false);
+    QVERIFY(std::hypot(firstStart.X - lastEnd.X, firstStart.Y - lastEnd.Y) < 1e-9);
+
+    // First Element: a click near the middle of the top side makes it the
+    // first, with the direction marks switched on.
+    w->mnuChangeFirstEntity->trigger();
+    QCOMPARE(static_cast<int>(w->doc().PickMode), 8);
+    QVERIFY(w->mnuShowDirs->isChecked());
+    w->ViewMouseDown(Point2{5.0, 10.2}, MouseButton::Left);
+    const TTNEntity& first = square().Elements.front();
+    QCOMPARE(at(first, false).Y, 10.0);
+    QCOMPARE(at(first, true).Y, 10.0);
+
+    // Explode then join: four one-line Regions, then one closed square.
+    selectOnly(&square());
+    w->mnuExplode->trigger();
+    QCOMPARE(regions.size(), size_t{6});
+    QCOMPARE(Panel(*w, 0), QString("3 New Regions Created"));
+    for (TTNRegion& r : regions) r.Selected = 1;
+    regions[0].Selected = 0;
+    w->mnuJoin->trigger();
+    QCOMPARE(regions.size(), size_t{3});
+    QVERIFY(!square().Open);
+    QCOMPARE(square().Elements.size(), size_t{4});
+
+    // Delete the zigzag: Cancel keeps it, OK removes it.
+    TTNRegion* zigzag = regions[1].Open ? &regions[1] : &regions[2];
+    selectOnly(zigzag);
+    f.answers = {MsgResult::Cancel};
+    w->mnuDeleteOpens->trigger();
+    QVERIFY(f.SawMessage("Deleting Regions Can Not Be Undone.  Are You Sure"));
+    QCOMPARE(regions.size(), size_t{3});
+    f.answers = {MsgResult::Ok};
+    w->mnuDeleteOpens->trigger();
+    QCOMPARE(regions.size(), size_t{2});
+    QVERIFY(!regions[1].Open);
+  }
+
+  void depthWindowActsOnTheSelectionOfTheMoment() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    Dxf d;
+    d.Square(0, 0, 10).Square(40, 0, 10);
+    f.Open(*w, f.Write("d.dxf", d.Text()));
+    TTNRegionArray& regions = w->doc().Regions;
+    regions[1].Selected = 1;
+    w->AddDepths1->trigger();
+    TfrmAddDepths* a = w->frmAddDepths;
+    QVERIFY(a->isVisible());
+    QVERIFY(a->windowFlags() & Qt::WindowStaysOnTopHint);
+    a->optBoundaries->setChecked(true);
+    a->Edit1->setText("2");
+    a->Button1->click();
+    QCOMPARE(static_cast<double>(regions[1].Depth), 2.0);
+    // Still open, the selection moves to the other square.
+    regions[1].Selected = 0;
+    regions[2].Selected = 1;
+    a->Edit1->setText("6");
+    a->Button1->click();
+    QCOMPARE(static_cast<double>(regions[1].Depth), 2.0);
+    QCOMPARE(static_cast<double>(regions[2].Depth), 6.0);
+    // A single Region by number, selected or not; one out of range is left.
+    a->optSingle->setChecked(true);
+    QVERIFY(a->Edit2->isEnabled());
+    a->Edit2->setText("1");
+    a->Edit1->setText("4");
+    a->Button1->click();
+    QCOMPARE(static_cast<double>(regions[1].Depth), 4.0);
+    a->Edit2->setText("9");
+    a->Button1->click();
+    QCOMPARE(regions.size(), size_t{3});
   }
 
   void moveWindowActsOnTheSelectionOfTheMoment() {
