@@ -16,8 +16,6 @@ constexpr double kDegToRad = kPi / 180.0;
 constexpr double kSimilarity = 1e-9;
 // Deepest subdivision of a span when a spline is sampled (2^16 pieces).
 constexpr int kMaxSampleDepth = 16;
-// Pieces every spline span (or fit segment) starts with before refining.
-constexpr int kStartPieces = 8;
 
 double Dist2D(const DxfPoint& a, const DxfPoint& b) { return std::hypot(a.X - b.X, a.Y - b.Y); }
 
@@ -339,125 +337,261 @@ double SegmentDistance(const DxfPoint& p, const DxfPoint& a, const DxfPoint& b) 
   return std::hypot(a.X + t * dx - p.X, a.Y + t * dy - p.Y);
 }
 
-// Samples curve(u) on [u0, u1] so that no sample interval bends more than
-// `flat` away from its chord; appends the points after the first.
-template <class Curve>
-void Sample(const Curve& curve, double u0, const DxfPoint& p0, double u1, const DxfPoint& p1,
-            double flat, int depth, std::vector<DxfPoint>& out) {
-  const double um = 0.5 * (u0 + u1);
-  const DxfPoint pm = curve(um);
-  if (depth < kMaxSampleDepth && SegmentDistance(pm, p0, p1) > flat) {
-    Sample(curve, u0, p0, um, pm, flat, depth + 1, out);
-    Sample(curve, um, pm, u1, p1, flat, depth + 1, out);
-    return;
-  }
-  out.push_back(pm);
-  out.push_back(p1);
+// ---- biarcs
+//
+// A spline is cut into pieces, each replaced by one arc or a biarc (two
+// arcs meeting with a common tangent) that starts along the curve's tangent
+// at its start and ends along the tangent at its end. Neighbouring pieces
+// share the tangent of their common point, so the outline turns smoothly
+// where the curve does: the NC program gets G2/G3 moves without kinks, and
+// an offset of it has no little gaps or loops at the joints. A piece whose
+// arcs stray from the curve by more than the tolerance is halved.
+
+// Unit direction seen from above; {0, 0} for a zero vector.
+struct Dir2 {
+  double X = 0.0, Y = 0.0;
+};
+
+Dir2 Unit(double x, double y) {
+  const double len = std::hypot(x, y);
+  if (!(len > 0.0) || !std::isfinite(len)) return {};
+  return {x / len, y / len};
 }
 
-template <class Curve>
-std::vector<DxfPoint> SampleSpan(const Curve& curve, double u0, double u1, double flat) {
-  std::vector<DxfPoint> pts{curve(u0)};
-  for (int i = 0; i < kStartPieces; ++i) {
-    const double a = u0 + (u1 - u0) * i / kStartPieces;
-    const double b = i + 1 == kStartPieces ? u1 : u0 + (u1 - u0) * (i + 1) / kStartPieces;
-    const DxfPoint pa = pts.back();
-    Sample(curve, a, pa, b, curve(b), flat, 0, pts);
-  }
-  return pts;
+// Signed angle turning a to b, in (-pi, pi].
+double TurnAngle(Dir2 a, double bx, double by) { return std::atan2(a.X * by - a.Y * bx, a.X * bx + a.Y * by); }
+
+Dir2 Rotated(Dir2 d, double angle) {
+  const double c = std::cos(angle), sn = std::sin(angle);
+  return {d.X * c - d.Y * sn, d.X * sn + d.Y * c};
 }
 
-// Whether the points q[s..e] lie within tol of one arc (or line) from q[s]
-// to q[e]; `bulge` is then that arc's bulge (0 for a line).
-bool FitsOneSegment(const std::vector<DxfPoint>& q, size_t s, size_t e, double tol, double& bulge) {
-  bulge = 0.0;
-  if (e <= s + 1) return true;
-  const DxfPoint& a = q[s];
-  const DxfPoint& b = q[e];
-  const DxfPoint& m = q[(s + e) / 2];
-  const double chord = Dist2D(a, b);
-  if (!(chord > 0.0)) return false;
-  const double cross = (m.X - a.X) * (b.Y - a.Y) - (m.Y - a.Y) * (b.X - a.X);
-  const double sag = std::fabs(cross) / chord;  // mid sample off the chord
-  if (sag <= tol * 0.25) {
-    // A line: every sample near the chord, in order along it.
-    double last = -1.0;
-    const double dx = b.X - a.X, dy = b.Y - a.Y;
-    for (size_t i = s + 1; i < e; ++i) {
-      if (SegmentDistance(q[i], a, b) > tol) return false;
-      const double t = ((q[i].X - a.X) * dx + (q[i].Y - a.Y) * dy) / (chord * chord);
-      if (t < last - 1e-12) return false;
-      last = t;
+// Tangent of the curve at u: a central difference inside [lo, hi], a
+// one-sided one of the same (second) order at its ends; longer steps where
+// the curve stands still, as at repeated control points.
+template <class Curve>
+Dir2 TangentAt(const Curve& curve, double u, double lo, double hi) {
+  for (double f : {1e-5, 1e-3, 1e-2}) {
+    const double h = (hi - lo) * f;
+    double dx = 0.0, dy = 0.0;
+    DxfPoint ref = curve(u);
+    if (u - h >= lo && u + h <= hi) {
+      const DxfPoint a = curve(u - h), b = curve(u + h);
+      dx = b.X - a.X;
+      dy = b.Y - a.Y;
+    } else {
+      const double s = u + h <= hi ? 1.0 : -1.0;
+      const DxfPoint a = curve(u + s * h), b = curve(u + 2.0 * s * h);
+      dx = s * (4.0 * a.X - b.X - 3.0 * ref.X);
+      dy = s * (4.0 * a.Y - b.Y - 3.0 * ref.Y);
     }
-    return true;
+    const Dir2 d = Unit(dx, dy);
+    const double scale = std::max({1.0, std::fabs(ref.X), std::fabs(ref.Y)});
+    if ((d.X != 0.0 || d.Y != 0.0) && std::hypot(dx, dy) > 1e-12 * scale) return d;
   }
-  // The circle through a, m and b.
-  const double ax = a.X - m.X, ay = a.Y - m.Y, bx = b.X - m.X, by = b.Y - m.Y;
-  const double den = 2.0 * (ax * by - ay * bx);
-  if (!(std::fabs(den) > 0.0)) return false;
-  const double a2 = ax * ax + ay * ay, b2 = bx * bx + by * by;
-  const double cx = m.X + (by * a2 - ay * b2) / den;
-  const double cy = m.Y + (ax * b2 - bx * a2) / den;
-  const double r = std::hypot(a.X - cx, a.Y - cy);
-  const bool ccw = cross > 0.0;  // m to the right of a->b: the arc turns left
-  const double dir = ccw ? 1.0 : -1.0;
-  const double start = std::atan2(a.Y - cy, a.X - cx);
-  auto swept = [&](const DxfPoint& p) {
-    double d = dir * (std::atan2(p.Y - cy, p.X - cx) - start);
-    d = std::fmod(d, kTwoPi);
-    if (d < 0.0) d += kTwoPi;
-    return d;
-  };
-  const double total = swept(b);
-  if (!(total > 0.0) || total > kTwoPi - 1e-6) return false;
-  double last = 0.0;
-  for (size_t i = s + 1; i < e; ++i) {
-    if (std::fabs(std::hypot(q[i].X - cx, q[i].Y - cy) - r) > tol) return false;
-    const double d = swept(q[i]);
-    if (d < last - 1e-9 || d > total + 1e-9) return false;
-    last = d;
+  return {};
+}
+
+// One arc of a piece: from A to B with bulge W (0: a line).
+struct BulgeSpan {
+  DxfPoint A, B;
+  double W = 0.0;
+};
+
+// Distance from p to the span, seen from above.
+double SpanDistance(const BulgeSpan& s, const DxfPoint& p) {
+  if (s.W == 0.0) return SegmentDistance(p, s.A, s.B);
+  const double kk = (1.0 / s.W - s.W) / 2.0;
+  const double cx = (s.A.X + s.B.X - (s.B.Y - s.A.Y) * kk) / 2.0;
+  const double cy = (s.A.Y + s.B.Y + (s.B.X - s.A.X) * kk) / 2.0;
+  const double r = std::hypot(s.A.X - cx, s.A.Y - cy);
+  const double sweep = 4.0 * std::atan(s.W);
+  const double dir = sweep > 0.0 ? 1.0 : -1.0;
+  double d = dir * (std::atan2(p.Y - cy, p.X - cx) - std::atan2(s.A.Y - cy, s.A.X - cx));
+  d = std::fmod(d, kTwoPi);
+  if (d < 0.0) d += kTwoPi;
+  if (d <= std::fabs(sweep)) return std::fabs(std::hypot(p.X - cx, p.Y - cy) - r);
+  return std::min(Dist2D(p, s.A), Dist2D(p, s.B));
+}
+
+DxfPoint SpanMidPoint(const BulgeSpan& s) {
+  const double mx = (s.A.X + s.B.X) / 2.0, my = (s.A.Y + s.B.Y) / 2.0;
+  // The sagitta, to the right of A->B for a positive (left-turning) bulge.
+  const double h = s.W * Dist2D(s.A, s.B) / 2.0;
+  const Dir2 n = Unit(s.B.Y - s.A.Y, -(s.B.X - s.A.X));
+  return DxfPoint{mx + n.X * h, my + n.Y * h, (s.A.Z + s.B.Z) / 2.0, 0.0};
+}
+
+// The arc from a to b leaving a along t turns by twice the angle between t
+// and the chord; nearly straight arcs become lines.
+BulgeSpan ArcLeaving(const DxfPoint& a, Dir2 t, const DxfPoint& b, double tol, double& turn) {
+  const double half = TurnAngle(t, b.X - a.X, b.Y - a.Y);
+  turn = 2.0 * half;
+  const double w = std::tan(half / 2.0);
+  BulgeSpan s{a, b, w};
+  if (std::fabs(w) * Dist2D(a, b) / 2.0 < 1e-6 * tol) s.W = 0.0;
+  return s;
+}
+
+// The arc from a to b arriving at b along t.
+BulgeSpan ArcArriving(const DxfPoint& a, const DxfPoint& b, Dir2 t, double tol) {
+  const double half = TurnAngle(Unit(b.X - a.X, b.Y - a.Y), t.X, t.Y);
+  const double w = std::tan(half / 2.0);
+  BulgeSpan s{a, b, w};
+  if (std::fabs(w) * Dist2D(a, b) / 2.0 < 1e-6 * tol) s.W = 0.0;
+  return s;
+}
+
+// Tangents that agree within this angle count as one direction: an arc
+// ending this close to the curve's next tangent needs no second arc.
+constexpr double kTangentAngle = 1e-4;
+// Points checked inside each piece.
+constexpr int kPieceSamples = 16;
+
+// Whether the spans stay within tol of the curve: every sample of the
+// curve near some span, and the middle of every span near the samples.
+bool SpansFollow(const std::vector<BulgeSpan>& spans, const std::vector<DxfPoint>& samples, double tol) {
+  for (const DxfPoint& q : samples) {
+    double best = 1e300;
+    for (const BulgeSpan& s : spans) best = std::min(best, SpanDistance(s, q));
+    if (!(best <= tol)) return false;
   }
-  bulge = dir * std::tan(total / 4.0);
+  for (const BulgeSpan& s : spans) {
+    const DxfPoint m = SpanMidPoint(s);
+    double best = 1e300;
+    for (size_t i = 0; i + 1 < samples.size(); ++i) best = std::min(best, SegmentDistance(m, samples[i], samples[i + 1]));
+    if (!(best <= tol)) return false;
+  }
   return true;
 }
 
-// Appends q as arcs and lines (vertices with bulges) behind out, whose last
-// vertex is q[0] already (or out is empty).
-void FitArcs(const std::vector<DxfPoint>& q, double tol, std::vector<DxfPoint>& out) {
-  if (q.empty()) return;
-  if (out.empty()) out.push_back(q[0]);
-  size_t s = 0;
-  const size_t last = q.size() - 1;
-  while (s < last) {
-    // Longest fit from s: double the reach while it fits, then halve back.
-    double bulge = 0.0, good = 0.0;
-    size_t ok = s + 1;
-    size_t step = 2;
-    while (s + step <= last && FitsOneSegment(q, s, s + step, tol, bulge)) {
-      ok = s + step;
-      good = bulge;
-      step *= 2;
-    }
-    size_t lo = ok, hi = std::min(last, s + step);
-    if (hi > lo && ok != last) {
-      while (hi - lo > 1) {
-        const size_t mid = (lo + hi) / 2;
-        if (FitsOneSegment(q, s, mid, tol, bulge)) {
-          lo = mid;
-          good = bulge;
-        } else {
-          hi = mid;
-        }
-      }
-      ok = lo;
-    }
-    if (ok == s + 1) FitsOneSegment(q, s, ok, tol, good);
-    out.back().W = good;
-    DxfPoint v = q[ok];
-    v.W = 0.0;
-    out.push_back(v);
-    s = ok;
+void Emit(const BulgeSpan& s, std::vector<DxfPoint>& out) {
+  out.back().W = s.W;
+  DxfPoint v = s.B;
+  v.W = 0.0;
+  out.push_back(v);
+}
+
+// Fits the curve on [u0, u1] (points p0, p1, tangents t0, t1) with one arc
+// or a biarc, halving the piece until one fits; out ends with p0.
+template <class Curve>
+void FitPiece(const Curve& curve, double u0, const DxfPoint& p0, Dir2 t0, double u1, const DxfPoint& p1,
+              Dir2 t1, double lo, double hi, double tol, int depth, std::vector<DxfPoint>& out) {
+  const bool tangents = (t0.X != 0.0 || t0.Y != 0.0) && (t1.X != 0.0 || t1.Y != 0.0);
+  const double chord = Dist2D(p0, p1);
+  // A curve that leaves the finite numbers has no outline to follow.
+  if (!std::isfinite(chord)) return;
+  const bool canSplit = depth < kMaxSampleDepth;
+  std::vector<DxfPoint> samples{p0};
+  for (int k = 1; k < kPieceSamples; ++k) samples.push_back(curve(u0 + (u1 - u0) * k / kPieceSamples));
+  samples.push_back(p1);
+  // A piece no longer than the tolerance that stays near its chord is a
+  // line: whatever kink that leaves is within the tolerance, and it bounds
+  // the halving by the size of the curve instead of by the depth limit.
+  if (chord > 0.0 && chord <= tol && SpansFollow({BulgeSpan{p0, p1, 0.0}}, samples, tol)) {
+    Emit(BulgeSpan{p0, p1, 0.0}, out);
+    return;
   }
+  if (chord > 0.0 && tangents) {
+    // One arc, when it leaves and arrives along the curve.
+    double turn = 0.0;
+    const BulgeSpan one = ArcLeaving(p0, t0, p1, tol, turn);
+    const Dir2 arrive = Rotated(t0, turn);
+    if (std::fabs(turn) < kPi && std::fabs(TurnAngle(arrive, t1.X, t1.Y)) <= kTangentAngle &&
+        SpansFollow({one}, samples, tol)) {
+      Emit(one, out);
+      return;
+    }
+    // A biarc with equal tangent lengths d: the joint is the middle of
+    // p0 + d t0 and p1 - d t1.
+    const double vx = p1.X - p0.X, vy = p1.Y - p0.Y;
+    const double tx = t0.X + t1.X, ty = t0.Y + t1.Y;
+    const double vt = vx * tx + vy * ty, vv = vx * vx + vy * vy;
+    const double den = 2.0 * (1.0 - (t0.X * t1.X + t0.Y * t1.Y));
+    double d = -1.0;
+    if (den > 1e-12) {
+      d = (-vt + std::sqrt(vt * vt + den * vv)) / den;
+    } else {
+      const double vt1 = vx * t1.X + vy * t1.Y;
+      if (vt1 > 0.0) d = vv / (4.0 * vt1);
+    }
+    if (d > 0.0 && std::isfinite(d)) {
+      DxfPoint joint{(p0.X + d * t0.X + p1.X - d * t1.X) / 2.0, (p0.Y + d * t0.Y + p1.Y - d * t1.Y) / 2.0,
+                     curve((u0 + u1) / 2.0).Z, 0.0};
+      double turn1 = 0.0;
+      const BulgeSpan first = ArcLeaving(p0, t0, joint, tol, turn1);
+      const BulgeSpan second = ArcArriving(joint, p1, t1, tol);
+      if (std::fabs(turn1) < kPi && std::fabs(4.0 * std::atan(second.W)) < kPi && Dist2D(p0, joint) > 0.0 &&
+          Dist2D(joint, p1) > 0.0 && (!canSplit || SpansFollow({first, second}, samples, tol))) {
+        Emit(first, out);
+        Emit(second, out);
+        return;
+      }
+    }
+  }
+  if (!canSplit) {
+    if (chord > 0.0) Emit(BulgeSpan{p0, p1, 0.0}, out);
+    return;
+  }
+  const double um = (u0 + u1) / 2.0;
+  const DxfPoint pm = curve(um);
+  const Dir2 tm = TangentAt(curve, um, lo, hi);
+  FitPiece(curve, u0, p0, t0, um, pm, tm, lo, hi, tol, depth + 1, out);
+  FitPiece(curve, um, pm, tm, u1, p1, t1, lo, hi, tol, depth + 1, out);
+}
+
+// Consecutive arcs of one circle (the same centre and radius, turning the
+// same way) become one, as do consecutive lines along one direction.
+void MergeSpans(std::vector<DxfPoint>& v, double tol) {
+  if (v.size() < 3) return;
+  std::vector<DxfPoint> out{v[0]};
+  for (size_t i = 1; i + 1 < v.size(); ++i) {
+    DxfPoint& a = out.back();
+    const DxfPoint& b = v[i];
+    const DxfPoint& c = v[i + 1];
+    bool merged = false;
+    if (a.W == 0.0 && b.W == 0.0) {
+      merged = SegmentDistance(b, a, c) <= 1e-9 * std::max(1.0, Dist2D(a, c)) &&
+               (b.X - a.X) * (c.X - b.X) + (b.Y - a.Y) * (c.Y - b.Y) > 0.0;
+    } else if (a.W != 0.0 && b.W != 0.0 && (a.W > 0.0) == (b.W > 0.0)) {
+      const double total = 4.0 * std::atan(a.W) + 4.0 * std::atan(b.W);
+      if (std::fabs(total) < kPi) {
+        const BulgeSpan whole{a, c, std::tan(total / 4.0)};
+        const BulgeSpan first{a, b, a.W}, second{b, c, b.W};
+        merged = SpanDistance(whole, b) <= 1e-4 * tol && SpanDistance(whole, SpanMidPoint(first)) <= 1e-4 * tol &&
+                 SpanDistance(whole, SpanMidPoint(second)) <= 1e-4 * tol;
+        if (merged) a.W = whole.W;
+      }
+    }
+    if (!merged) {
+      out.push_back(b);
+    }
+  }
+  out.push_back(v.back());
+  v = std::move(out);
+}
+
+// Appends the curve on [u0, u1] as arcs behind out (whose last vertex is
+// the curve's start already, or out is empty). Arcs are merged within the
+// span only, so a circle drawn as spans keeps one arc per span.
+template <class Curve>
+void FitSpan(const Curve& curve, double u0, double u1, double tol, std::vector<DxfPoint>& out) {
+  const DxfPoint p0 = curve(u0);
+  std::vector<DxfPoint> span{out.empty() ? p0 : out.back()};
+  span.back().W = 0.0;
+  const DxfPoint p1 = curve(u1);
+  // The whole span is tried first; a closed span (equal ends) or one that
+  // loops is halved until its pieces fit.
+  FitPiece(curve, u0, span.back(), TangentAt(curve, u0, u0, u1), u1, p1, TangentAt(curve, u1, u0, u1), u0, u1,
+           tol, 0, span);
+  MergeSpans(span, tol);
+  if (out.empty()) out.push_back(span[0]);
+  out.back().W = span[0].W;
+  out.insert(out.end(), span.begin() + 1, span.end());
+  // The pieces may have ended a rounding away from the curve's end.
+  out.back().X = p1.X;
+  out.back().Y = p1.Y;
+  out.back().Z = p1.Z;
 }
 
 // A clamped uniform knot vector for n control points of degree p.
@@ -546,7 +680,7 @@ std::vector<DxfPoint> FitPointVertices(const SplineData& s, double tolerance) {
                       h00 * a.Y + h10 * hi * ta.Y + h01 * b.Y + h11 * hi * tb.Y,
                       h00 * a.Z + h10 * hi * ta.Z + h01 * b.Z + h11 * hi * tb.Z, 0.0};
     };
-    FitArcs(SampleSpan(curve, 0.0, 1.0, tolerance / 8.0), tolerance / 2.0, out);
+    FitSpan(curve, 0.0, 1.0, tolerance / 2.0, out);
   }
   return out;
 }
@@ -575,7 +709,7 @@ std::vector<DxfPoint> SplineToBulgeVertices(const SplineData& s, double toleranc
     const double u0 = curve.Knot(k), u1 = curve.Knot(k + 1);
     if (!(u1 > u0)) continue;
     auto at = [&](double u) { return curve.At(k, u); };
-    FitArcs(SampleSpan(at, u0, u1, tolerance / 8.0), tolerance / 2.0, out);
+    FitSpan(at, u0, u1, tolerance / 2.0, out);
   }
   return out;
 }

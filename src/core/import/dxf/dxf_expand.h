@@ -10,11 +10,13 @@
 // any other placement (unequal scales, a tilted plane) turns them into
 // chords within the chord tolerance, since they are no longer circles.
 //
-// A SPLINE becomes a polyline of lines and arcs (bulges): the curve is
-// sampled densely per knot span, then the longest arc (or line) that stays
-// within half the tolerance of the samples is taken again and again. An
-// exact circle span (a rational quadratic) gives one arc; a spline that is
-// straight gives one line per span.
+// A SPLINE becomes a polyline of lines and arcs (bulges) that follows the
+// curve's tangent: each knot span is cut into pieces, each piece one arc or
+// a biarc within half the tolerance, neighbouring pieces sharing the
+// tangent of their common point, so the outline has no kinks the curve
+// does not have. Arcs of one circle and lines of one direction that follow
+// each other are merged: an exact circle span (a rational quadratic) gives
+// one arc, a straight spline one line.
 #pragma once
 
 #include <memory>

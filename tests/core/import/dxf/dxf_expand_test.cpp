@@ -2,7 +2,9 @@
 // by hand, splines against their exact curves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 
 #include "dxf_test_util.h"
@@ -105,29 +107,31 @@ TEST(DxfExpand, ArrayPlacesEveryCopyAndOptionOffKeepsTheNote) {
   EXPECT_NE(off.Calls[0].Text.find("Explode all Blocks"), std::string::npos);
 }
 
-// Distance from p to the polyline's lines and arcs (bulges), seen from above.
+// Distance from p to the polyline's lines and arcs (bulges), seen from
+// above, worked out exactly for each line and arc.
 double DistanceToChain(const std::vector<DxfPoint>& v, double x, double y) {
   double best = 1e300;
   for (size_t i = 0; i + 1 < v.size(); ++i) {
     const DxfPoint a = v[i], b = v[i + 1];
-    const double steps = 200;
-    const double sweep = 4 * std::atan(a.W);
-    for (int k = 0; k <= steps; ++k) {
-      double px, py;
-      const double f = k / steps;
-      if (a.W == 0) {
-        px = a.X + f * (b.X - a.X);
-        py = a.Y + f * (b.Y - a.Y);
-      } else {
-        const double kk = (1 / a.W - a.W) / 2;
-        const double cx = (a.X + b.X - (b.Y - a.Y) * kk) / 2, cy = (a.Y + b.Y + (b.X - a.X) * kk) / 2;
-        const double r = std::hypot(a.X - cx, a.Y - cy);
-        const double ang = std::atan2(a.Y - cy, a.X - cx) + f * sweep;
-        px = cx + r * std::cos(ang);
-        py = cy + r * std::sin(ang);
-      }
-      best = std::min(best, std::hypot(px - x, py - y));
+    const double dx = b.X - a.X, dy = b.Y - a.Y;
+    double d;
+    if (a.W == 0) {
+      const double l2 = dx * dx + dy * dy;
+      const double t = l2 > 0 ? std::clamp(((x - a.X) * dx + (y - a.Y) * dy) / l2, 0.0, 1.0) : 0.0;
+      d = std::hypot(a.X + t * dx - x, a.Y + t * dy - y);
+    } else {
+      const double kk = (1 / a.W - a.W) / 2;
+      const double cx = (a.X + b.X - dy * kk) / 2, cy = (a.Y + b.Y + dx * kk) / 2;
+      const double r = std::hypot(a.X - cx, a.Y - cy);
+      const double sweep = 4 * std::atan(a.W);
+      // Angle from the start to p, measured the way the arc turns.
+      double turn = std::atan2(y - cy, x - cx) - std::atan2(a.Y - cy, a.X - cx);
+      if (sweep < 0) turn = -turn;
+      turn = std::fmod(turn + 8 * kPiD, 2 * kPiD);
+      d = turn <= std::fabs(sweep) ? std::fabs(std::hypot(x - cx, y - cy) - r)
+                                   : std::min(std::hypot(x - a.X, y - a.Y), std::hypot(x - b.X, y - b.Y));
     }
+    best = std::min(best, d);
   }
   return best;
 }
@@ -166,6 +170,85 @@ TEST(DxfExpand, RationalCircleGivesOneArcPerSpan) {
   ASSERT_EQ(v.size(), 5u);
   for (size_t i = 0; i + 1 < v.size(); ++i)
     EXPECT_NEAR(v[i].W, std::tan(kPiD / 8), 1e-6);  // a quarter turn each
+}
+
+// Cox-de Boor basis function N(i, p) at u, written out independently of
+// the reader's de Boor evaluation.
+double Basis(const std::vector<double>& k, size_t i, int p, double u) {
+  if (p == 0) {
+    const bool last = u == k.back() && k[i] < k[i + 1] && k[i + 1] == k.back();
+    return (k[i] <= u && u < k[i + 1]) || last ? 1.0 : 0.0;
+  }
+  const size_t pp = static_cast<size_t>(p);
+  double a = 0, b = 0;
+  if (k[i + pp] > k[i]) a = (u - k[i]) / (k[i + pp] - k[i]) * Basis(k, i, p - 1, u);
+  if (k[i + pp + 1] > k[i + 1]) b = (k[i + pp + 1] - u) / (k[i + pp + 1] - k[i + 1]) * Basis(k, i + 1, p - 1, u);
+  return a + b;
+}
+
+// Random smooth clamped cubics of several spans: the outline stays within
+// the tolerance of the exact curve both ways, turns smoothly at every
+// vertex (the curve has no corner), and is arcs rather than a polygon.
+TEST(DxfExpand, SplinesBecomeTangentContinuousArcsWithinTheTolerance) {
+  std::mt19937 rng(20261209);
+  std::uniform_real_distribution<double> coord(-50.0, 50.0);
+  const double tol = 0.01;
+  for (int trial = 0; trial < 30; ++trial) {
+    SplineData s;
+    s.Degree = 3;
+    const size_t n = 4 + static_cast<size_t>(trial % 6);
+    for (size_t i = 0; i < n; ++i) s.Control.push_back({coord(rng), coord(rng), 0, 0});
+    s.Knots = {0, 0, 0, 0};
+    for (size_t i = 1; i + 3 < n; ++i) s.Knots.push_back(static_cast<double>(i));
+    for (int i = 0; i < 4; ++i) s.Knots.push_back(static_cast<double>(n - 3));
+    const auto v = SplineToBulgeVertices(s, tol);
+    ASSERT_GE(v.size(), 2u);
+    auto exact = [&](double u) {
+      double x = 0, y = 0;
+      for (size_t i = 0; i < n; ++i) {
+        const double b = Basis(s.Knots, i, 3, u);
+        x += b * s.Control[i].X;
+        y += b * s.Control[i].Y;
+      }
+      return std::pair{x, y};
+    };
+    const double top = s.Knots.back();
+    std::vector<std::pair<double, double>> dense;
+    for (int i = 0; i <= 2000; ++i) dense.push_back(exact(top * i / 2000.0));
+    for (size_t i = 0; i < dense.size(); i += 10)
+      ASSERT_LT(DistanceToChain(v, dense[i].first, dense[i].second), tol) << "trial " << trial;
+    // Every vertex, and the middle of every arc, near the curve.
+    auto nearCurve = [&](double x, double y) {
+      double best = 1e300;
+      for (size_t i = 0; i + 1 < dense.size(); ++i) {
+        const double dx = dense[i + 1].first - dense[i].first, dy = dense[i + 1].second - dense[i].second;
+        const double l2 = dx * dx + dy * dy;
+        double t = l2 > 0 ? ((x - dense[i].first) * dx + (y - dense[i].second) * dy) / l2 : 0;
+        t = std::clamp(t, 0.0, 1.0);
+        best = std::min(best, std::hypot(dense[i].first + t * dx - x, dense[i].second + t * dy - y));
+      }
+      return best;
+    };
+    double kink = 0;
+    for (size_t i = 0; i + 1 < v.size(); ++i) {
+      const DxfPoint a = v[i], b = v[i + 1];
+      const double sweep = 4 * std::atan(a.W), chord = std::atan2(b.Y - a.Y, b.X - a.X);
+      const double sag = a.W * std::hypot(b.X - a.X, b.Y - a.Y) / 2;
+      const double mx = (a.X + b.X) / 2 + sag * std::sin(chord), my = (a.Y + b.Y) / 2 - sag * std::cos(chord);
+      ASSERT_LT(nearCurve(a.X, a.Y), tol) << "trial " << trial;
+      ASSERT_LT(nearCurve(mx, my), tol) << "trial " << trial;
+      if (i + 2 < v.size()) {
+        const DxfPoint c = v[i + 2];
+        const double arrive = chord + sweep / 2;
+        const double leave = std::atan2(c.Y - b.Y, c.X - b.X) - 2 * std::atan(b.W);
+        kink = std::max(kink, std::fabs(std::remainder(leave - arrive, 2 * kPiD)));
+      }
+    }
+    EXPECT_LT(kink, 1e-3) << "trial " << trial;
+    size_t arcs = 0;
+    for (const DxfPoint& p : v) arcs += p.W != 0.0;
+    EXPECT_GT(2 * arcs, v.size() - 1) << "trial " << trial;
+  }
 }
 
 }  // namespace
