@@ -19,6 +19,7 @@
 #include "about.h"
 #include "dialogs/options_dialog.h"
 #include "dialogs/overwrite_dialog.h"
+#include "dialogs/post_dialog.h"
 #include "dialogs/prototype_dialog.h"
 #include "dialogs/stl_move_dialog.h"
 #include "dialogs/strategy_dialogs.h"
@@ -89,6 +90,7 @@ TfrmTarnak::~TfrmTarnak() {
   delete frmAddDepths;
   delete frmAddWalls;
   delete frmOptions;
+  delete frmPost;
   delete frmStl;
   delete frmSTLMove;
   delete frmOverWrite;
@@ -105,6 +107,7 @@ void TfrmTarnak::CreateForms() {
   CreateStlForms();
   frmPCB = new TfrmPCB(*doc_, settings, this);
   frmDrill = new TfrmDrill(*doc_, settings, this);
+  frmPost = new TfrmPost(*doc_, settings, this);
   frmText1 = new TfrmText1(*doc_, this);
   connect(frmText1, &TfrmText1::textAdded, this, &TfrmTarnak::TextAdded);
   connect(frmText1, &TfrmText1::previewChanged, Draw3D, &TVectorDisplay3D::SetTextPreview);
@@ -115,9 +118,9 @@ void TfrmTarnak::CreateForms() {
   connect(frmOptions, &TfrmOptions::optionsChanged, this, &TfrmTarnak::DrawGeometry);
   frmOverWrite = new TfrmOverWrite(this);
   frmAbout1 = new TfrmAbout1(this);
-  for (QWidget* form : std::initializer_list<QWidget*>{frmContour, frmPocket, frmPCB, frmDrill,
-                                                       frmOrder, frmText1, frmOptions, frmOverWrite,
-                                                       frmAbout1})
+  for (QWidget* form :
+       std::initializer_list<QWidget*>{frmContour, frmPocket, frmPCB, frmDrill, frmPost, frmOrder,
+                                       frmText1, frmOptions, frmOverWrite, frmAbout1})
     form->hide();
 }
 
@@ -241,7 +244,7 @@ void TfrmTarnak::CreateMenus() {
   mnuSetup->setObjectName("mnuSetup");
   mnuOptions = Item(mnuSetup, "mnuOptions", "オプション(&O)", &T::mnuOptionsClick);
   EditPostProcessor1 = Item(mnuSetup, "EditPostProcessor1", "ポストプロセッサーの設定",
-                            &T::EditPostProcessor1Click, false);
+                            &T::EditPostProcessor1Click);
 
   mnuView = bar->addMenu("表示(&V)");
   mnuView->setObjectName("mnuView");

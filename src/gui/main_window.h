@@ -52,6 +52,7 @@ class TfrmAddWalls;
 class TfrmOverWrite;
 class TfrmPCB;
 class TfrmPocket;
+class TfrmPost;
 class TfrmSTLMove;
 class TfrmStl;
 
@@ -156,6 +157,7 @@ class TfrmTarnak : public QMainWindow {
   TfrmOverWrite* frmOverWrite = nullptr;
   TfrmAbout1* frmAbout1 = nullptr;
   TfrmOptions* frmOptions = nullptr;
+  TfrmPost* frmPost = nullptr;  // post-processor editor
   TfrmStl* frmStl = nullptr;          // prototype machining
   TfrmSTLMove* frmSTLMove = nullptr;  // move, scale and rotate the model
 

@@ -18,6 +18,7 @@
 #include "about.h"
 #include "dialogs/options_dialog.h"
 #include "dialogs/overwrite_dialog.h"
+#include "dialogs/post_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "file_filter.h"
 #include "main_window.h"
@@ -293,7 +294,10 @@ void TfrmTarnak::mnuOptionsClick() {
   frmOptions->Execute();
   DrawGeometry();
 }
-void TfrmTarnak::EditPostProcessor1Click() { NotInThisVersion(); }
+void TfrmTarnak::EditPostProcessor1Click() {
+  if (!frmPost) return;
+  frmPost->OpenPostEditor();
+}
 
 // ---------------------------------------------------------------- View
 

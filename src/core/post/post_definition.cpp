@@ -160,7 +160,19 @@ class SaveCheck {
   std::string name_;
 };
 
-void CheckSavable(const TTNPostProcessor& def, std::string_view name) {
+void CheckScript(SaveCheck& check, const TTNScript& script, const std::string& label) {
+  check.Field(label + " command", script.Command);
+  for (const TTNScriptItem& item : script.Items) {
+    if (item.Token >= kTokenCount) {
+      check.Fail(label + " uses token " + std::to_string(item.Token) + ", which does not exist");
+    }
+  }
+  check.Value(label, ScriptLine(script));
+}
+
+bool IsEmptyScript(const TTNScript& script) { return script.Command.empty() && script.Items.empty(); }
+
+void CheckSavable(const TTNPostProcessor& def, std::string_view name, PostSaveKeys keys) {
   SaveCheck check(name);
   const std::string_view trimmed = TrimBlanks(name);
   if (trimmed.empty()) check.Fail("a post needs a name");
@@ -177,18 +189,21 @@ void CheckSavable(const TTNPostProcessor& def, std::string_view name) {
     check.Value(label, TokenLine(token));
   }
   for (int slot = 0; slot < kScriptCount; ++slot) {
-    const TTNScript& script = def.Scripts[static_cast<std::size_t>(slot)];
-    const std::string label = "the script Scripts" + std::to_string(slot);
-    check.Field(label + " command", script.Command);
-    for (const TTNScriptItem& item : script.Items) {
-      if (item.Token >= kTokenCount) {
-        check.Fail(label + " uses token " + std::to_string(item.Token) + ", which does not exist");
-      }
-    }
-    check.Value(label, ScriptLine(script));
+    CheckScript(check, def.Scripts[static_cast<std::size_t>(slot)],
+                "the script Scripts" + std::to_string(slot));
   }
   check.Lines("Header", def.Header);
   check.Lines("Footer", def.Footer);
+  if (keys != PostSaveKeys::All) return;
+  check.Value("ToolChange", def.ToolChange);
+  check.Lines("ToolHeader", def.ToolBlock.ToolHeader);
+  check.Lines("ToolFooter", def.ToolBlock.ToolFooter);
+  for (int slot = 0; slot < kToolScriptCount; ++slot) {
+    const TTNScript& script = def.ToolBlock.ToolScripts[static_cast<std::size_t>(slot)];
+    if (!IsEmptyScript(script)) {
+      CheckScript(check, script, "the tool script ToolScripts" + std::to_string(slot));
+    }
+  }
 }
 
 }  // namespace
@@ -315,8 +330,9 @@ std::string ScriptLine(const TTNScript& script) {
   return line;
 }
 
-void SavePostDefinition(const TTNPostProcessor& def, std::string_view name, const fs::path& path) {
-  CheckSavable(def, name);
+void SavePostDefinition(const TTNPostProcessor& def, std::string_view name, const fs::path& path,
+                        PostSaveKeys keys) {
+  CheckSavable(def, name, keys);
   ProfileFile file(path);
   ProfileFile::Update update(file);
   auto put = [&](std::string_view key, std::string_view value) {
@@ -350,6 +366,22 @@ void SavePostDefinition(const TTNPostProcessor& def, std::string_view name, cons
   };
   putLines("Header", def.Header);
   putLines("Footer", def.Footer);
+  if (keys == PostSaveKeys::All) {
+    put("ToolChange", def.ToolChange);
+    put("Start", std::to_string(def.Start));
+    put("Increment", std::to_string(def.Increment));
+    putLines("ToolHeader", def.ToolBlock.ToolHeader);
+    putLines("ToolFooter", def.ToolBlock.ToolFooter);
+    for (int slot = 0; slot < kToolScriptCount; ++slot) {
+      const TTNScript& script = def.ToolBlock.ToolScripts[static_cast<std::size_t>(slot)];
+      const std::string key = Numbered("ToolScripts", slot);
+      if (!IsEmptyScript(script)) {
+        put(key, ScriptLine(script));
+      } else if (file.ValueExists(name, key)) {
+        file.DeleteKey(name, key);
+      }
+    }
+  }
   update.Commit();
 }
 

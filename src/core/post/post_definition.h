@@ -256,13 +256,22 @@ void DeletePostDefinition(std::string_view name, const std::filesystem::path& pa
 // line up to the first that does not exist (never beyond 25). ToolChange,
 // Start, Increment and the tool block are left in the file as they are.
 //
+// With PostSaveKeys::All the hand-maintained keys are written as well:
+// ToolChange, Start, Increment, the ToolHeader and ToolFooter lines and the
+// ToolScripts (an empty tool script is left out, which reads back as
+// empty). A new section needs them: without them a copied post would lose
+// its tool change and spindle start.
+//
 // Everything is checked before anything is written; throws PostError when
 // the definition cannot be read back as it is (a '*' inside a Designation,
-// Format or Command, a line break, more than 26 Header or Footer lines, a
-// value longer than the file keeps) or the name is empty. Throws FileError
-// when the file cannot be written.
+// Format or Command, a line break, more than 26 lines in a list, a value
+// longer than the file keeps) or the name is empty. The file is replaced
+// once, whole, through a temporary file; throws FileError when it cannot
+// be written (the old file then stays as it was).
+enum class PostSaveKeys { Editor, All };
 void SavePostDefinition(const TTNPostProcessor& def, std::string_view name,
-                        const std::filesystem::path& path);
+                        const std::filesystem::path& path,
+                        PostSaveKeys keys = PostSaveKeys::Editor);
 
 // The texts SavePostDefinition writes for one token / one script.
 std::string TokenLine(const TTNToken& token);

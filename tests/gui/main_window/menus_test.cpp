@@ -47,7 +47,7 @@ const ItemRow kItems[] = {
     {"mnuSTLEdit", "MoveScaleandRotate1", "図形編集(&M)", true},
     {"mnuSTLEdit", "mnuFlipModel", "&Flip Model", true},
     {"mnuSetup", "mnuOptions", "オプション(&O)", true},
-    {"mnuSetup", "EditPostProcessor1", "ポストプロセッサーの設定", false},
+    {"mnuSetup", "EditPostProcessor1", "ポストプロセッサーの設定", true},
     {"mnuView", "mnuZoomPrev", nullptr, true},
     {"mnuView", "mnuZoomIn", nullptr, true},
     {"mnuView", "mnuZoomOut", nullptr, true},

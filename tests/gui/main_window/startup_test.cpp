@@ -9,6 +9,7 @@
 #include "about.h"
 #include "dialogs/options_dialog.h"
 #include "dialogs/overwrite_dialog.h"
+#include "dialogs/post_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "order_window.h"
 #include "splash.h"
@@ -61,8 +62,8 @@ class StartupTest : public QObject {
     QVERIFY(w->mnuViewAll->isChecked());
 
     // Every dialog and tool window exists once, hidden, owned by the window.
-    const QList<QWidget*> forms = {w->frmContour, w->frmPocket,    w->frmPCB,   w->frmDrill,
-                                   w->frmOrder,   w->frmOptions,   w->frmOverWrite,
+    const QList<QWidget*> forms = {w->frmContour, w->frmPocket,  w->frmPCB,       w->frmDrill,
+                                   w->frmPost,    w->frmOrder,   w->frmOptions,   w->frmOverWrite,
                                    w->frmAbout1};
     for (QWidget* form : forms) {
       QVERIFY(form);
