@@ -24,6 +24,17 @@ inline bool Rs274Available() {
   return std::filesystem::exists(kRs274Path, ec);
 }
 
+// The shell command that runs the interpreter on `program` in `folder`
+// with the tool table "tools.tbl" there, its output to `out` and `err`.
+// The interpreter keeps state in shared memory, and two running at once
+// now and then die of a bus error. ctest's resource lock keeps one test
+// run in order; the lock file also keeps apart runs of two builds.
+inline std::string Rs274Command(const std::filesystem::path& folder, const std::string& program,
+                                const std::string& out, const std::string& err) {
+  return "cd '" + folder.string() + "' && flock /tmp/tarnak-rs274.lock " + kRs274Path + " -t tools.tbl -g '" +
+         program + "' > " + out + " 2> " + err;
+}
+
 struct Rs274Point {
   double X = 0, Y = 0, Z = 0;
 };
@@ -57,9 +68,7 @@ inline Rs274Result RunRs274(const std::filesystem::path& program, const std::fil
     std::ofstream table(folder / "tools.tbl");
     for (int t = 0; t <= 9; ++t) table << "T" << t << " P" << t + 1 << " D3.0 ;\n";
   }
-  const std::string command = "cd '" + folder.string() + "' && " + kRs274Path +
-                              " -t tools.tbl -g '" + program.string() +
-                              "' > rs274_out.txt 2> rs274_err.txt";
+  const std::string command = Rs274Command(folder, program.string(), "rs274_out.txt", "rs274_err.txt");
   Rs274Result r;
   r.Status = std::system(command.c_str());
   const std::string out = ReadWholeFile(folder / "rs274_out.txt");

@@ -25,6 +25,7 @@
 #include "shell/strategy_commands.h"
 #include "toolpaths/drill.h"
 #include "toolpaths/motion_list.h"
+#include "rs274_oracle.h"
 
 namespace tarnak {
 namespace {
@@ -288,9 +289,7 @@ class Rs274RoundTrip : public ::testing::Test {
   // Runs the interpreter; returns its motions, or fails with what it said.
   std::vector<CanonMove> Interpret(const fs::path& program, const std::string& what,
                                    bool toolChanges = false) {
-    const std::string command = "cd '" + folder_.string() + "' && " + kRs274 +
-                                " -t tools.tbl -g '" + program.string() +
-                                "' > out.txt 2> err.txt";
+    const std::string command = tarnak::testing::Rs274Command(folder_, program.string(), "out.txt", "err.txt");
     const int status = std::system(command.c_str());
     const std::string out = Read(folder_ / "out.txt");
     std::string err = Read(folder_ / "err.txt");

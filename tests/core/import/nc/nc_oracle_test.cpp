@@ -91,8 +91,7 @@ std::vector<Cut> Rs274Cuts(const fs::path& program, const fs::path& folder, std:
     std::ofstream table(folder / "tools.tbl");
     for (int t = 0; t <= 9; ++t) table << "T" << t << " P" << t + 1 << " D3.0 ;\n";
   }
-  const std::string command = "cd '" + folder.string() + "' && " + testing::kRs274Path +
-                              " -t tools.tbl -g program.ngc > out.txt 2> err.txt";
+  const std::string command = testing::Rs274Command(folder, "program.ngc", "out.txt", "err.txt");
   const int status = std::system(command.c_str());
   (void)status;
   errors = testing::ReadAll(folder / "err.txt");
