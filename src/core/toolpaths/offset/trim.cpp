@@ -161,9 +161,20 @@ double SegmentSegmentDist(const Capsule& a, const Capsule& b) {
 // (on them, or just past an end, or a shared end), so Elements more than
 // 5e-4 apart never meet. The test allows 6e-4 plus rounding, and so only
 // saves the call; it never changes an answer.
+// True when every point of capsule c lies farther than `limit` from the
+// circle of arc a: all inside the circle, or all outside it.
+bool OffCircle(const Capsule& a, const Capsule& c, double limit) {
+  const double nearest = PointSegmentDist(a.Cx, a.Cy, c.Ax, c.Ay, c.Bx, c.By) - c.R;
+  if (nearest - a.Rad > limit) return true;
+  const double farthest =
+      std::max(std::hypot(c.Ax - a.Cx, c.Ay - a.Cy), std::hypot(c.Bx - a.Cx, c.By - a.Cy)) + c.R;
+  return a.Rad - farthest > limit;
+}
+
 bool FarApart(const Capsule& a, const Capsule& b) {
   const double limit = 6e-4 + 1e-9 * (1.0 + std::max(a.Scale, b.Scale));
-  return SegmentSegmentDist(a, b) - a.R - b.R > limit;
+  if (SegmentSegmentDist(a, b) - a.R - b.R > limit) return true;
+  return (a.Rad > 0 && OffCircle(a, b, limit)) || (b.Rad > 0 && OffCircle(b, a, limit));
 }
 
 std::vector<Box> BoxesOf(const TTNEntityArray& els) {
