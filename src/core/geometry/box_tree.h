@@ -48,6 +48,33 @@ class BoxTree {
     }
   }
 
+  // Query narrowed further by the caller's own test of a box: a subtree or
+  // item is passed over when may(box) is false for its box. `may` must be
+  // false only for boxes of which every part is of no interest (so that a
+  // box inside a rejected one is rejected too), such as a box lying wholly
+  // off a curve.
+  template <class May, class Visit>
+  void QueryWhere(const Box& q, May&& may, Visit&& visit) const {
+    if (nodes_.empty()) return;
+    int32_t stack[kStackSize];
+    int top = 0;
+    stack[top++] = 0;
+    while (top > 0) {
+      const Node& n = nodes_[static_cast<size_t>(stack[--top])];
+      if (!Meets(n.B, q) || !may(n.B)) continue;
+      if (n.Count > 0) {
+        for (int32_t k = n.First; k < n.First + n.Count; ++k) {
+          const int32_t item = order_[static_cast<size_t>(k)];
+          const Box& b = boxes_[static_cast<size_t>(item)];
+          if (Meets(b, q) && may(b)) visit(item);
+        }
+      } else {
+        stack[top++] = n.First;
+        stack[top++] = n.First + 1;
+      }
+    }
+  }
+
   // Calls test(item) for the items whose box lies within `reach` of p
   // (Euclidean distance), until a call returns true; returns whether one did.
   template <class Test>
