@@ -77,23 +77,34 @@ class BoxTree {
 
   // Calls test(item) for the items whose box lies within `reach` of p
   // (Euclidean distance), until a call returns true; returns whether one did.
+  // The nearer of two subtrees is searched first, where a hit is likelier.
   template <class Test>
   bool AnyNear(Point2 p, double reach, Test&& test) const {
     if (nodes_.empty() || !(reach >= 0.0) || p.X != p.X || p.Y != p.Y) return false;
     const double reach2 = reach * reach;
+    if (!(BoxDist2(nodes_[0].B, p) <= reach2)) return false;
     int32_t stack[kStackSize];
     int top = 0;
-    stack[top++] = 0;
+    stack[top++] = 0;  // only nodes within reach are stacked
     while (top > 0) {
       const Node& n = nodes_[static_cast<size_t>(stack[--top])];
-      if (!(BoxDist2(n.B, p) <= reach2)) continue;
       if (n.Count > 0) {
         for (int32_t k = n.First; k < n.First + n.Count; ++k) {
           const int32_t item = order_[static_cast<size_t>(k)];
           if (BoxDist2(boxes_[static_cast<size_t>(item)], p) <= reach2 && test(item)) return true;
         }
-      } else {
+        continue;
+      }
+      const double d0 = BoxDist2(nodes_[static_cast<size_t>(n.First)].B, p);
+      const double d1 = BoxDist2(nodes_[static_cast<size_t>(n.First + 1)].B, p);
+      const bool in0 = d0 <= reach2, in1 = d1 <= reach2;
+      if (in0 && in1) {
+        const bool firstNearer = d0 <= d1;
+        stack[top++] = firstNearer ? n.First + 1 : n.First;
+        stack[top++] = firstNearer ? n.First : n.First + 1;
+      } else if (in0) {
         stack[top++] = n.First;
+      } else if (in1) {
         stack[top++] = n.First + 1;
       }
     }
