@@ -278,13 +278,12 @@ class RawIndex {
     const TTNEntity& e = raw_[i];
     const Box eb = e.Bounds();
     usualTree_.Query(Widened(eb, 2 * kBoxMargin), [&](int32_t s) {
-      const size_t k = static_cast<size_t>(usualIds_[static_cast<size_t>(s)]);
+      const size_t k = RawOf(usualIds_, s);
       if (k == i) return;
       Try(i, k, params);
     });
-    const auto [from, to] = std::equal_range(
-        handed_.begin(), handed_.end(), static_cast<int32_t>(i),
-        Handed::ByElement{});
+    const auto [from, to] = std::equal_range(handed_.begin(), handed_.end(),
+                                             static_cast<int32_t>(i), Handed::ByElement{});
     for (auto it = from; it != to; ++it) params.push_back(it->Param);
   }
 
@@ -293,8 +292,8 @@ class RawIndex {
   template <class Visit>
   void ForNear(const Box& b, Visit&& visit) const {
     const Box near = Widened(b, 2 * kBoxMargin);
-    usualTree_.Query(near, [&](int32_t s) { visit(static_cast<size_t>(usualIds_[static_cast<size_t>(s)])); });
-    largeTree_.Query(near, [&](int32_t s) { visit(static_cast<size_t>(largeIds_[static_cast<size_t>(s)])); });
+    usualTree_.Query(near, [&](int32_t s) { visit(RawOf(usualIds_, s)); });
+    largeTree_.Query(near, [&](int32_t s) { visit(RawOf(largeIds_, s)); });
   }
 
  private:
@@ -307,6 +306,11 @@ class RawIndex {
       bool operator()(const Handed& a, const Handed& b) const { return a.Element < b.Element; }
     };
   };
+
+  // The raw index of item s of the tree over `ids`.
+  static size_t RawOf(const std::vector<int32_t>& ids, int32_t s) {
+    return static_cast<size_t>(ids[static_cast<size_t>(s)]);
+  }
 
   // IntersectElements(raw[i], raw[k]) when their boxes overlap and they
   // may meet; its parameters on raw[i] go to params.
@@ -332,14 +336,14 @@ class RawIndex {
       const auto may = [&c](const Box& b) { return !BoxOff(c, b); };
       std::vector<double>& own = largeParams_[s];
       usualTree_.QueryWhere(near, may, [&](int32_t u) {
-        const size_t k = static_cast<size_t>(usualIds_[static_cast<size_t>(u)]);
+        const size_t k = RawOf(usualIds_, u);
         Try(i, k, own);
         theirs.clear();
         Try(k, i, theirs);
         for (const double t : theirs) handed_.push_back({static_cast<int32_t>(k), t});
       });
       largeTree_.QueryWhere(near, may, [&](int32_t l) {
-        const size_t k = static_cast<size_t>(largeIds_[static_cast<size_t>(l)]);
+        const size_t k = RawOf(largeIds_, l);
         if (k != i) Try(i, k, own);
       });
     }
