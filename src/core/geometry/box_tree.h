@@ -82,7 +82,7 @@ class BoxTree {
   bool AnyNear(Point2 p, double reach, Test&& test) const {
     if (nodes_.empty() || !(reach >= 0.0) || p.X != p.X || p.Y != p.Y) return false;
     const double reach2 = reach * reach;
-    if (!(BoxDist2(nodes_[0].B, p) <= reach2)) return false;
+    if (!(NodeDist2(nodes_[0].B, p) <= reach2)) return false;
     int32_t stack[kStackSize];
     int top = 0;
     stack[top++] = 0;  // only nodes within reach are stacked
@@ -95,8 +95,8 @@ class BoxTree {
         }
         continue;
       }
-      const double d0 = BoxDist2(nodes_[static_cast<size_t>(n.First)].B, p);
-      const double d1 = BoxDist2(nodes_[static_cast<size_t>(n.First + 1)].B, p);
+      const double d0 = NodeDist2(nodes_[static_cast<size_t>(n.First)].B, p);
+      const double d1 = NodeDist2(nodes_[static_cast<size_t>(n.First + 1)].B, p);
       const bool in0 = d0 <= reach2, in1 = d1 <= reach2;
       if (in0 && in1) {
         const bool firstNearer = d0 <= d1;
@@ -125,6 +125,14 @@ class BoxTree {
 
   static bool Meets(const Box& a, const Box& q) {
     return a.MinX <= q.MaxX && q.MinX <= a.MaxX && a.MinY <= q.MaxY && q.MinY <= a.MaxY;
+  }
+  // BoxDist2 for a node's box, which never holds NaN: Build passes over
+  // NaN sides, and a node of nothing but NaN boxes keeps its empty box
+  // (infinite minimum, negative infinite maximum), infinitely far away.
+  static double NodeDist2(const Box& b, Point2 p) {
+    const double dx = p.X < b.MinX ? b.MinX - p.X : (p.X > b.MaxX ? p.X - b.MaxX : 0.0);
+    const double dy = p.Y < b.MinY ? b.MinY - p.Y : (p.Y > b.MaxY ? p.Y - b.MaxY : 0.0);
+    return dx * dx + dy * dy;
   }
   static double BoxDist2(const Box& b, Point2 p) {
     const double dx = p.X < b.MinX ? b.MinX - p.X : (p.X > b.MaxX ? p.X - b.MaxX : 0.0);
