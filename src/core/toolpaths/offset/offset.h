@@ -43,7 +43,8 @@ using TTNIslandArray = std::vector<TTNIsland>;
 // Work counters, for benchmarks and tests. Pass one in to have it filled;
 // the counts are added to what it already holds.
 struct OffsetStats {
-  int64_t CandidatePairs = 0;     // Element pairs whose boxes overlap (trimming)
+  int64_t CandidatePairs = 0;     // Element pairs looked at in trimming (boxes overlap, not
+                                  // ruled out by a large Element's circle or line)
   int64_t IntersectionTests = 0;  // IntersectElements calls
   int64_t ClearanceTests = 0;     // points tested for clearance
   int64_t DistanceTests = 0;      // point/Element distances computed for them

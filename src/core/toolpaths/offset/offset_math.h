@@ -69,6 +69,10 @@ bool CloserThan(const TTNEntity& e, Point2 p, Real limit2);
 struct Capsule {
   double Ax, Ay, Bx, By, R;
   double Scale;  // size of the numbers involved, for rounding allowances
+  // For an arc, its circle (Rad 0 for a line): every point of an arc lies
+  // on it, which bounds an arc far better than the capsule when the arc
+  // sweeps more than a half turn.
+  double Cx = 0.0, Cy = 0.0, Rad = 0.0;
 };
 
 inline Capsule CapsuleOf(const TTNEntity& e) {
@@ -83,6 +87,9 @@ inline Capsule CapsuleOf(const TTNEntity& e) {
     } else {
       c = {e.X, e.Y, e.X, e.Y, r, 0.0};
     }
+    c.Cx = e.X;
+    c.Cy = e.Y;
+    c.Rad = r;
     c.Scale = std::max({std::fabs(e.X), std::fabs(e.Y), r});
   }
   c.Scale = std::max({c.Scale, std::fabs(c.Ax), std::fabs(c.Ay), std::fabs(c.Bx), std::fabs(c.By)});

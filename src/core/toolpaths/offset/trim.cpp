@@ -9,7 +9,10 @@
 // IntersectElements call as when every Element is tried against every
 // other, so the pieces come out the same, only without the quadratic cost.
 // Pairs whose boxes overlap but which lie provably too far apart to meet
-// skip the (costly) intersection call, which would find nothing.
+// skip the (costly) intersection call, which would find nothing. A folded
+// offset holds a few large Elements (arcs trimmed the long way round, long
+// edges), whose boxes cover thousands of others: those look for their
+// partners themselves, along their own circle or line (see RawIndex).
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -156,22 +159,207 @@ double SegmentSegmentDist(const Capsule& a, const Capsule& b) {
                    PointSegmentDist(b.Bx, b.By, a.Ax, a.Ay, a.Bx, a.By)});
 }
 
-// True when the two Elements lie so far apart that IntersectElements must
-// find nothing: every point it reports lies within 2.5e-4 of both Elements
-// (on them, or just past an end, or a shared end), so Elements more than
-// 5e-4 apart never meet. The test allows 6e-4 plus rounding, and so only
-// saves the call; it never changes an answer.
-bool FarApart(const Capsule& a, const Capsule& b) {
-  const double limit = 6e-4 + 1e-9 * (1.0 + std::max(a.Scale, b.Scale));
-  return SegmentSegmentDist(a, b) - a.R - b.R > limit;
+// Farthest two Elements can lie apart and still meet: every point
+// IntersectElements reports lies within 2.5e-4 of both Elements (on them,
+// or just past an end, or a shared end), so Elements more than 5e-4 apart
+// never meet. The tests below allow 6e-4 plus rounding relative to the size
+// of the coordinates, and so only save calls; they never change an answer.
+double MeetLimit(double scale) { return 6e-4 + 1e-9 * (1.0 + scale); }
+
+// True when every point of capsule c lies farther than `limit` from the
+// circle of arc a: all inside the circle, or all outside it.
+bool OffCircle(const Capsule& a, const Capsule& c, double limit) {
+  const double nearest = PointSegmentDist(a.Cx, a.Cy, c.Ax, c.Ay, c.Bx, c.By) - c.R;
+  if (nearest - a.Rad > limit) return true;
+  const double farthest =
+      std::max(std::hypot(c.Ax - a.Cx, c.Ay - a.Cy), std::hypot(c.Bx - a.Cx, c.By - a.Cy)) + c.R;
+  return a.Rad - farthest > limit;
 }
 
-std::vector<Box> BoxesOf(const TTNEntityArray& els) {
-  std::vector<Box> boxes;
-  boxes.reserve(els.size());
-  for (const TTNEntity& e : els) boxes.push_back(e.Bounds());
-  return boxes;
+// True when the two Elements lie so far apart that IntersectElements must
+// find nothing.
+bool FarApart(const Capsule& a, const Capsule& b) {
+  const double limit = MeetLimit(std::max(a.Scale, b.Scale));
+  if (SegmentSegmentDist(a, b) - a.R - b.R > limit) return true;
+  return (a.Rad > 0 && OffCircle(a, b, limit)) || (b.Rad > 0 && OffCircle(b, a, limit));
 }
+
+// True when the whole box lies too far from the Element to hold any part of
+// an Element that meets it: off the arc's circle, or beyond the line's
+// infinite extension or past either of its ends. A box inside such a box
+// is ruled out too, as the box tree's narrowed query needs.
+bool BoxOff(const Capsule& c, const Box& b) {
+  const double limit = MeetLimit(std::max({c.Scale, std::fabs(b.MinX), std::fabs(b.MaxX),
+                                           std::fabs(b.MinY), std::fabs(b.MaxY)}));
+  if (c.Rad > 0) {
+    const double dx = std::max({b.MinX - c.Cx, 0.0, c.Cx - b.MaxX});
+    const double dy = std::max({b.MinY - c.Cy, 0.0, c.Cy - b.MaxY});
+    if (std::hypot(dx, dy) - c.Rad > limit) return true;  // all outside the circle
+    const double fx = std::max(std::fabs(b.MinX - c.Cx), std::fabs(b.MaxX - c.Cx));
+    const double fy = std::max(std::fabs(b.MinY - c.Cy), std::fabs(b.MaxY - c.Cy));
+    return c.Rad - std::hypot(fx, fy) > limit;  // all inside it
+  }
+  const double ux = c.Bx - c.Ax, uy = c.By - c.Ay, len = std::hypot(ux, uy);
+  if (!(len > 0)) return false;
+  // Signed distances of the corners across and along the line.
+  const double xs[2] = {b.MinX - c.Ax, b.MaxX - c.Ax}, ys[2] = {b.MinY - c.Ay, b.MaxY - c.Ay};
+  double acrossLo = INFINITY, acrossHi = -INFINITY, alongLo = INFINITY, alongHi = -INFINITY;
+  for (const double x : xs) {
+    for (const double y : ys) {
+      const double across = (x * uy - y * ux) / len, along = (x * ux + y * uy) / len;
+      acrossLo = std::min(acrossLo, across);
+      acrossHi = std::max(acrossHi, across);
+      alongLo = std::min(alongLo, along);
+      alongHi = std::max(alongHi, along);
+    }
+  }
+  return acrossLo > limit || acrossHi < -limit || alongLo > len + limit || alongHi < -limit;
+}
+
+// Raw Elements whose box is this many times the usual size are "large":
+// arcs trimmed the long way round in a folded offset, or long edges beside
+// many short ones. Their boxes hold a good part of the chain.
+constexpr double kLargeFactor = 16.0;
+
+double Extent(const Box& b) { return std::max(b.MaxX - b.MinX, b.MaxY - b.MinY); }
+
+// Where the raw Elements meet each other. Every ordered pair (e, other)
+// whose boxes overlap (margin 0.0005) and which may meet goes through
+// IntersectElements(e, other) once, and its parameters on e are e's.
+//
+// The pairs are found through two box trees, one over the usual Elements
+// and one over the large ones. A usual Element looks for its partners
+// among the usual ones only. A large Element looks in both trees, passing
+// over every subtree whose box lies off its circle or line, and works out
+// both its own parameters and, for each usual partner, that partner's: so
+// the thousands of usual Elements inside a large one's box never have to
+// look at it one by one. Either way every pair is tried exactly once each
+// way round, as when every Element is tried against every other.
+class RawIndex {
+ public:
+  RawIndex(const TTNEntityArray& raw, const std::vector<Capsule>& caps, OffsetStats* stats)
+      : raw_(raw), caps_(caps), stats_(stats), large_(raw.size(), 0), slot_(raw.size(), 0) {
+    std::vector<double> extents;
+    extents.reserve(raw.size());
+    for (const TTNEntity& e : raw) {
+      const double x = Extent(e.Bounds());
+      if (std::isfinite(x)) extents.push_back(x);
+    }
+    double usual = 0.0;
+    if (!extents.empty()) {
+      const auto mid = extents.begin() + static_cast<std::ptrdiff_t>(extents.size() / 2);
+      std::nth_element(extents.begin(), mid, extents.end());
+      usual = *mid;
+    }
+    std::vector<Box> usualBoxes, largeBoxes;
+    usualBoxes.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+      const Box b = raw[i].Bounds();
+      // A box of NaN is never large: no comparison accepts it.
+      large_[i] = Extent(b) > kLargeFactor * usual ? 1 : 0;
+      std::vector<int32_t>& ids = large_[i] ? largeIds_ : usualIds_;
+      slot_[i] = static_cast<int32_t>(ids.size());
+      ids.push_back(static_cast<int32_t>(i));
+      (large_[i] ? largeBoxes : usualBoxes).push_back(b);
+    }
+    usualTree_.Build(std::move(usualBoxes));
+    largeTree_.Build(std::move(largeBoxes));
+    Prepare();
+  }
+
+  // Appends the parameters on raw[i] of its meetings with the rest of the
+  // chain.
+  void Meetings(size_t i, std::vector<double>& params) const {
+    if (large_[i]) {
+      const std::vector<double>& own = largeParams_[static_cast<size_t>(slot_[i])];
+      params.insert(params.end(), own.begin(), own.end());
+      return;
+    }
+    const TTNEntity& e = raw_[i];
+    const Box eb = e.Bounds();
+    usualTree_.Query(Widened(eb, 2 * kBoxMargin), [&](int32_t s) {
+      const size_t k = RawOf(usualIds_, s);
+      if (k == i) return;
+      Try(i, k, params);
+    });
+    const auto [from, to] = std::equal_range(handed_.begin(), handed_.end(),
+                                             static_cast<int32_t>(i), Handed::ByElement{});
+    for (auto it = from; it != to; ++it) params.push_back(it->Param);
+  }
+
+  // Calls visit(k) for the raw Elements whose box meets the box b widened
+  // by 0.0005 twice over.
+  template <class Visit>
+  void ForNear(const Box& b, Visit&& visit) const {
+    const Box near = Widened(b, 2 * kBoxMargin);
+    usualTree_.Query(near, [&](int32_t s) { visit(RawOf(usualIds_, s)); });
+    largeTree_.Query(near, [&](int32_t s) { visit(RawOf(largeIds_, s)); });
+  }
+
+ private:
+  struct Handed {
+    int32_t Element;
+    double Param;
+    struct ByElement {
+      bool operator()(const Handed& a, int32_t b) const { return a.Element < b; }
+      bool operator()(int32_t a, const Handed& b) const { return a < b.Element; }
+      bool operator()(const Handed& a, const Handed& b) const { return a.Element < b.Element; }
+    };
+  };
+
+  // The raw index of item s of the tree over `ids`.
+  static size_t RawOf(const std::vector<int32_t>& ids, int32_t s) {
+    return static_cast<size_t>(ids[static_cast<size_t>(s)]);
+  }
+
+  // IntersectElements(raw[i], raw[k]) when their boxes overlap and they
+  // may meet; its parameters on raw[i] go to params.
+  void Try(size_t i, size_t k, std::vector<double>& params) const {
+    const TTNEntity& e = raw_[i];
+    const TTNEntity& other = raw_[k];
+    if (!BoxesOverlap(e.Bounds(), other.Bounds(), kBoxMargin)) return;
+    if (stats_) ++stats_->CandidatePairs;
+    if (FarApart(caps_[i], caps_[k])) return;
+    const IntersectResult hit = IntersectElements(e, other);
+    if (stats_) ++stats_->IntersectionTests;
+    for (int j = 0; j < hit.Count; ++j) params.push_back(hit.ParamA[j]);
+  }
+
+  // Every large Element against everything near its circle or line.
+  void Prepare() {
+    largeParams_.resize(largeIds_.size());
+    std::vector<double> theirs;
+    for (size_t s = 0; s < largeIds_.size(); ++s) {
+      const size_t i = static_cast<size_t>(largeIds_[s]);
+      const Capsule& c = caps_[i];
+      const Box near = Widened(raw_[i].Bounds(), 2 * kBoxMargin);
+      const auto may = [&c](const Box& b) { return !BoxOff(c, b); };
+      std::vector<double>& own = largeParams_[s];
+      usualTree_.QueryWhere(near, may, [&](int32_t u) {
+        const size_t k = RawOf(usualIds_, u);
+        Try(i, k, own);
+        theirs.clear();
+        Try(k, i, theirs);
+        for (const double t : theirs) handed_.push_back({static_cast<int32_t>(k), t});
+      });
+      largeTree_.QueryWhere(near, may, [&](int32_t l) {
+        const size_t k = RawOf(largeIds_, l);
+        if (k != i) Try(i, k, own);
+      });
+    }
+    std::sort(handed_.begin(), handed_.end(), Handed::ByElement{});
+  }
+
+  const TTNEntityArray& raw_;
+  const std::vector<Capsule>& caps_;
+  OffsetStats* stats_;
+  std::vector<uint8_t> large_;
+  std::vector<int32_t> slot_;  // position in usualIds_ or largeIds_
+  std::vector<int32_t> usualIds_, largeIds_;
+  BoxTree usualTree_, largeTree_;
+  std::vector<std::vector<double>> largeParams_;
+  std::vector<Handed> handed_;  // parameters on usual Elements found by large ones
+};
 
 }  // namespace
 
@@ -199,10 +387,10 @@ void TrimRawChain(const CancelToken& cancel, const TTNRegionArray& documentRegio
     for (TTNEntity& e : r.Elements) e.Mark = false;
   }
 
-  const BoxTree rawTree(BoxesOf(raw));
   std::vector<Capsule> rawCaps;
   rawCaps.reserve(raw.size());
   for (const TTNEntity& e : raw) rawCaps.push_back(CapsuleOf(e));
+  const RawIndex rawIndex(raw, rawCaps, stats);
   struct ExtraRef {
     int32_t Region, Element;
   };
@@ -248,17 +436,7 @@ void TrimRawChain(const CancelToken& cancel, const TTNRegionArray& documentRegio
     });
     // Against the rest of the raw chain (its neighbours included, which
     // gives a closed chain's Elements their end parameters).
-    rawTree.Query(near, [&](int32_t k) {
-      if (static_cast<size_t>(k) == i) return;
-      const TTNEntity& other = raw[static_cast<size_t>(k)];
-      if (!BoxesOverlap(eb, other.Bounds(), kBoxMargin)) return;
-      if (stats) ++stats->CandidatePairs;
-      if (FarApart(rawCaps[i], rawCaps[static_cast<size_t>(k)])) return;
-      const IntersectResult hit = IntersectElements(e, other);
-      if (stats) ++stats->IntersectionTests;
-      for (int j = 0; j < hit.Count; ++j) params.push_back(hit.ParamA[j]);
-    });
-
+    rawIndex.Meetings(i, params);
     if (params.size() >= 2) {
       // A lone circle has no neighbours to give it the ends 0 and 1: without
       // them the piece running through its start point would be lost.
@@ -295,11 +473,11 @@ void TrimRawChain(const CancelToken& cancel, const TTNRegionArray& documentRegio
       const Box ob = o.Bounds();
       const Capsule oc = CapsuleOf(o);
       params.assign({0.0, 1.0});
-      rawTree.Query(Widened(ob, 2 * kBoxMargin), [&](int32_t k) {
-        const TTNEntity& other = raw[static_cast<size_t>(k)];
+      rawIndex.ForNear(ob, [&](size_t k) {
+        const TTNEntity& other = raw[k];
         if (!BoxesOverlap(ob, other.Bounds(), kBoxMargin)) return;
         if (stats) ++stats->CandidatePairs;
-        if (FarApart(oc, rawCaps[static_cast<size_t>(k)])) return;
+        if (FarApart(oc, rawCaps[k])) return;
         const IntersectResult hit = IntersectElements(o, other);
         if (stats) ++stats->IntersectionTests;
         for (int j = 0; j < hit.Count; ++j) params.push_back(hit.ParamA[j]);
