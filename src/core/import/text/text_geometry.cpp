@@ -8,6 +8,7 @@
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
 #include "import/profiles/profile_building.h"
+#include "import/text/outline_chaining.h"
 
 namespace tarnak {
 
@@ -158,6 +159,15 @@ TextBox TextExtent(TTTFToVectorConverter& ttf, const std::string& text, double h
 }
 
 void TextElementsToRegions(const CancelToken& cancel, TTNEntityArray& elements,
+                           TTNRegionArray& out, int closedDirection, bool removeDuplicates,
+                           bool strokeFont) {
+  out.assign(1, TTNRegion{});
+  if (!strokeFont && ChainGlyphOutlines(cancel, elements, out, closedDirection, removeDuplicates))
+    return;
+  TextElementsToRegionsGeneral(cancel, elements, out, closedDirection, removeDuplicates, strokeFont);
+}
+
+void TextElementsToRegionsGeneral(const CancelToken& cancel, TTNEntityArray& elements,
                            TTNRegionArray& out, int closedDirection, bool removeDuplicates,
                            bool strokeFont) {
   out.assign(1, TTNRegion{});
