@@ -26,11 +26,11 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
+#include <limits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -147,15 +147,21 @@ bool FindLoops(const TTNEntityArray& elements, Loops& L) {
 // chaining compares) among p: binned along the longer side of their box,
 // one bin at least as wide as w, so that only neighbouring bins need
 // comparing. `work` counts the comparisons; past `budget` the answer is
-// yes (a crowd that would make this slow is refused).
+// yes (a crowd that would make this slow is refused). `apart` is set to a
+// lower bound of the least distance (larger of the two coordinate
+// differences) between two points, when none are close.
 bool AnyClose(const std::vector<Point2>& p, const Box& box, double w, size_t& work, size_t budget,
-              std::vector<uint32_t>& start, std::vector<Point2>& sorted) {
+              std::vector<uint32_t>& start, std::vector<Point2>& sorted, double& apart) {
   const size_t m = p.size();
+  apart = std::numeric_limits<double>::infinity();
   if (m < 2) return false;
+  auto distance = [](Point2 a, Point2 b) { return std::max(std::fabs(a.X - b.X), std::fabs(a.Y - b.Y)); };
   if (m <= 8) {
     for (size_t u = 0; u < m; ++u)
-      for (size_t v = u + 1; v < m; ++v)
+      for (size_t v = u + 1; v < m; ++v) {
         if (std::fabs(p[u].X - p[v].X) < w && std::fabs(p[u].Y - p[v].Y) < w) return true;
+        apart = std::min(apart, distance(p[u], p[v]));
+      }
     work += m * m;
     return work > budget;
   }
@@ -176,12 +182,16 @@ bool AnyClose(const std::vector<Point2>& p, const Box& box, double w, size_t& wo
   // that afterwards start[b] is the first of bin b and start[b + 1] the end.
   sorted.resize(m);
   for (const Point2& q : p) sorted[start[binOf(q) + 1]++] = q;
+  // Points two bins apart or more are at least a bin width apart along.
+  apart = 0.99 * width;
   for (size_t i = 0; i < bins; ++i) {
     const size_t end = start[i + 2];
     for (size_t u = start[i]; u < start[i + 1]; ++u) {
       const Point2 q = sorted[u];
-      for (size_t v = u + 1; v < end; ++v)
+      for (size_t v = u + 1; v < end; ++v) {
         if (std::fabs(q.X - sorted[v].X) < w && std::fabs(q.Y - sorted[v].Y) < w) return true;
+        apart = std::min(apart, distance(q, sorted[v]));
+      }
       work += end - u;
     }
     if (work > budget) return true;
@@ -192,6 +202,11 @@ bool AnyClose(const std::vector<Point2>& p, const Box& box, double w, size_t& wo
 // No two vertices within w of each other: within each loop, and between
 // loops whose boxes come that near, among the vertices lying near the
 // other loop's box.
+//
+// A text repeats its letters, and a loop that is another moved (the same
+// vertices less its first, bit for bit) is as far apart within itself,
+// give or take the rounding of the moves: checked once, with room to
+// spare, it need not be checked again.
 bool VerticesApart(const Loops& L, double w) {
   const size_t loops = L.LoopCount();
   size_t work = 0;
@@ -202,9 +217,45 @@ bool VerticesApart(const Loops& L, double w) {
     const Loops::Facts& f = L.Loop[l];
     return Box::FromMinMax(f.MinX, f.MinY, f.MaxX, f.MaxY);
   };
+  // Loops checked, by a hash of their shape; one per hash is kept.
+  struct Checked {
+    uint32_t Loop;
+    double Apart;
+  };
+  std::unordered_map<uint64_t, Checked> checked;
+  auto relative = [&](size_t l, uint32_t i) {
+    const Point2 o = L.V[L.Begin[l]], q = L.V[L.Begin[l] + i];
+    return Point2{q.X - o.X, q.Y - o.Y};
+  };
   for (size_t l = 0; l < loops; ++l) {
+    const uint32_t len = L.Length(l);
+    uint64_t hash = len;
+    for (uint32_t i = 1; i < len; ++i) {
+      const Point2 r = relative(l, i);
+      hash = (hash ^ std::bit_cast<uint64_t>(r.X)) * 0x100000001b3ull;
+      hash = (hash ^ std::bit_cast<uint64_t>(r.Y)) * 0x100000001b3ull;
+    }
+    const Loops::Facts& f = L.Loop[l];
+    const double size = std::max({std::fabs(f.MinX), std::fabs(f.MaxX), std::fabs(f.MinY), std::fabs(f.MaxY)});
+    auto it = checked.find(hash);
+    if (it != checked.end() && L.Length(it->second.Loop) == len) {
+      const size_t o = it->second.Loop;
+      // The differences taken round each vertex by half a unit in the last
+      // place of the largest coordinate of either loop at most.
+      const Point2 o0 = L.V[L.Begin[o]];
+      const double room = 16.0 * 0x1p-52 * (3.0 * size + std::fabs(o0.X) + std::fabs(o0.Y) + 1.0);
+      bool same = it->second.Apart > w + room;
+      for (uint32_t i = 1; same && i < len; ++i) {
+        const Point2 a = relative(l, i), b = relative(o, i);
+        same = std::bit_cast<uint64_t>(a.X) == std::bit_cast<uint64_t>(b.X) &&
+               std::bit_cast<uint64_t>(a.Y) == std::bit_cast<uint64_t>(b.Y);
+      }
+      if (same) continue;
+    }
     p.assign(L.V.begin() + L.Begin[l], L.V.begin() + L.Begin[l + 1]);
-    if (AnyClose(p, boxOf(l), w, work, budget, start, sorted)) return false;
+    double apart = 0.0;
+    if (AnyClose(p, boxOf(l), w, work, budget, start, sorted, apart)) return false;
+    if (it == checked.end()) checked.emplace(hash, Checked{static_cast<uint32_t>(l), apart});
   }
   // Pairs of loops, swept by the left side of their boxes.
   std::vector<std::pair<double, uint32_t>> byLeft(loops);
@@ -213,7 +264,9 @@ bool VerticesApart(const Loops& L, double w) {
   // Boxes are widened by twice w, against rounding in the sums.
   const double reach = 2.0 * w;
   std::vector<uint32_t> active;
-  for (const auto& [left, l] : byLeft) {
+  for (const auto& entry : byLeft) {
+    const double left = entry.first;
+    const uint32_t l = entry.second;
     const Box b = boxOf(l);
     std::erase_if(active, [&](uint32_t o) { return L.Loop[o].MaxX < left - reach; });
     for (uint32_t o : active) {
@@ -233,7 +286,8 @@ bool VerticesApart(const Loops& L, double w) {
         work += L.Length(owner);
       }
       if (fromO == 0 || fromO == p.size()) continue;
-      if (AnyClose(p, near, w, work, budget, start, sorted)) return false;
+      double apart = 0.0;
+      if (AnyClose(p, near, w, work, budget, start, sorted, apart)) return false;
     }
     if (work > budget) return false;
     active.push_back(l);
