@@ -257,21 +257,28 @@ bool VerticesApart(const Loops& L, double w) {
     if (AnyClose(p, boxOf(l), w, work, budget, start, sorted, apart)) return false;
     if (it == checked.end()) checked.emplace(hash, Checked{static_cast<uint32_t>(l), apart});
   }
-  // Pairs of loops, swept by the left side of their boxes.
-  std::vector<std::pair<double, uint32_t>> byLeft(loops);
-  for (size_t l = 0; l < loops; ++l) byLeft[l] = {L.Loop[l].MinX, static_cast<uint32_t>(l)};
-  std::sort(byLeft.begin(), byLeft.end());
+  // Pairs of loops, swept by the low side of their boxes along the longer
+  // side of the whole (a vertical text runs down, not across).
+  const bool alongX = L.Vertices.MaxX - L.Vertices.MinX >= L.Vertices.MaxY - L.Vertices.MinY;
+  auto low = [&](size_t l) { return alongX ? L.Loop[l].MinX : L.Loop[l].MinY; };
+  auto high = [&](size_t l) { return alongX ? L.Loop[l].MaxX : L.Loop[l].MaxY; };
+  std::vector<std::pair<double, uint32_t>> byLow(loops);
+  for (size_t l = 0; l < loops; ++l) byLow[l] = {low(l), static_cast<uint32_t>(l)};
+  std::sort(byLow.begin(), byLow.end());
   // Boxes are widened by twice w, against rounding in the sums.
   const double reach = 2.0 * w;
   std::vector<uint32_t> active;
-  for (const auto& entry : byLeft) {
-    const double left = entry.first;
+  for (const auto& entry : byLow) {
+    const double from = entry.first;
     const uint32_t l = entry.second;
     const Box b = boxOf(l);
-    std::erase_if(active, [&](uint32_t o) { return L.Loop[o].MaxX < left - reach; });
+    std::erase_if(active, [&](uint32_t o) { return high(o) < from - reach; });
+    work += active.size();
     for (uint32_t o : active) {
       const Box c = boxOf(o);
-      if (c.MinY > b.MaxY + reach || b.MinY > c.MaxY + reach) continue;
+      if (c.MinX > b.MaxX + reach || b.MinX > c.MaxX + reach || c.MinY > b.MaxY + reach ||
+          b.MinY > c.MaxY + reach)
+        continue;
       // The vertices of each near the other's box.
       const Box near = Box::FromMinMax(std::max(b.MinX, c.MinX) - reach, std::max(b.MinY, c.MinY) - reach,
                                        std::min(b.MaxX, c.MaxX) + reach, std::min(b.MaxY, c.MaxY) + reach);
