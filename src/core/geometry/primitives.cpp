@@ -192,21 +192,26 @@ int RegionIsClockwise(const TTNRegion& r) {
   if (r.Open != 0 || r.Elements.empty()) return 0;
   if (r.Elements.size() == 1) return r.Elements[0].Radius < 0.0 ? 1 : 0;
   // Polygon through every start point and every arc's middle point; the
-  // last Element's end closes it back to the first start.
-  std::vector<Point2> poly;
-  poly.reserve(r.Elements.size() * 2 + 1);
-  for (const TTNEntity& e : r.Elements) {
-    poly.push_back(ElementStart(e));
-    if (e.Radius != 0.0) poly.push_back(ArcMidPoint(e));
-  }
-  poly.push_back(ElementEnd(r.Elements.back()));
+  // last Element's end closes it back to the first start. The shoelace sum
+  // runs over the points as they come (no copy of the polygon: this runs
+  // for every closed Region of an import), edge by edge in polygon order.
   double s = 0.0;
-  const size_t n = poly.size();
-  for (size_t i = 0; i < n; ++i) {
-    const Point2& a = poly[i];
-    const Point2& b = poly[(i + 1) % n];
-    s += b.X * a.Y - a.X * b.Y;
+  Point2 first{}, previous{};
+  bool started = false;
+  auto add = [&](Point2 p) {
+    if (started)
+      s += p.X * previous.Y - previous.X * p.Y;
+    else
+      first = p;
+    started = true;
+    previous = p;
+  };
+  for (const TTNEntity& e : r.Elements) {
+    add(ElementStart(e));
+    if (e.Radius != 0.0) add(ArcMidPoint(e));
   }
+  add(ElementEnd(r.Elements.back()));
+  s += first.X * previous.Y - previous.X * first.Y;
   return s > 0.0 ? 1 : 0;
 }
 

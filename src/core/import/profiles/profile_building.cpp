@@ -7,6 +7,7 @@
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
 #include "import/dxf/dxf_expand.h"
+#include "import/profiles/minx_sort.h"
 #include "selection/region_selection.h"
 
 namespace tarnak {
@@ -118,40 +119,6 @@ bool ChainEndsMeet(const TTNRegion& r) {
   const Point2 s = ElementStart(r.Elements.front());
   const Point2 e = ElementEnd(r.Elements.back());
   return std::fabs(s.X - e.X) < kChainTolerance && std::fabs(s.Y - e.Y) < kChainTolerance;
-}
-
-template <typename T>
-bool LessMinX(const T& a, double pivot) {
-  return a.MinX < pivot;
-}
-
-// In-place quicksort on MinX with the middle entry as pivot. The order of
-// equal keys follows from the partitioning and is part of the result, so
-// the partition steps must stay exactly like this. Recursing into the
-// smaller part keeps the stack shallow on hostile input.
-template <typename T>
-void QuickSortMinX(const CancelToken& cancel, std::vector<T>& a, int first, int last) {
-  while (first < last) {
-    if (cancel.stopped()) return;
-    int i = first, j = last;
-    const double pivot = a[static_cast<size_t>((first + last) / 2)].MinX;
-    do {
-      while (i < last && a[static_cast<size_t>(i)].MinX < pivot) ++i;
-      while (j > first && pivot < a[static_cast<size_t>(j)].MinX) --j;
-      if (i <= j) {
-        if (i != j) std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (j - first < last - i) {
-      if (first < j) QuickSortMinX(cancel, a, first, j);
-      first = i;
-    } else {
-      if (i < last) QuickSortMinX(cancel, a, i, last);
-      last = j;
-    }
-  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "import/text/text_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
 #include "import/profiles/profile_building.h"
+#include "import/text/outline_chaining.h"
 
 namespace tarnak {
 
@@ -21,11 +23,21 @@ bool IsSingleLineFace(const std::string& face) {
   return true;
 }
 
+// The strokes as line Elements moved by dx: what MakeLine gives, written
+// out here because a text makes tens of thousands of them.
 void AppendStrokes(const TStrokeCollection& strokes, double dx, TTNEntityArray& out) {
-  for (const TStroke& s : strokes.Strokes())
-    out.push_back(MakeLine(s.X1 + dx, s.Y1, s.X2 + dx, s.Y2));
+  for (const TStroke& s : strokes.Strokes()) {
+    TTNEntity& e = out.emplace_back();
+    e.X = s.X1 + dx;
+    e.Y = s.Y1;
+    e.X2 = s.X2 + dx;
+    e.Y2 = s.Y2;
+    e.MinX = std::min(e.X, e.X2);
+    e.MaxX = std::max(e.X, e.X2);
+    e.MinY = std::min(e.Y, e.Y2);
+    e.MaxY = std::max(e.Y, e.Y2);
+  }
 }
-
 
 }  // namespace
 
@@ -37,13 +49,25 @@ int32_t GlyphAdvance(TTTFToVectorConverter& ttf, char32_t c) { return ttf.Advanc
 
 TTNEntityArray TextToElements(const std::string& s, TTTFToVectorConverter& ttf) {
   TTNEntityArray out;
-  ttf.Offset = 0;
   const bool halve = IsSingleLineFace(ttf.Font().Name);
+  const std::u32string chars = ttf.Characters(s);
+  // Counted first so that the list is allocated once (the glyphs are kept
+  // by the converter, so the second walk reads none of them again).
+  size_t count = 0;
+  for (char32_t c : chars)
+    if (const TStrokeCollection* g = ttf.CachedStrokes(c)) count += g->Strokes().size();
+  out.reserve(count);
+  ttf.Offset = 0;
   double penX = 0.0;
-  for (char32_t c : ttf.Characters(s)) {
-    if (std::optional<TStrokeCollection> g = GlyphStrokes(ttf, c)) {
-      if (halve) g->Halve();
-      AppendStrokes(*g, penX, out);
+  for (char32_t c : chars) {
+    if (const TStrokeCollection* g = ttf.CachedStrokes(c)) {
+      if (halve) {
+        TStrokeCollection half = *g;
+        half.Halve();
+        AppendStrokes(half, penX, out);
+      } else {
+        AppendStrokes(*g, penX, out);
+      }
     }
     penX += ttf.Offset;
   }
@@ -52,7 +76,10 @@ TTNEntityArray TextToElements(const std::string& s, TTTFToVectorConverter& ttf) 
 
 TTNEntityArray GlyphElements(char32_t c, TTTFToVectorConverter& ttf) {
   TTNEntityArray out;
-  if (std::optional<TStrokeCollection> g = GlyphStrokes(ttf, c)) AppendStrokes(*g, 0.0, out);
+  if (const TStrokeCollection* g = ttf.CachedStrokes(c)) {
+    out.reserve(g->Strokes().size());
+    AppendStrokes(*g, 0.0, out);
+  }
   return out;
 }
 
@@ -77,12 +104,17 @@ void ScaleElements(TTNEntityArray& list, double f) {
     e.X *= f;
     e.Y *= f;
     if (e.IsLine()) {
+      // ElementBounds of a line, inline: text is tens of thousands of them.
       e.X2 *= f;
       e.Y2 *= f;
+      e.MinX = std::min(e.X, e.X2);
+      e.MaxX = std::max(e.X, e.X2);
+      e.MinY = std::min(e.Y, e.Y2);
+      e.MaxY = std::max(e.Y, e.Y2);
     } else {
       e.Radius *= f;
+      ElementBounds(e);
     }
-    ElementBounds(e);
   }
 }
 
@@ -127,6 +159,15 @@ TextBox TextExtent(TTTFToVectorConverter& ttf, const std::string& text, double h
 }
 
 void TextElementsToRegions(const CancelToken& cancel, TTNEntityArray& elements,
+                           TTNRegionArray& out, int closedDirection, bool removeDuplicates,
+                           bool strokeFont) {
+  out.assign(1, TTNRegion{});
+  if (!strokeFont && ChainGlyphOutlines(cancel, elements, out, closedDirection, removeDuplicates))
+    return;
+  TextElementsToRegionsGeneral(cancel, elements, out, closedDirection, removeDuplicates, strokeFont);
+}
+
+void TextElementsToRegionsGeneral(const CancelToken& cancel, TTNEntityArray& elements,
                            TTNRegionArray& out, int closedDirection, bool removeDuplicates,
                            bool strokeFont) {
   out.assign(1, TTNRegion{});

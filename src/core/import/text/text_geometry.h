@@ -58,6 +58,13 @@ TextBox TextExtent(TTTFToVectorConverter& ttf, const std::string& text, double h
 void TextElementsToRegions(const CancelToken& cancel, TTNEntityArray& elements,
                            TTNRegionArray& out, int closedDirection, bool removeDuplicates,
                            bool strokeFont);
+// The same, every Element through the general profile-building chaining.
+// TextElementsToRegions takes glyph outlines a shorter way
+// (import/text/outline_chaining.h) that must give exactly this; kept
+// callable for checking that it does.
+void TextElementsToRegionsGeneral(const CancelToken& cancel, TTNEntityArray& elements,
+                                  TTNRegionArray& out, int closedDirection,
+                                  bool removeDuplicates, bool strokeFont);
 
 // TEXT, ATTRIB and ATTDEF entities (MTEXT reads as TEXT) of every layer but
 // `skipLayer` into `out` (slot 0 and the Regions).

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "import/text/hershey_font.h"
 
@@ -84,15 +85,30 @@ struct TTTFToVectorConverter::Impl {
   std::string usedFile;
   std::unique_ptr<HersheyFont> hershey;
 
+  // Glyphs read so far, for the font and precision in use.
+  struct CachedGlyph {
+    bool Loaded = false;  // an outline was read: Offset takes Advance
+    int32_t Advance = 0;
+    std::optional<TStrokeCollection> Strokes;
+  };
+  std::unordered_map<char32_t, CachedGlyph> cache;
+  size_t cachedStrokes = 0;
+
   ~Impl() {
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
+  }
+
+  void ClearCache() {
+    cache.clear();
+    cachedStrokes = 0;
   }
 
   void Reset() {
     if (face) FT_Done_Face(face);
     face = nullptr;
     hershey.reset();
+    ClearCache();
     loaded = false;
     usedFace.clear();
     usedFile.clear();
@@ -345,15 +361,28 @@ std::u32string TTTFToVectorConverter::Characters(const std::string& text) const 
   return out;
 }
 
-std::optional<TStrokeCollection> TTTFToVectorConverter::Strokes(char32_t c) {
+void TTTFToVectorConverter::SetPrecision(int32_t p) {
+  if (p < 1 || p > 100 || p == precision_) return;
+  precision_ = p;
+  impl_->ClearCache();
+}
+
+std::optional<TStrokeCollection> TTTFToVectorConverter::ReadStrokes(char32_t c, bool& loaded,
+                                                                    int32_t& advance) {
+  loaded = false;
+  advance = 0;
   impl_->Load(font_);
   if (impl_->hershey) {
     std::optional<TStrokeCollection> strokes = impl_->hershey->Strokes(c);
-    if (strokes) Offset = impl_->hershey->Advance(c);
+    if (strokes) {
+      loaded = true;
+      advance = impl_->hershey->Advance(c);
+    }
     return strokes;
   }
   if (!impl_->LoadOutline(c)) return std::nullopt;
-  Offset = impl_->AdvanceOfLoaded();
+  loaded = true;
+  advance = impl_->AdvanceOfLoaded();
   TStrokeCollection strokes;
   Flattener f;
   f.out = &strokes;
@@ -368,6 +397,33 @@ std::optional<TStrokeCollection> TTTFToVectorConverter::Strokes(char32_t c) {
   f.Close();
   if (strokes.Count() == 0) return std::nullopt;
   return strokes;
+}
+
+std::optional<TStrokeCollection> TTTFToVectorConverter::Strokes(char32_t c) {
+  bool loaded = false;
+  int32_t advance = 0;
+  std::optional<TStrokeCollection> strokes = ReadStrokes(c, loaded, advance);
+  if (loaded) Offset = advance;
+  return strokes;
+}
+
+const TStrokeCollection* TTTFToVectorConverter::CachedStrokes(char32_t c) {
+  // A bound on the memory kept (some 20 MB of strokes): a text of thousands
+  // of different ideographs at the finest precision starts afresh now and
+  // then instead of growing without end.
+  constexpr size_t kMaxCachedStrokes = size_t{1} << 20;
+  auto it = impl_->cache.find(c);
+  if (it == impl_->cache.end()) {
+    Impl::CachedGlyph g;
+    g.Strokes = ReadStrokes(c, g.Loaded, g.Advance);
+    const size_t count = g.Strokes ? g.Strokes->Strokes().size() : 0;
+    if (impl_->cachedStrokes + count > kMaxCachedStrokes) impl_->ClearCache();
+    impl_->cachedStrokes += count;
+    it = impl_->cache.emplace(c, std::move(g)).first;
+  }
+  const Impl::CachedGlyph& g = it->second;
+  if (g.Loaded) Offset = g.Advance;
+  return g.Strokes ? &*g.Strokes : nullptr;
 }
 
 int32_t TTTFToVectorConverter::Advance(char32_t c) {

@@ -77,9 +77,7 @@ class TTTFToVectorConverter {
 
   int32_t Precision() const { return precision_; }
   // A value outside 1 ... 100 is ignored.
-  void SetPrecision(int32_t p) {
-    if (p >= 1 && p <= 100) precision_ = p;
-  }
+  void SetPrecision(int32_t p);
 
   // true: the text is UTF-8 and every code point is one character; false:
   // every byte is one 8-bit character code.
@@ -100,12 +98,22 @@ class TTTFToVectorConverter {
 
   // The glyph of c; none when it has no outline. Sets Offset when it has.
   std::optional<TStrokeCollection> Strokes(char32_t c);
+  // The same glyph kept for the next time: a text repeats its letters, and
+  // reading and flattening an outline costs far more than copying it. Null
+  // when c has no outline; sets Offset exactly as Strokes does. The glyphs
+  // kept belong to the font and Precision in use (changing either drops
+  // them); the pointer holds until the next call that reads a glyph.
+  const TStrokeCollection* CachedStrokes(char32_t c);
   // Advance at size 1024, 0 when c has no outline.
   int32_t Advance(char32_t c);
 
   struct Impl;
 
  private:
+  // Reads and flattens c; `loaded` tells whether the font had an outline to
+  // read (then `advance` is its advance), even when no stroke came of it.
+  std::optional<TStrokeCollection> ReadStrokes(char32_t c, bool& loaded, int32_t& advance);
+
   TextFont font_;
   int32_t precision_ = kDefaultPrecision;
   std::unique_ptr<Impl> impl_;
