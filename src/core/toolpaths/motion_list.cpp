@@ -1,5 +1,6 @@
 #include "toolpaths/motion_list.h"
 
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -88,15 +89,37 @@ Motion& MotionBuilder::RatesAndTool(double feed, double spindle, int32_t tool, M
   return out[at];
 }
 
+Point2 MotionBuilder::ArcPoint(const TTNEntity& e, double angle) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(angle);
+  const AngleMemo* memo = nullptr;
+  for (const AngleMemo& a : angles_) {
+    if (a.Valid && a.Bits == bits) {
+      memo = &a;
+      break;
+    }
+  }
+  if (memo == nullptr) {
+    AngleMemo& a = angles_[nextAngle_];
+    nextAngle_ = (nextAngle_ + 1) % kAngleMemo;
+    a.Bits = bits;
+    a.Cos = std::cos(angle);
+    a.Sin = std::sin(angle);
+    a.Valid = true;
+    memo = &a;
+  }
+  // As ElementEnds works them out.
+  const double r = std::fabs(e.Radius);
+  return {e.X + r * memo->Cos, e.Y + r * memo->Sin};
+}
+
 void MotionBuilder::PathMove(const TTNEntity& e, MotionPart part, double z, double feed,
                              MotionList& out) {
   if (e.IsLine()) {
     Straight(MotionKind::Line, part, e.X, e.Y, e.X2, e.Y2, z, feed, out);
     return;
   }
-  Point2 start;
-  Point2 end;
-  ElementEnds(e, start, end);
+  const Point2 start = ArcPoint(e, e.StartAngle());
+  const Point2 end = ArcPoint(e, e.EndAngle());
   Straight(MotionKind::Arc, part, start.X, start.Y, end.X, end.Y, z, feed, out);
   Motion& m = out.back();
   m.CentreX = e.X;

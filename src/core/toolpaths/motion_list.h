@@ -27,6 +27,7 @@
 // the last one really left the tool.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -138,6 +139,22 @@ class MotionBuilder {
   // The hole, or the entry move, the path and the exit move.
   void AppendPath(const TTNOutRegion& t, int32_t kind, Point2 start, double depthZ,
                   MotionList& out);
+
+  // An arc's end at `angle` (cos and sin remembered for the last few
+  // angles: the arcs of a path and of its neighbours keep coming back to
+  // the same ones, the corners of an offset ring, the turns of a zigzag).
+  // The same values as ElementEnds, bit for bit.
+  Point2 ArcPoint(const TTNEntity& e, double angle);
+
+  struct AngleMemo {
+    std::uint64_t Bits = 0;
+    double Cos = 0.0;
+    double Sin = 0.0;
+    bool Valid = false;
+  };
+  static constexpr std::size_t kAngleMemo = 4;
+  AngleMemo angles_[kAngleMemo];
+  std::size_t nextAngle_ = 0;
 
   double rapidHeight_;
   // Where the tool stands. A program cannot know it when it starts, nor
