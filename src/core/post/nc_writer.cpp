@@ -69,22 +69,66 @@ inline void CopyChars(char* to, const char* from, std::size_t n) {
   }
 }
 
-// Whether two texts are the same, comparing short ones without a call.
-inline bool SameText(const std::string& a, const std::string& b) {
-  const std::size_t n = a.size();
-  if (n != b.size()) return false;
-  const char* p = a.data();
-  const char* q = b.data();
-  if (n >= 8 && n <= 16) {
-    std::uint64_t p0 = 0, p1 = 0, q0 = 0, q1 = 0;
-    std::memcpy(&p0, p, 8);
-    std::memcpy(&q0, q, 8);
-    std::memcpy(&p1, p + n - 8, 8);
-    std::memcpy(&q1, q + n - 8, 8);
-    return p0 == q0 && p1 == q1;
+// The text of one word. Short ones (all but odd literal words) are kept in
+// place, zero-padded, with their length in the last byte, so that they are
+// compared and copied as a few machine words.
+class WordText {
+ public:
+  static constexpr std::size_t kBytes = 32;
+  static constexpr std::size_t kShortMax = kBytes - 1;
+
+  WordText() { std::memset(bytes_, 0, kBytes); }
+  WordText(const WordText& other) : long_(other.IsShort() ? std::string() : other.long_) {
+    std::memcpy(bytes_, other.bytes_, kBytes);
   }
-  return std::memcmp(p, q, n) == 0;
-}
+  WordText& operator=(const WordText& other) {
+    if (this == &other) return *this;
+    std::memcpy(bytes_, other.bytes_, kBytes);
+    if (!other.IsShort()) long_ = other.long_;
+    return *this;
+  }
+
+  bool IsShort() const { return Mark() != kLong; }
+  std::size_t size() const { return IsShort() ? Mark() : long_.size(); }
+  std::string_view View() const {
+    return IsShort() ? std::string_view(bytes_, Mark()) : std::string_view(long_);
+  }
+  // The short text, its padding and its length.
+  const char* Bytes() const { return bytes_; }
+
+  void Assign(std::string_view text) {
+    std::memset(bytes_, 0, kBytes);
+    if (text.size() <= kShortMax) {
+      CopyChars(bytes_, text.data(), text.size());
+      bytes_[kShortMax] = static_cast<char>(text.size());
+    } else {
+      long_.assign(text);
+      bytes_[kShortMax] = static_cast<char>(kLong);
+    }
+  }
+  // Room for a short text written in place; then SetShortSize.
+  char* ShortBuffer() {
+    std::memset(bytes_, 0, kBytes);
+    return bytes_;
+  }
+  void SetShortSize(std::size_t n) { bytes_[kShortMax] = static_cast<char>(n); }
+
+  friend bool SameWord(const WordText& a, const WordText& b) {
+    std::uint64_t x[4];
+    std::uint64_t y[4];
+    std::memcpy(x, a.bytes_, kBytes);
+    std::memcpy(y, b.bytes_, kBytes);
+    if (((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) != 0) return false;
+    return a.IsShort() || a.long_ == b.long_;
+  }
+
+ private:
+  static constexpr std::uint8_t kLong = 0xFF;
+  std::uint8_t Mark() const { return static_cast<std::uint8_t>(bytes_[kShortMax]); }
+
+  char bytes_[kBytes];
+  std::string long_;
+};
 
 // A growable run of characters that appends without the bookkeeping of
 // std::string; blocks are built straight into the output through it.
@@ -104,6 +148,17 @@ class TextBuffer {
   }
   void Append(std::string_view text) { Append(text.data(), text.size()); }
   void Append(const std::string& text) { Append(text.data(), text.size()); }
+  // A short word is copied whole, padding and all, and the size moved on
+  // by its length: one fixed-size copy.
+  void Append(const WordText& word) {
+    if (!word.IsShort()) {
+      Append(word.View());
+      return;
+    }
+    if (WordText::kBytes > capacity_ - size_) Reallocate(std::max(2 * capacity_, size_ + 256));
+    std::memcpy(data_.get() + size_, word.Bytes(), WordText::kBytes);
+    size_ += word.size();
+  }
   // Cuts the text back to its first n characters.
   void Truncate(std::size_t n) {
     if (n < size_) size_ = n;
@@ -126,18 +181,33 @@ class TextBuffer {
 // The texts of line numbers seen in one run. Line numbers restart after
 // MaxBlock (99999 for a control with five-digit numbers), so a long
 // program comes back to the same numbers every few thousand blocks, and
-// their words need not be formatted again.
+// their words need not be formatted again. Whole numbers below kDirect
+// (every number of a post that restarts within that) have a place of
+// their own; others share a small table by their bits.
 class NumberWords {
  public:
   static constexpr std::size_t kSize = std::size_t{1} << 14;
+  static constexpr std::size_t kDirect = std::size_t{1} << 17;
 
   // The remembered text of the number with these bits, or null.
-  const std::string* Find(std::uint64_t bits) const {
+  const WordText* Find(std::uint64_t bits) const {
+    std::size_t at = 0;
+    if (Direct(bits, at)) {
+      return at < direct_.size() && direct_[at].Known ? &direct_[at].Text : nullptr;
+    }
     if (keys_.empty()) return nullptr;
     const std::size_t i = Index(bits);
     return valid_[i] != 0 && keys_[i] == bits ? &texts_[i] : nullptr;
   }
-  void Remember(std::uint64_t bits, const std::string& text) {
+  void Remember(std::uint64_t bits, const WordText& text) {
+    std::size_t at = 0;
+    if (Direct(bits, at)) {
+      // Grown as the numbers come, so that a short program stays small.
+      if (at >= direct_.size()) direct_.resize(std::min(kDirect, std::max(2 * at, at + 1024)));
+      direct_[at].Text = text;
+      direct_[at].Known = true;
+      return;
+    }
     if (keys_.empty()) {  // made on first use
       keys_.resize(kSize);
       texts_.resize(kSize);
@@ -150,12 +220,26 @@ class NumberWords {
   }
 
  private:
+  struct Entry {
+    WordText Text;
+    bool Known = false;
+  };
+
+  // Whether the number is a whole one below kDirect, and which.
+  static bool Direct(std::uint64_t bits, std::size_t& at) {
+    const double v = std::bit_cast<double>(bits);
+    // Not -0.0, whose text may differ from that of 0.
+    if (!(v >= 0.0 && v < static_cast<double>(kDirect)) || (bits >> 63) != 0) return false;
+    at = static_cast<std::size_t>(v);
+    return static_cast<double>(at) == v;
+  }
   static std::size_t Index(std::uint64_t bits) {
     return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ULL) >> (64 - 14));
   }
 
+  std::vector<Entry> direct_;
   std::vector<std::uint64_t> keys_;
-  std::vector<std::string> texts_;
+  std::vector<WordText> texts_;
   std::vector<std::uint8_t> valid_;
 };
 
@@ -192,8 +276,8 @@ class TokenTexts {
   // and hands them back.
   void Load(const TTNTokenString& current, const TTNTokenString& previous) {
     for (std::size_t t = 0; t < kTextSlots; ++t) {
-      rings_[t].Texts[0] = current[t];
-      rings_[t].Texts[1] = previous[t];
+      rings_[t].Texts[0].Assign(current[t]);
+      rings_[t].Texts[1].Assign(previous[t]);
       rings_[t].Valid = 0;
       cur_[t] = 0;
       prev_[t] = 1;
@@ -201,8 +285,8 @@ class TokenTexts {
   }
   void Store(TTNTokenString& current, TTNTokenString* previous) const {
     for (std::size_t t = 0; t < kTextSlots; ++t) {
-      current[t] = rings_[t].Texts[cur_[t]];
-      if (previous != nullptr) (*previous)[t] = rings_[t].Texts[prev_[t]];
+      current[t] = rings_[t].Texts[cur_[t]].View();
+      if (previous != nullptr) (*previous)[t] = rings_[t].Texts[prev_[t]].View();
     }
   }
 
@@ -239,14 +323,14 @@ class TokenTexts {
   void Set(int slot, std::string&& text) {
     Ring& ring = rings_[static_cast<std::size_t>(slot)];
     const std::uint8_t k = FreeEntry(slot);
-    ring.Texts[k] = std::move(text);
+    ring.Texts[k].Assign(text);
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
     cur_[static_cast<std::size_t>(slot)] = k;
   }
   void SetPrevious(int slot, std::string_view text) {
     Ring& ring = rings_[static_cast<std::size_t>(slot)];
     const std::uint8_t k = FreeEntry(slot);
-    ring.Texts[k].assign(text);
+    ring.Texts[k].Assign(text);
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
     prev_[static_cast<std::size_t>(slot)] = k;
   }
@@ -322,9 +406,9 @@ class TokenTexts {
       if ((item.Flags & kFormat) != 0) Format(t, values);
       const std::size_t i = static_cast<std::size_t>(t);
       const Ring& ring = rings_[i];
-      const std::string& text = ring.Texts[cur_[i]];
+      const WordText& text = ring.Texts[cur_[i]];
       if ((item.Flags & kModal) != 0 &&
-          (cur_[i] == prev_[i] || SameText(text, ring.Texts[prev_[i]]))) {
+          (cur_[i] == prev_[i] || SameWord(text, ring.Texts[prev_[i]]))) {
         continue;
       }
       out.Append(text);
@@ -333,7 +417,7 @@ class TokenTexts {
 
   static constexpr std::uint8_t kRingSize = 4;
   struct Ring {
-    std::array<std::string, kRingSize> Texts;
+    std::array<WordText, kRingSize> Texts;
     std::array<std::uint64_t, kRingSize> Keys{};
     std::uint8_t Valid = 0;  // bit k: Texts[k] is the text of the value Keys[k]
     std::uint8_t Next = 0;   // where to look for the next free entry
@@ -359,7 +443,9 @@ class TokenTexts {
                                        const TTNVariables& values) {
     const std::size_t i = static_cast<std::size_t>(slot);
     Ring& ring = rings_[i];
-    const bool number = variable == TokenVar::Nv;
+    // Line numbers are remembered for the line-number word only: another
+    // word bound to Nv may spell them differently.
+    const bool number = variable == TokenVar::Nv && slot == TokenSlot::Nt;
     if (!number) {
       for (std::uint8_t k = 0; k < kRingSize; ++k) {
         if ((ring.Valid >> k & 1u) != 0 && ring.Keys[k] == bits) {
@@ -369,12 +455,23 @@ class TokenTexts {
       }
     }
     const std::uint8_t k = FreeEntry(slot);
-    const std::string* known = number && numbers_ != nullptr ? numbers_->Find(bits) : nullptr;
+    // Not valid while it is being written (a format error leaves it so).
+    ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
+    const WordText* known = number && numbers_ != nullptr ? numbers_->Find(bits) : nullptr;
+    WordText& text = ring.Texts[k];
     if (known != nullptr) {
-      ring.Texts[k] = *known;
+      text = *known;
     } else {
-      ring.Texts[k] = FormatToken(post_.Tokens[i], values);
-      if (number && numbers_ != nullptr) numbers_->Remember(bits, ring.Texts[k]);
+      const TTNToken& token = post_.Tokens[i];
+      const std::size_t size = post_detail::FormatTokenValueShort(
+          token, values[static_cast<std::size_t>(variable)], text.ShortBuffer(),
+          WordText::kShortMax);
+      if (size != post_detail::kNoShortWord) {
+        text.SetShortSize(size);
+      } else {
+        text.Assign(FormatToken(token, values));
+      }
+      if (number && numbers_ != nullptr) numbers_->Remember(bits, text);
     }
     ring.Keys[k] = bits;
     ring.Valid = static_cast<std::uint8_t>(ring.Valid | (1u << k));
@@ -538,12 +635,19 @@ bool IsPlasmaPost(std::string_view name) {
 // A word of a non-finite or absurd value ("XINF", a 309-digit number) would
 // be taken by a control for a move, or refused halfway through the
 // program; such a toolpath is refused before anything of it is written.
-void CheckValue(double v, const char* what, const std::string& which) {
-  if (std::isfinite(v) && std::fabs(v) <= kNcMaxMagnitude) return;
+// Called for every coordinate of every toolpath: the test is inline, the
+// message is made out of line.
+[[noreturn, gnu::noinline, gnu::cold]] void RefuseValue(double v, const char* what,
+                                                       const std::string& which) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", v);
   throw FormatError(which + " cannot be written: its " + what + " is " + text +
                     " (values must be finite and at most 1e9 in size)");
+}
+
+inline void CheckValue(double v, const char* what, const std::string& which) {
+  // Also false for a NaN.
+  if (!(std::fabs(v) <= kNcMaxMagnitude)) RefuseValue(v, what, which);
 }
 
 void CheckElement(const TTNEntity& e, const std::string& which) {

@@ -206,6 +206,7 @@ class WordWriter {
     std::memmove(at_ - by, at_, length);
     at_ -= by;
   }
+  std::size_t size() const { return static_cast<std::size_t>(buffer_ + kSize - at_); }
   std::string Text() const {
     return std::string(at_, static_cast<std::size_t>(buffer_ + kSize - at_));
   }
@@ -414,6 +415,28 @@ std::string FormatToken(const TTNToken& token, std::span<const double> values) {
     ThrowTokenError(token, "there is no variable " + std::to_string(token.Variable));
   }
   return FormatWithValue(token, values[static_cast<std::size_t>(token.Variable)]);
+}
+
+std::size_t post_detail::FormatTokenValueShort(const TTNToken& token, double value, char* out,
+                                              std::size_t capacity) {
+  if (token.Variable <= 0) return kNoShortWord;  // literal or cleared
+  const ParsedTokenFormat& p = Prepared(token);
+  const std::string_view designation = DesignationText(token);
+  if (p.Kind != kFast || designation.size() > kMaxFastDesignation) return kNoShortWord;
+  WordWriter w;
+  if (p.IntegerRule) {
+    // What RoundHalfEven refuses is left to FormatTokenValue to report.
+    if (!(std::fabs(value) < kExactIntegerLimit)) return kNoShortWord;
+    if (!FastInteger(w, p, RoundHalfEven(token, value))) return kNoShortWord;
+  } else {
+    if (!FastNumber(w, p, value)) return kNoShortWord;
+    if (token.Plus) w.Put('+');
+  }
+  w.Put(designation);
+  const std::size_t size = w.size();
+  if (size > capacity) return kNoShortWord;
+  std::memcpy(out, w.at(), size);
+  return size;
 }
 
 std::string FormatTokenValue(const TTNToken& token, double value) {

@@ -462,6 +462,17 @@ TEST_F(NcWriterTest, ShortcutsWriteWhatPlainFormattingWrites) {
   post_.Tokens[TokenSlot::Misc1t] = Tok(TokenVar::Sx, " U");  // only in CW arcs
   post_.Scripts[4].Items.push_back({TokenSlot::Misc1t, true});
   post_.Scripts[1].Items.push_back({TokenSlot::Misc1t, true});  // ...and continuous lines
+  // A second word of the line number, spelled otherwise than N.
+  post_.Tokens[TokenSlot::Misc2t] = Tok(TokenVar::Nv, " Q", "%05d");
+  post_.Scripts[0].Items.push_back({TokenSlot::Misc2t, false});
+  post_.Scripts[6].Items.push_back({TokenSlot::Misc2t, true});
+  // Words longer than the usual short ones, modal and not.
+  post_.Tokens[TokenSlot::Misc3t] =
+      Tok(TokenVar::Ey, " (a designation longer than any usual word)Y", "%1.6f");
+  post_.Scripts[1].Items.push_back({TokenSlot::Misc3t, true});
+  post_.Scripts[7].Items.push_back({TokenSlot::Misc3t, false});
+  post_.Tokens[TokenSlot::Misc4t] = Tok(TokenVar::None, " (a literal word of more than forty characters)");
+  post_.Scripts[2].Items.push_back({TokenSlot::Misc4t, false});
   TTNOutRegionArray list(1);
   for (int p = 0; p < 40; ++p) {
     TTNEntityArray els;
