@@ -159,6 +159,13 @@ class TextBuffer {
     std::memcpy(data_.get() + size_, word.Bytes(), WordText::kBytes);
     size_ += word.size();
   }
+  // Where the next characters go, with at least n bytes of room behind;
+  // SetEnd then says where they end.
+  char* Room(std::size_t n) {
+    if (n > capacity_ - size_) Reallocate(std::max(2 * capacity_, size_ + n + 256));
+    return data_.get() + size_;
+  }
+  void SetEnd(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
   // Cuts the text back to its first n characters.
   void Truncate(std::size_t n) {
     if (n < size_) size_ = n;
@@ -357,21 +364,28 @@ class TokenTexts {
  private:
   // A script as the blocks use it: the Command items dropped when there is
   // no Command, and per item whether it is formatted and whether modal.
-  enum ItemFlags : std::uint8_t { kCommand = 1, kFormat = 2, kModal = 4, kNoToken = 8 };
+  enum ItemFlags : std::uint8_t {
+    kCommand = 1,
+    kFormat = 2,
+    kModal = 4,
+    kNoToken = 8,
+    kKeyed = 16,  // the token's variable exists: its text is keyed on the value
+  };
   struct CompiledItem {
     int Token = 0;
     std::uint8_t Flags = 0;
+    std::uint8_t Variable = 0;  // with kKeyed
   };
   struct CompiledScript {
-    const std::string* Command = nullptr;
+    WordText Command;
     std::vector<CompiledItem> Items;
   };
 
   // Slots in `keep` are not formatted (they keep their per-toolpath text);
   // with `modal`, the Modal flags of the items count.
-  static CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) {
+  CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) const {
     CompiledScript compiled;
-    compiled.Command = &script.Command;
+    compiled.Command.Assign(script.Command);
     const bool hasCommand = script.Command != kNullCommand;
     for (const TTNScriptItem& item : script.Items) {
       CompiledItem c;
@@ -384,6 +398,11 @@ class TokenTexts {
       } else {
         if ((keep & Bit(item.Token)) == 0) c.Flags |= kFormat;
         if (modal && item.Modal) c.Flags |= kModal;
+        const int variable = variables_[static_cast<std::size_t>(item.Token)];
+        if (variable >= 0 && variable < kVariableCount) {
+          c.Flags |= kKeyed;
+          c.Variable = static_cast<std::uint8_t>(variable);
+        }
       }
       compiled.Items.push_back(c);
     }
@@ -391,28 +410,47 @@ class TokenTexts {
   }
 
   // Appends the words of a script to out; a modal word only when its text
-  // differs from the previous block's.
+  // differs from the previous block's. The words go through a cursor into
+  // room made for a whole short word per item (see TextBuffer::Room); a
+  // long word is appended on its own.
   void AppendScript(TextBuffer& out, const CompiledScript& script, const TTNVariables& values) {
+    const std::size_t room = script.Items.size() * WordText::kBytes;
+    char* at = out.Room(room);
     for (const CompiledItem& item : script.Items) {
-      if ((item.Flags & (kCommand | kNoToken)) != 0) {
-        if ((item.Flags & kNoToken) != 0) {
-          throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
-                            std::to_string(kTokenCount - 1) + ")");
+      const WordText* text = &script.Command;
+      if ((item.Flags & (kCommand | kNoToken)) == 0) {
+        const std::size_t i = static_cast<std::size_t>(item.Token);
+        Ring& ring = rings_[i];
+        if ((item.Flags & kFormat) != 0) {
+          if ((item.Flags & kKeyed) != 0) {
+            const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[item.Variable]);
+            const std::uint8_t c = cur_[i];
+            if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
+              FormatChanged(item.Token, item.Variable, bits, values);
+            }
+          } else {
+            FormatUnkeyed(item.Token, values);
+          }
         }
-        out.Append(*script.Command);
-        continue;
+        const std::uint8_t c = cur_[i];
+        const std::uint8_t p = prev_[i];
+        text = &ring.Texts[c];
+        if ((item.Flags & kModal) != 0 && (c == p || SameWord(*text, ring.Texts[p]))) continue;
+      } else if ((item.Flags & kNoToken) != 0) {
+        out.SetEnd(at);
+        throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
+                          std::to_string(kTokenCount - 1) + ")");
       }
-      const int t = item.Token;
-      if ((item.Flags & kFormat) != 0) Format(t, values);
-      const std::size_t i = static_cast<std::size_t>(t);
-      const Ring& ring = rings_[i];
-      const WordText& text = ring.Texts[cur_[i]];
-      if ((item.Flags & kModal) != 0 &&
-          (cur_[i] == prev_[i] || SameWord(text, ring.Texts[prev_[i]]))) {
-        continue;
+      if (text->IsShort()) {
+        std::memcpy(at, text->Bytes(), WordText::kBytes);
+        at += text->size();
+      } else {
+        out.SetEnd(at);
+        out.Append(text->View());
+        at = out.Room(room);
       }
-      out.Append(text);
     }
+    out.SetEnd(at);
   }
 
   static constexpr std::uint8_t kRingSize = 4;
@@ -517,7 +555,14 @@ void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n,
   const int slot =
       turns ? ClassifyArc(m.Radius, motion) : ClassifyMove3D(motion, m.Kind == MotionKind::Rapid);
   const double z = -m.Z;  // as a depth
-  TTNVariables v{};
+  // Every value set one by one: clearing the whole table first costs a
+  // string instruction of its own per block.
+  TTNVariables v;
+  v[TokenVar::None] = 0.0;
+  v[TokenVar::Cv] = 0.0;
+  v[TokenVar::Fr] = 0.0;
+  v[TokenVar::Ss] = 0.0;
+  v[TokenVar::Tn] = 0.0;
   v[TokenVar::Sx] = m.FromX;
   v[TokenVar::Sy] = m.FromY;
   v[TokenVar::Sz] = z;
@@ -532,6 +577,14 @@ void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n,
     v[TokenVar::Cy] = m.CentreY;
     v[TokenVar::Ii] = m.CentreX - m.FromX;
     v[TokenVar::Ji] = m.CentreY - m.FromY;
+  } else {
+    v[TokenVar::Sa] = 0.0;
+    v[TokenVar::Ea] = 0.0;
+    v[TokenVar::Rad] = 0.0;
+    v[TokenVar::Cx] = 0.0;
+    v[TokenVar::Cy] = 0.0;
+    v[TokenVar::Ii] = 0.0;
+    v[TokenVar::Ji] = 0.0;
   }
   v[TokenVar::Nv] = n;
   if (m.KnownXY) {

@@ -128,6 +128,9 @@ struct ParsedTokenFormat {
   bool IntegerRule = false;     // the Format holds a 'd' somewhere
   bool IntConversion = false;   // %d / %D rather than %f / %F
   bool Left = false, PlusFlag = false, Space = false, Zero = false;
+  // Fast, and nothing but the number itself: no flags, no padding, no
+  // literal text around it ("%1.4f", "%.3f", "%d").
+  bool Plain = false;
   std::int16_t Width = 0;
   std::int16_t Precision = -1;
   std::string Prefix, Suffix;   // literal text around the number

@@ -45,21 +45,9 @@ Point2 ToolpathListEnd(const TTNOutRegionArray& toolpaths) {
 
 inline void MotionBuilder::Straight(MotionKind kind, MotionPart part, double fromX, double fromY,
                                     double x, double y, double z, double feed, MotionList& out) {
-  Motion m;
-  m.Kind = kind;
-  m.Part = part;
-  m.FromX = fromX;
-  m.FromY = fromY;
-  m.FromZ = z_;
-  m.X = x;
-  m.Y = y;
-  m.Z = z;
-  m.Feed = feed;
-  m.SpindleSpeed = spindle_;
-  m.Tool = tool_;
-  m.Colour = colour_;
-  m.Source = source_;
-  out.push_back(m);
+  // Made where it lies in the list: a record built aside and copied in is
+  // read back in wider pieces than it was written in, which stalls.
+  out.emplace_back(kind, part, fromX, fromY, z_, x, y, z, feed, spindle_, tool_, colour_, source_);
   z_ = z;
 }
 

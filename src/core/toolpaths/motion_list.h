@@ -66,6 +66,15 @@ enum class MotionPart : int32_t {
 };
 
 struct Motion {
+  Motion() = default;
+  // A straight motion with nothing of an arc, a drill or the rates in it;
+  // the builder makes its records in place in the list with this.
+  Motion(MotionKind kind, MotionPart part, double fromX, double fromY, double fromZ, double x,
+         double y, double z, double feed, double spindleSpeed, int32_t tool, int32_t colour,
+         int32_t source)
+      : Kind(kind), Part(part), FromX(fromX), FromY(fromY), FromZ(fromZ), X(x), Y(y), Z(z),
+        Feed(feed), SpindleSpeed(spindleSpeed), Tool(tool), Colour(colour), Source(source) {}
+
   MotionKind Kind = MotionKind::Line;
   MotionPart Part = MotionPart::Path;
   // Where the move starts (as the block states it: the Element's start for
