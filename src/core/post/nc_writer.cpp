@@ -106,6 +106,8 @@ class WordText {
       bytes_[kShortMax] = static_cast<char>(kLong);
     }
   }
+  // A short text as Bytes() gives it.
+  void SetBytes(const char* bytes) { std::memcpy(bytes_, bytes, kBytes); }
   // Room for a short text written in place; then SetShortSize.
   char* ShortBuffer() {
     std::memset(bytes_, 0, kBytes);
@@ -188,66 +190,78 @@ class TextBuffer {
 // The texts of line numbers seen in one run. Line numbers restart after
 // MaxBlock (99999 for a control with five-digit numbers), so a long
 // program comes back to the same numbers every few thousand blocks, and
-// their words need not be formatted again. Whole numbers below kDirect
-// (every number of a post that restarts within that) have a place of
-// their own; others share a small table by their bits.
+// their words need not be formatted again. The numbers of the post's own
+// sequence, Start + k x Increment, have a place of their own at k (the
+// next number's text lies next to this one's); others share a small
+// table by their bits. Only short texts are remembered.
 class NumberWords {
  public:
   static constexpr std::size_t kSize = std::size_t{1} << 14;
   static constexpr std::size_t kDirect = std::size_t{1} << 17;
 
-  // The remembered text of the number with these bits, or null.
-  const WordText* Find(std::uint64_t bits) const {
+  NumberWords(double start, double step)
+      : start_(start), step_(step), inverseStep_(step > 0.0 ? 1.0 / step : 0.0) {}
+
+  // Copies the remembered text of the number with these bits to `into`;
+  // false when there is none.
+  bool Find(std::uint64_t bits, WordText& into) const {
     std::size_t at = 0;
     if (Direct(bits, at)) {
-      return at < direct_.size() && direct_[at].Known ? &direct_[at].Text : nullptr;
+      if (at >= direct_.size() || direct_[at].Bytes[WordText::kShortMax] == 0) return false;
+      into.SetBytes(direct_[at].Bytes);
+      return true;
     }
-    if (keys_.empty()) return nullptr;
+    if (keys_.empty()) return false;
     const std::size_t i = Index(bits);
-    return valid_[i] != 0 && keys_[i] == bits ? &texts_[i] : nullptr;
+    if (keys_[i] != bits || hashed_[i].Bytes[WordText::kShortMax] == 0) return false;
+    into.SetBytes(hashed_[i].Bytes);
+    return true;
   }
   void Remember(std::uint64_t bits, const WordText& text) {
+    if (!text.IsShort() || text.size() == 0) return;
     std::size_t at = 0;
     if (Direct(bits, at)) {
       // Grown as the numbers come, so that a short program stays small.
       if (at >= direct_.size()) direct_.resize(std::min(kDirect, std::max(2 * at, at + 1024)));
-      direct_[at].Text = text;
-      direct_[at].Known = true;
+      std::memcpy(direct_[at].Bytes, text.Bytes(), WordText::kBytes);
       return;
     }
     if (keys_.empty()) {  // made on first use
       keys_.resize(kSize);
-      texts_.resize(kSize);
-      valid_.resize(kSize);
+      hashed_.resize(kSize);
     }
     const std::size_t i = Index(bits);
     keys_[i] = bits;
-    texts_[i] = text;
-    valid_[i] = 1;
+    std::memcpy(hashed_[i].Bytes, text.Bytes(), WordText::kBytes);
   }
 
  private:
   struct Entry {
-    WordText Text;
-    bool Known = false;
+    char Bytes[WordText::kBytes] = {};  // a short WordText; length 0: none
   };
 
-  // Whether the number is a whole one below kDirect, and which.
-  static bool Direct(std::uint64_t bits, std::size_t& at) {
+  // Whether the number is Start + k x Increment for a k below kDirect, and k.
+  bool Direct(std::uint64_t bits, std::size_t& at) const {
     const double v = std::bit_cast<double>(bits);
     // Not -0.0, whose text may differ from that of 0.
-    if (!(v >= 0.0 && v < static_cast<double>(kDirect)) || (bits >> 63) != 0) return false;
-    at = static_cast<std::size_t>(v);
-    return static_cast<double>(at) == v;
+    if ((bits >> 63) != 0 || !(step_ > 0.0) || !(v >= start_)) return false;
+    // By the reciprocal, rounded, and then checked: a division every block
+    // is slow, and the check makes a near miss harmless.
+    const double k = (v - start_) * inverseStep_ + 0.5;
+    if (!(k < static_cast<double>(kDirect))) return false;
+    at = static_cast<std::size_t>(k);
+    return start_ + static_cast<double>(at) * step_ == v;
   }
   static std::size_t Index(std::uint64_t bits) {
     return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ULL) >> (64 - 14));
   }
 
+  double start_;
+  double step_;
+  double inverseStep_;
   std::vector<Entry> direct_;
   std::vector<std::uint64_t> keys_;
-  std::vector<WordText> texts_;
-  std::vector<std::uint8_t> valid_;
+  std::vector<Entry> hashed_;
 };
 
 // The current and previous token texts of one run.
@@ -495,11 +509,8 @@ class TokenTexts {
     const std::uint8_t k = FreeEntry(slot);
     // Not valid while it is being written (a format error leaves it so).
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
-    const WordText* known = number && numbers_ != nullptr ? numbers_->Find(bits) : nullptr;
     WordText& text = ring.Texts[k];
-    if (known != nullptr) {
-      text = *known;
-    } else {
+    if (!number || numbers_ == nullptr || !numbers_->Find(bits, text)) {
       const TTNToken& token = post_.Tokens[i];
       const std::size_t size = post_detail::FormatTokenValueShort(
           token, values[static_cast<std::size_t>(variable)], text.ShortBuffer(),
@@ -859,6 +870,7 @@ class Generator {
   Generator(const TTNPostProcessor& post, NcOutput& out)
       : post_(post),
         out_(out),
+        numbers_(static_cast<double>(post.Start), static_cast<double>(post.Increment)),
         texts_(post, &numbers_),
         n_(static_cast<double>(post.Start) - static_cast<double>(post.Increment)),
         inc_(static_cast<double>(post.Increment)),
