@@ -358,6 +358,31 @@ bool FastPathAgrees(const ParsedTokenFormat& p, const std::string& format) {
   return true;
 }
 
+std::size_t PlainWord(const TTNToken& token, const ParsedTokenFormat& p,
+                      std::string_view designation, double value, char* out, std::size_t capacity);
+
+// The same check for the words written forwards (PlainWord).
+bool PlainAgrees(const ParsedTokenFormat& p, const std::string& format) {
+  static constexpr double kProbes[] = {0.0,    -0.0,    1.0,     -1.0,       0.5,         -0.5,
+                                       2.5,    3.5,     12.5,    0.03125,    -0.03125,    0.00004,
+                                       99.9995, 1234567.5, 0.123456789, -98765.4321, 90.4825};
+  const TTNToken bare;
+  char word[64];
+  try {
+    for (const double v : kProbes) {
+      const long long n = static_cast<long long>(v);
+      const double value = p.IntegerRule ? static_cast<double>(n) : v;
+      const std::size_t size = PlainWord(bare, p, {}, value, word, sizeof word);
+      if (size == post_detail::kNoShortWord) continue;
+      const std::string expected = p.IntegerRule ? FormatInteger(format, n) : FormatNumber(format, v);
+      if (std::string_view(word, size) != expected) return false;
+    }
+  } catch (const FormatError&) {
+    return false;
+  }
+  return true;
+}
+
 void Build(ParsedTokenFormat& p, const std::string& format) {
   p = ParsedTokenFormat{};
   p.Source = format;
@@ -380,6 +405,7 @@ void Build(ParsedTokenFormat& p, const std::string& format) {
     p.Kind = kFast;
     p.Plain = !p.Left && !p.PlusFlag && !p.Space && p.Width <= 1 && p.Prefix.empty() &&
               p.Suffix.empty() && (p.IntConversion ? p.Precision < 0 : !p.IntegerRule);
+    if (p.Plain && !PlainAgrees(p, format)) p.Plain = false;
   } else {
     p.Kind = kSlow;
   }
