@@ -384,6 +384,7 @@ class TokenTexts {
     kModal = 4,
     kNoToken = 8,
     kKeyed = 16,  // the token's variable exists: its text is keyed on the value
+    kNumber = 32,  // the N word: its texts are remembered across the run
   };
   struct CompiledItem {
     int Token = 0;
@@ -416,6 +417,7 @@ class TokenTexts {
         if (variable >= 0 && variable < kVariableCount) {
           c.Flags |= kKeyed;
           c.Variable = static_cast<std::uint8_t>(variable);
+          if (item.Token == TokenSlot::Nt && variable == TokenVar::Nv) c.Flags |= kNumber;
         }
       }
       compiled.Items.push_back(c);
@@ -440,7 +442,11 @@ class TokenTexts {
             const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[item.Variable]);
             const std::uint8_t c = cur_[i];
             if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
-              FormatChanged(item.Token, item.Variable, bits, values);
+              // The N word changes every block: its remembered text is
+              // taken without a call.
+              if ((item.Flags & kNumber) == 0 || !RememberedNumber(i, bits)) {
+                FormatChanged(item.Token, item.Variable, bits, values);
+              }
             }
           } else {
             FormatUnkeyed(item.Token, values);
@@ -489,6 +495,19 @@ class TokenTexts {
   // does not exist: FormatToken reports that).
   [[gnu::noinline]] void FormatUnkeyed(int slot, const TTNVariables& values) {
     Set(slot, FormatToken(post_.Tokens[static_cast<std::size_t>(slot)], values));
+  }
+
+  // Makes the remembered text of line number `bits` the current text of
+  // slot i; false when there is none.
+  bool RememberedNumber(std::size_t i, std::uint64_t bits) {
+    if (numbers_ == nullptr) return false;
+    Ring& ring = rings_[i];
+    const std::uint8_t k = FreeEntry(static_cast<int>(i));
+    if (!numbers_->Find(bits, ring.Texts[k])) return false;
+    ring.Keys[k] = bits;
+    ring.Valid = static_cast<std::uint8_t>(ring.Valid | (1u << k));
+    cur_[i] = k;
+    return true;
   }
 
   [[gnu::noinline]] void FormatChanged(int slot, int variable, std::uint64_t bits,
