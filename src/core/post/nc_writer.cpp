@@ -69,22 +69,68 @@ inline void CopyChars(char* to, const char* from, std::size_t n) {
   }
 }
 
-// Whether two texts are the same, comparing short ones without a call.
-inline bool SameText(const std::string& a, const std::string& b) {
-  const std::size_t n = a.size();
-  if (n != b.size()) return false;
-  const char* p = a.data();
-  const char* q = b.data();
-  if (n >= 8 && n <= 16) {
-    std::uint64_t p0 = 0, p1 = 0, q0 = 0, q1 = 0;
-    std::memcpy(&p0, p, 8);
-    std::memcpy(&q0, q, 8);
-    std::memcpy(&p1, p + n - 8, 8);
-    std::memcpy(&q1, q + n - 8, 8);
-    return p0 == q0 && p1 == q1;
+// The text of one word. Short ones (all but odd literal words) are kept in
+// place, zero-padded, with their length in the last byte, so that they are
+// compared and copied as a few machine words.
+class WordText {
+ public:
+  static constexpr std::size_t kBytes = 32;
+  static constexpr std::size_t kShortMax = kBytes - 1;
+
+  WordText() { std::memset(bytes_, 0, kBytes); }
+  WordText(const WordText& other) : long_(other.IsShort() ? std::string() : other.long_) {
+    std::memcpy(bytes_, other.bytes_, kBytes);
   }
-  return std::memcmp(p, q, n) == 0;
-}
+  WordText& operator=(const WordText& other) {
+    if (this == &other) return *this;
+    std::memcpy(bytes_, other.bytes_, kBytes);
+    if (!other.IsShort()) long_ = other.long_;
+    return *this;
+  }
+
+  bool IsShort() const { return Mark() != kLong; }
+  std::size_t size() const { return IsShort() ? Mark() : long_.size(); }
+  std::string_view View() const {
+    return IsShort() ? std::string_view(bytes_, Mark()) : std::string_view(long_);
+  }
+  // The short text, its padding and its length.
+  const char* Bytes() const { return bytes_; }
+
+  void Assign(std::string_view text) {
+    std::memset(bytes_, 0, kBytes);
+    if (text.size() <= kShortMax) {
+      CopyChars(bytes_, text.data(), text.size());
+      bytes_[kShortMax] = static_cast<char>(text.size());
+    } else {
+      long_.assign(text);
+      bytes_[kShortMax] = static_cast<char>(kLong);
+    }
+  }
+  // A short text as Bytes() gives it.
+  void SetBytes(const char* bytes) { std::memcpy(bytes_, bytes, kBytes); }
+  // Room for a short text written in place; then SetShortSize.
+  char* ShortBuffer() {
+    std::memset(bytes_, 0, kBytes);
+    return bytes_;
+  }
+  void SetShortSize(std::size_t n) { bytes_[kShortMax] = static_cast<char>(n); }
+
+  friend bool SameWord(const WordText& a, const WordText& b) {
+    std::uint64_t x[4];
+    std::uint64_t y[4];
+    std::memcpy(x, a.bytes_, kBytes);
+    std::memcpy(y, b.bytes_, kBytes);
+    if (((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) != 0) return false;
+    return a.IsShort() || a.long_ == b.long_;
+  }
+
+ private:
+  static constexpr std::uint8_t kLong = 0xFF;
+  std::uint8_t Mark() const { return static_cast<std::uint8_t>(bytes_[kShortMax]); }
+
+  char bytes_[kBytes];
+  std::string long_;
+};
 
 // A growable run of characters that appends without the bookkeeping of
 // std::string; blocks are built straight into the output through it.
@@ -104,6 +150,24 @@ class TextBuffer {
   }
   void Append(std::string_view text) { Append(text.data(), text.size()); }
   void Append(const std::string& text) { Append(text.data(), text.size()); }
+  // A short word is copied whole, padding and all, and the size moved on
+  // by its length: one fixed-size copy.
+  void Append(const WordText& word) {
+    if (!word.IsShort()) {
+      Append(word.View());
+      return;
+    }
+    if (WordText::kBytes > capacity_ - size_) Reallocate(std::max(2 * capacity_, size_ + 256));
+    std::memcpy(data_.get() + size_, word.Bytes(), WordText::kBytes);
+    size_ += word.size();
+  }
+  // Where the next characters go, with at least n bytes of room behind;
+  // SetEnd then says where they end.
+  char* Room(std::size_t n) {
+    if (n > capacity_ - size_) Reallocate(std::max(2 * capacity_, size_ + n + 256));
+    return data_.get() + size_;
+  }
+  void SetEnd(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
   // Cuts the text back to its first n characters.
   void Truncate(std::size_t n) {
     if (n < size_) size_ = n;
@@ -126,37 +190,78 @@ class TextBuffer {
 // The texts of line numbers seen in one run. Line numbers restart after
 // MaxBlock (99999 for a control with five-digit numbers), so a long
 // program comes back to the same numbers every few thousand blocks, and
-// their words need not be formatted again.
+// their words need not be formatted again. The numbers of the post's own
+// sequence, Start + k x Increment, have a place of their own at k (the
+// next number's text lies next to this one's); others share a small
+// table by their bits. Only short texts are remembered.
 class NumberWords {
  public:
   static constexpr std::size_t kSize = std::size_t{1} << 14;
+  static constexpr std::size_t kDirect = std::size_t{1} << 17;
 
-  // The remembered text of the number with these bits, or null.
-  const std::string* Find(std::uint64_t bits) const {
-    if (keys_.empty()) return nullptr;
+  NumberWords(double start, double step)
+      : start_(start), step_(step), inverseStep_(step > 0.0 ? 1.0 / step : 0.0) {}
+
+  // Copies the remembered text of the number with these bits to `into`;
+  // false when there is none.
+  bool Find(std::uint64_t bits, WordText& into) const {
+    std::size_t at = 0;
+    if (Direct(bits, at)) {
+      if (at >= direct_.size() || direct_[at].Bytes[WordText::kShortMax] == 0) return false;
+      into.SetBytes(direct_[at].Bytes);
+      return true;
+    }
+    if (keys_.empty()) return false;
     const std::size_t i = Index(bits);
-    return valid_[i] != 0 && keys_[i] == bits ? &texts_[i] : nullptr;
+    if (keys_[i] != bits || hashed_[i].Bytes[WordText::kShortMax] == 0) return false;
+    into.SetBytes(hashed_[i].Bytes);
+    return true;
   }
-  void Remember(std::uint64_t bits, const std::string& text) {
+  void Remember(std::uint64_t bits, const WordText& text) {
+    if (!text.IsShort() || text.size() == 0) return;
+    std::size_t at = 0;
+    if (Direct(bits, at)) {
+      // Grown as the numbers come, so that a short program stays small.
+      if (at >= direct_.size()) direct_.resize(std::min(kDirect, std::max(2 * at, at + 1024)));
+      std::memcpy(direct_[at].Bytes, text.Bytes(), WordText::kBytes);
+      return;
+    }
     if (keys_.empty()) {  // made on first use
       keys_.resize(kSize);
-      texts_.resize(kSize);
-      valid_.resize(kSize);
+      hashed_.resize(kSize);
     }
     const std::size_t i = Index(bits);
     keys_[i] = bits;
-    texts_[i] = text;
-    valid_[i] = 1;
+    std::memcpy(hashed_[i].Bytes, text.Bytes(), WordText::kBytes);
   }
 
  private:
+  struct Entry {
+    char Bytes[WordText::kBytes] = {};  // a short WordText; length 0: none
+  };
+
+  // Whether the number is Start + k x Increment for a k below kDirect, and k.
+  bool Direct(std::uint64_t bits, std::size_t& at) const {
+    const double v = std::bit_cast<double>(bits);
+    // Not -0.0, whose text may differ from that of 0.
+    if ((bits >> 63) != 0 || !(step_ > 0.0) || !(v >= start_)) return false;
+    // By the reciprocal, rounded, and then checked: a division every block
+    // is slow, and the check makes a near miss harmless.
+    const double k = (v - start_) * inverseStep_ + 0.5;
+    if (!(k < static_cast<double>(kDirect))) return false;
+    at = static_cast<std::size_t>(k);
+    return start_ + static_cast<double>(at) * step_ == v;
+  }
   static std::size_t Index(std::uint64_t bits) {
     return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ULL) >> (64 - 14));
   }
 
+  double start_;
+  double step_;
+  double inverseStep_;
+  std::vector<Entry> direct_;
   std::vector<std::uint64_t> keys_;
-  std::vector<std::string> texts_;
-  std::vector<std::uint8_t> valid_;
+  std::vector<Entry> hashed_;
 };
 
 // The current and previous token texts of one run.
@@ -192,8 +297,8 @@ class TokenTexts {
   // and hands them back.
   void Load(const TTNTokenString& current, const TTNTokenString& previous) {
     for (std::size_t t = 0; t < kTextSlots; ++t) {
-      rings_[t].Texts[0] = current[t];
-      rings_[t].Texts[1] = previous[t];
+      rings_[t].Texts[0].Assign(current[t]);
+      rings_[t].Texts[1].Assign(previous[t]);
       rings_[t].Valid = 0;
       cur_[t] = 0;
       prev_[t] = 1;
@@ -201,8 +306,8 @@ class TokenTexts {
   }
   void Store(TTNTokenString& current, TTNTokenString* previous) const {
     for (std::size_t t = 0; t < kTextSlots; ++t) {
-      current[t] = rings_[t].Texts[cur_[t]];
-      if (previous != nullptr) (*previous)[t] = rings_[t].Texts[prev_[t]];
+      current[t] = rings_[t].Texts[cur_[t]].View();
+      if (previous != nullptr) (*previous)[t] = rings_[t].Texts[prev_[t]].View();
     }
   }
 
@@ -239,14 +344,14 @@ class TokenTexts {
   void Set(int slot, std::string&& text) {
     Ring& ring = rings_[static_cast<std::size_t>(slot)];
     const std::uint8_t k = FreeEntry(slot);
-    ring.Texts[k] = std::move(text);
+    ring.Texts[k].Assign(text);
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
     cur_[static_cast<std::size_t>(slot)] = k;
   }
   void SetPrevious(int slot, std::string_view text) {
     Ring& ring = rings_[static_cast<std::size_t>(slot)];
     const std::uint8_t k = FreeEntry(slot);
-    ring.Texts[k].assign(text);
+    ring.Texts[k].Assign(text);
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
     prev_[static_cast<std::size_t>(slot)] = k;
   }
@@ -273,21 +378,29 @@ class TokenTexts {
  private:
   // A script as the blocks use it: the Command items dropped when there is
   // no Command, and per item whether it is formatted and whether modal.
-  enum ItemFlags : std::uint8_t { kCommand = 1, kFormat = 2, kModal = 4, kNoToken = 8 };
+  enum ItemFlags : std::uint8_t {
+    kCommand = 1,
+    kFormat = 2,
+    kModal = 4,
+    kNoToken = 8,
+    kKeyed = 16,  // the token's variable exists: its text is keyed on the value
+    kNumber = 32,  // the N word: its texts are remembered across the run
+  };
   struct CompiledItem {
     int Token = 0;
     std::uint8_t Flags = 0;
+    std::uint8_t Variable = 0;  // with kKeyed
   };
   struct CompiledScript {
-    const std::string* Command = nullptr;
+    WordText Command;
     std::vector<CompiledItem> Items;
   };
 
   // Slots in `keep` are not formatted (they keep their per-toolpath text);
   // with `modal`, the Modal flags of the items count.
-  static CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) {
+  CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) const {
     CompiledScript compiled;
-    compiled.Command = &script.Command;
+    compiled.Command.Assign(script.Command);
     const bool hasCommand = script.Command != kNullCommand;
     for (const TTNScriptItem& item : script.Items) {
       CompiledItem c;
@@ -300,6 +413,12 @@ class TokenTexts {
       } else {
         if ((keep & Bit(item.Token)) == 0) c.Flags |= kFormat;
         if (modal && item.Modal) c.Flags |= kModal;
+        const int variable = variables_[static_cast<std::size_t>(item.Token)];
+        if (variable >= 0 && variable < kVariableCount) {
+          c.Flags |= kKeyed;
+          c.Variable = static_cast<std::uint8_t>(variable);
+          if (item.Token == TokenSlot::Nt && variable == TokenVar::Nv) c.Flags |= kNumber;
+        }
       }
       compiled.Items.push_back(c);
     }
@@ -307,33 +426,56 @@ class TokenTexts {
   }
 
   // Appends the words of a script to out; a modal word only when its text
-  // differs from the previous block's.
+  // differs from the previous block's. The words go through a cursor into
+  // room made for a whole short word per item (see TextBuffer::Room); a
+  // long word is appended on its own.
   void AppendScript(TextBuffer& out, const CompiledScript& script, const TTNVariables& values) {
+    const std::size_t room = script.Items.size() * WordText::kBytes;
+    char* at = out.Room(room);
     for (const CompiledItem& item : script.Items) {
-      if ((item.Flags & (kCommand | kNoToken)) != 0) {
-        if ((item.Flags & kNoToken) != 0) {
-          throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
-                            std::to_string(kTokenCount - 1) + ")");
+      const WordText* text = &script.Command;
+      if ((item.Flags & (kCommand | kNoToken)) == 0) {
+        const std::size_t i = static_cast<std::size_t>(item.Token);
+        Ring& ring = rings_[i];
+        if ((item.Flags & kFormat) != 0) {
+          if ((item.Flags & kKeyed) != 0) {
+            const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[item.Variable]);
+            const std::uint8_t c = cur_[i];
+            if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
+              // The N word changes every block: its remembered text is
+              // taken without a call.
+              if ((item.Flags & kNumber) == 0 || !RememberedNumber(i, bits)) {
+                FormatChanged(item.Token, item.Variable, bits, values);
+              }
+            }
+          } else {
+            FormatUnkeyed(item.Token, values);
+          }
         }
-        out.Append(*script.Command);
-        continue;
+        const std::uint8_t c = cur_[i];
+        const std::uint8_t p = prev_[i];
+        text = &ring.Texts[c];
+        if ((item.Flags & kModal) != 0 && (c == p || SameWord(*text, ring.Texts[p]))) continue;
+      } else if ((item.Flags & kNoToken) != 0) {
+        out.SetEnd(at);
+        throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
+                          std::to_string(kTokenCount - 1) + ")");
       }
-      const int t = item.Token;
-      if ((item.Flags & kFormat) != 0) Format(t, values);
-      const std::size_t i = static_cast<std::size_t>(t);
-      const Ring& ring = rings_[i];
-      const std::string& text = ring.Texts[cur_[i]];
-      if ((item.Flags & kModal) != 0 &&
-          (cur_[i] == prev_[i] || SameText(text, ring.Texts[prev_[i]]))) {
-        continue;
+      if (text->IsShort()) {
+        std::memcpy(at, text->Bytes(), WordText::kBytes);
+        at += text->size();
+      } else {
+        out.SetEnd(at);
+        out.Append(text->View());
+        at = out.Room(room);
       }
-      out.Append(text);
     }
+    out.SetEnd(at);
   }
 
   static constexpr std::uint8_t kRingSize = 4;
   struct Ring {
-    std::array<std::string, kRingSize> Texts;
+    std::array<WordText, kRingSize> Texts;
     std::array<std::uint64_t, kRingSize> Keys{};
     std::uint8_t Valid = 0;  // bit k: Texts[k] is the text of the value Keys[k]
     std::uint8_t Next = 0;   // where to look for the next free entry
@@ -355,11 +497,26 @@ class TokenTexts {
     Set(slot, FormatToken(post_.Tokens[static_cast<std::size_t>(slot)], values));
   }
 
+  // Makes the remembered text of line number `bits` the current text of
+  // slot i; false when there is none.
+  bool RememberedNumber(std::size_t i, std::uint64_t bits) {
+    if (numbers_ == nullptr) return false;
+    Ring& ring = rings_[i];
+    const std::uint8_t k = FreeEntry(static_cast<int>(i));
+    if (!numbers_->Find(bits, ring.Texts[k])) return false;
+    ring.Keys[k] = bits;
+    ring.Valid = static_cast<std::uint8_t>(ring.Valid | (1u << k));
+    cur_[i] = k;
+    return true;
+  }
+
   [[gnu::noinline]] void FormatChanged(int slot, int variable, std::uint64_t bits,
                                        const TTNVariables& values) {
     const std::size_t i = static_cast<std::size_t>(slot);
     Ring& ring = rings_[i];
-    const bool number = variable == TokenVar::Nv;
+    // Line numbers are remembered for the line-number word only: another
+    // word bound to Nv may spell them differently.
+    const bool number = variable == TokenVar::Nv && slot == TokenSlot::Nt;
     if (!number) {
       for (std::uint8_t k = 0; k < kRingSize; ++k) {
         if ((ring.Valid >> k & 1u) != 0 && ring.Keys[k] == bits) {
@@ -369,12 +526,20 @@ class TokenTexts {
       }
     }
     const std::uint8_t k = FreeEntry(slot);
-    const std::string* known = number && numbers_ != nullptr ? numbers_->Find(bits) : nullptr;
-    if (known != nullptr) {
-      ring.Texts[k] = *known;
-    } else {
-      ring.Texts[k] = FormatToken(post_.Tokens[i], values);
-      if (number && numbers_ != nullptr) numbers_->Remember(bits, ring.Texts[k]);
+    // Not valid while it is being written (a format error leaves it so).
+    ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
+    WordText& text = ring.Texts[k];
+    if (!number || numbers_ == nullptr || !numbers_->Find(bits, text)) {
+      const TTNToken& token = post_.Tokens[i];
+      const std::size_t size = post_detail::FormatTokenValueShort(
+          token, values[static_cast<std::size_t>(variable)], text.ShortBuffer(),
+          WordText::kShortMax);
+      if (size != post_detail::kNoShortWord) {
+        text.SetShortSize(size);
+      } else {
+        text.Assign(FormatToken(token, values));
+      }
+      if (number && numbers_ != nullptr) numbers_->Remember(bits, text);
     }
     ring.Keys[k] = bits;
     ring.Valid = static_cast<std::uint8_t>(ring.Valid | (1u << k));
@@ -420,7 +585,14 @@ void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n,
   const int slot =
       turns ? ClassifyArc(m.Radius, motion) : ClassifyMove3D(motion, m.Kind == MotionKind::Rapid);
   const double z = -m.Z;  // as a depth
-  TTNVariables v{};
+  // Every value set one by one: clearing the whole table first costs a
+  // string instruction of its own per block.
+  TTNVariables v;
+  v[TokenVar::None] = 0.0;
+  v[TokenVar::Cv] = 0.0;
+  v[TokenVar::Fr] = 0.0;
+  v[TokenVar::Ss] = 0.0;
+  v[TokenVar::Tn] = 0.0;
   v[TokenVar::Sx] = m.FromX;
   v[TokenVar::Sy] = m.FromY;
   v[TokenVar::Sz] = z;
@@ -435,6 +607,14 @@ void AppendMotion(TokenTexts& texts, TextBuffer& out, const Motion& m, double n,
     v[TokenVar::Cy] = m.CentreY;
     v[TokenVar::Ii] = m.CentreX - m.FromX;
     v[TokenVar::Ji] = m.CentreY - m.FromY;
+  } else {
+    v[TokenVar::Sa] = 0.0;
+    v[TokenVar::Ea] = 0.0;
+    v[TokenVar::Rad] = 0.0;
+    v[TokenVar::Cx] = 0.0;
+    v[TokenVar::Cy] = 0.0;
+    v[TokenVar::Ii] = 0.0;
+    v[TokenVar::Ji] = 0.0;
   }
   v[TokenVar::Nv] = n;
   if (m.KnownXY) {
@@ -538,12 +718,19 @@ bool IsPlasmaPost(std::string_view name) {
 // A word of a non-finite or absurd value ("XINF", a 309-digit number) would
 // be taken by a control for a move, or refused halfway through the
 // program; such a toolpath is refused before anything of it is written.
-void CheckValue(double v, const char* what, const std::string& which) {
-  if (std::isfinite(v) && std::fabs(v) <= kNcMaxMagnitude) return;
+// Called for every coordinate of every toolpath: the test is inline, the
+// message is made out of line.
+[[noreturn, gnu::noinline, gnu::cold]] void RefuseValue(double v, const char* what,
+                                                       const std::string& which) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", v);
   throw FormatError(which + " cannot be written: its " + what + " is " + text +
                     " (values must be finite and at most 1e9 in size)");
+}
+
+inline void CheckValue(double v, const char* what, const std::string& which) {
+  // Also false for a NaN.
+  if (!(std::fabs(v) <= kNcMaxMagnitude)) RefuseValue(v, what, which);
 }
 
 void CheckElement(const TTNEntity& e, const std::string& which) {
@@ -702,6 +889,7 @@ class Generator {
   Generator(const TTNPostProcessor& post, NcOutput& out)
       : post_(post),
         out_(out),
+        numbers_(static_cast<double>(post.Start), static_cast<double>(post.Increment)),
         texts_(post, &numbers_),
         n_(static_cast<double>(post.Start) - static_cast<double>(post.Increment)),
         inc_(static_cast<double>(post.Increment)),

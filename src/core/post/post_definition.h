@@ -128,6 +128,9 @@ struct ParsedTokenFormat {
   bool IntegerRule = false;     // the Format holds a 'd' somewhere
   bool IntConversion = false;   // %d / %D rather than %f / %F
   bool Left = false, PlusFlag = false, Space = false, Zero = false;
+  // Fast, and nothing but the number itself: no flags, no padding, no
+  // literal text around it ("%1.4f", "%.3f", "%d").
+  bool Plain = false;
   std::int16_t Width = 0;
   std::int16_t Precision = -1;
   std::string Prefix, Suffix;   // literal text around the number
@@ -295,5 +298,16 @@ std::string ScriptLine(const TTNScript& script);
 std::string FormatToken(const TTNToken& token, std::span<const double> values);
 // The same with the number given instead of looked up.
 std::string FormatTokenValue(const TTNToken& token, double value);
+
+namespace post_detail {
+inline constexpr std::size_t kNoShortWord = static_cast<std::size_t>(-1);
+// For the NC writer, which builds its words in place: FormatTokenValue's
+// text of a token bound to a variable, written to `out` when the usual
+// fixed or integer format gives it and it fits in `capacity` characters;
+// returns its length. Otherwise writes nothing and returns kNoShortWord
+// (FormatTokenValue then gives the text, or the error).
+std::size_t FormatTokenValueShort(const TTNToken& token, double value, char* out,
+                                  std::size_t capacity);
+}  // namespace post_detail
 
 }  // namespace tarnak

@@ -183,6 +183,36 @@ bool ScaledDigits(double x, int decimals, std::uint64_t& result) {
   return true;
 }
 
+// ScaledDigits for the usual coordinates and feeds, cheaper: for x in
+// [2^-12, 10^(16 - decimals)) the 18-digit expansion keeps more than one
+// decimal beyond the ones written, so it can round only where the
+// fraction left over is within 1/20 below one half; anywhere else the
+// first dropped binary digits decide alone, and the decimal exponent of x
+// is not needed. Near one half, and outside that range, ScaledDigits
+// decides.
+bool QuickScaledDigits(double x, int decimals, std::uint64_t& result) {
+  static constexpr double kUpper[kMaxFastDecimals + 1] = {1e15, 1e15, 1e14, 1e13, 1e12,
+                                                         1e11, 1e10, 1e9,  1e8,  1e7};
+  if (!(x >= 0x1p-12 && x < kUpper[decimals])) return ScaledDigits(x, decimals, result);
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const std::uint64_t m = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
+  const int k = 1075 - static_cast<int>(bits >> 52);  // 3 <= k <= 64 here
+  const U128 scaled = static_cast<U128>(m) * kPow10[decimals];
+  const std::uint64_t q = static_cast<std::uint64_t>(scaled >> k);
+  const U128 r = scaled & ((static_cast<U128>(1) << k) - 1);
+  const U128 half = static_cast<U128>(1) << (k - 1);
+  if (r >= half) {
+    result = q + 1;
+    return true;
+  }
+  // r / 2^k < 1/2 - 1/16 lies below any threshold 1/2 - 1/(2 x 10^extra).
+  if (r < half - (half >> 3)) {
+    result = q;
+    return true;
+  }
+  return ScaledDigits(x, decimals, result);
+}
+
 // Composes a word from its end towards its start in a stack buffer, so
 // that the digits can be produced lowest first and the whole word becomes
 // one string at the end.
@@ -206,6 +236,7 @@ class WordWriter {
     std::memmove(at_ - by, at_, length);
     at_ -= by;
   }
+  std::size_t size() const { return static_cast<std::size_t>(buffer_ + kSize - at_); }
   std::string Text() const {
     return std::string(at_, static_cast<std::size_t>(buffer_ + kSize - at_));
   }
@@ -255,7 +286,7 @@ bool PutFixed(WordWriter& w, const ParsedTokenFormat& p, double value) {
   if (!std::isfinite(value)) return false;
   const int decimals = p.Precision < 0 ? 6 : p.Precision;
   std::uint64_t q = 0;
-  if (!ScaledDigits(std::fabs(value), decimals, q)) return false;
+  if (!QuickScaledDigits(std::fabs(value), decimals, q)) return false;
   // A value that rounds to nothing carries no minus sign.
   const bool negative = std::signbit(value) && q != 0;
   w.Put(p.Suffix);
@@ -327,6 +358,31 @@ bool FastPathAgrees(const ParsedTokenFormat& p, const std::string& format) {
   return true;
 }
 
+std::size_t PlainWord(const TTNToken& token, const ParsedTokenFormat& p,
+                      std::string_view designation, double value, char* out, std::size_t capacity);
+
+// The same check for the words written forwards (PlainWord).
+bool PlainAgrees(const ParsedTokenFormat& p, const std::string& format) {
+  static constexpr double kProbes[] = {0.0,    -0.0,    1.0,     -1.0,       0.5,         -0.5,
+                                       2.5,    3.5,     12.5,    0.03125,    -0.03125,    0.00004,
+                                       99.9995, 1234567.5, 0.123456789, -98765.4321, 90.4825};
+  const TTNToken bare;
+  char word[64];
+  try {
+    for (const double v : kProbes) {
+      const long long n = static_cast<long long>(v);
+      const double value = p.IntegerRule ? static_cast<double>(n) : v;
+      const std::size_t size = PlainWord(bare, p, {}, value, word, sizeof word);
+      if (size == post_detail::kNoShortWord) continue;
+      const std::string expected = p.IntegerRule ? FormatInteger(format, n) : FormatNumber(format, v);
+      if (std::string_view(word, size) != expected) return false;
+    }
+  } catch (const FormatError&) {
+    return false;
+  }
+  return true;
+}
+
 void Build(ParsedTokenFormat& p, const std::string& format) {
   p = ParsedTokenFormat{};
   p.Source = format;
@@ -347,20 +403,108 @@ void Build(ParsedTokenFormat& p, const std::string& format) {
   if (ParseFastFormat(format, fast) && FastPathAgrees(fast, format)) {
     p = std::move(fast);
     p.Kind = kFast;
+    p.Plain = !p.Left && !p.PlusFlag && !p.Space && p.Width <= 1 && p.Prefix.empty() &&
+              p.Suffix.empty() && (p.IntConversion ? p.Precision < 0 : !p.IntegerRule);
+    if (p.Plain && !PlainAgrees(p, format)) p.Plain = false;
   } else {
     p.Kind = kSlow;
   }
 }
 
+// Whether two short texts are the same, without a call for the usual
+// few characters.
+inline bool SameShortText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.size() <= 8) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  return std::memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
 const ParsedTokenFormat& Prepared(const TTNToken& token) {
   ParsedTokenFormat& p = token.Parsed;
-  if (!p.Built || p.Source != token.Format) Build(p, token.Format);
+  if (!p.Built || !SameShortText(p.Source, token.Format)) Build(p, token.Format);
   return p;
 }
 
 std::string_view DesignationText(const TTNToken& token) {
-  if (token.Designation == kNullDesignation) return {};
+  if (SameShortText(token.Designation, kNullDesignation)) return {};
   return token.Designation;
+}
+
+// "00" to "99", for writing two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the `count` lowest decimal digits of v (leading zeros included)
+// ending at `end`.
+inline void PutDigitsBefore(char* end, std::uint64_t v, int count) {
+  for (; count >= 2; count -= 2) {
+    const std::size_t pair = static_cast<std::size_t>(v % 100) * 2;
+    v /= 100;
+    end -= 2;
+    end[0] = kDigitPairs[pair];
+    end[1] = kDigitPairs[pair + 1];
+  }
+  if (count == 1) *--end = static_cast<char>('0' + v % 10);
+}
+
+inline int DigitCount(std::uint64_t v) {
+  int n = 1;
+  while (n < 19 && v >= kPow10[n]) ++n;
+  return n;
+}
+
+// A plain format's word written forwards at `out`: designation, the "+"
+// of Plus, sign and number. The length, or kNoShortWord when the number
+// is outside the fast range or the word does not fit.
+std::size_t PlainWord(const TTNToken& token, const ParsedTokenFormat& p,
+                      std::string_view designation, double value, char* out,
+                      std::size_t capacity) {
+  std::uint64_t magnitude = 0;
+  bool negative = false;
+  int decimals = 0;
+  if (p.IntConversion) {
+    if (!(std::fabs(value) < kExactIntegerLimit)) return post_detail::kNoShortWord;
+    // Nearest, halves to even, as RoundHalfEven.
+    const double r = std::floor(value);
+    const double diff = value - r;
+    long long n = static_cast<long long>(r);
+    if (diff > 0.5 || (diff == 0.5 && (n & 1) != 0)) ++n;
+    negative = n < 0;
+    magnitude = negative ? 0ULL - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+  } else {
+    decimals = p.Precision < 0 ? 6 : p.Precision;
+    if (!QuickScaledDigits(std::fabs(value), decimals, magnitude)) return post_detail::kNoShortWord;
+    // A value that rounds to nothing carries no minus sign.
+    negative = std::signbit(value) && magnitude != 0;
+  }
+  const std::uint64_t whole = decimals > 0 ? magnitude / kPow10[decimals] : magnitude;
+  const int wholeDigits = DigitCount(whole);
+  const std::size_t size = designation.size() + (token.Plus && !p.IntegerRule ? 1 : 0) +
+                           (negative ? 1 : 0) + static_cast<std::size_t>(wholeDigits) +
+                           (decimals > 0 ? 1 + static_cast<std::size_t>(decimals) : 0);
+  if (size > capacity) return post_detail::kNoShortWord;
+  char* at = out;
+  if (!designation.empty()) {
+    std::memcpy(at, designation.data(), designation.size());
+    at += designation.size();
+  }
+  if (token.Plus && !p.IntegerRule) *at++ = '+';
+  if (negative) *at++ = '-';
+  at += wholeDigits;
+  PutDigitsBefore(at, whole, wholeDigits);
+  if (decimals > 0) {
+    *at++ = DecimalSeparator();
+    at += decimals;
+    PutDigitsBefore(at, magnitude, decimals);
+  }
+  return size;
 }
 
 std::string FormatWithValue(const TTNToken& token, double value) {
@@ -414,6 +558,29 @@ std::string FormatToken(const TTNToken& token, std::span<const double> values) {
     ThrowTokenError(token, "there is no variable " + std::to_string(token.Variable));
   }
   return FormatWithValue(token, values[static_cast<std::size_t>(token.Variable)]);
+}
+
+std::size_t post_detail::FormatTokenValueShort(const TTNToken& token, double value, char* out,
+                                              std::size_t capacity) {
+  if (token.Variable <= 0) return kNoShortWord;  // literal or cleared
+  const ParsedTokenFormat& p = Prepared(token);
+  const std::string_view designation = DesignationText(token);
+  if (p.Kind != kFast || designation.size() > kMaxFastDesignation) return kNoShortWord;
+  if (p.Plain) return PlainWord(token, p, designation, value, out, capacity);
+  WordWriter w;
+  if (p.IntegerRule) {
+    // What RoundHalfEven refuses is left to FormatTokenValue to report.
+    if (!(std::fabs(value) < kExactIntegerLimit)) return kNoShortWord;
+    if (!FastInteger(w, p, RoundHalfEven(token, value))) return kNoShortWord;
+  } else {
+    if (!FastNumber(w, p, value)) return kNoShortWord;
+    if (token.Plus) w.Put('+');
+  }
+  w.Put(designation);
+  const std::size_t size = w.size();
+  if (size > capacity) return kNoShortWord;
+  std::memcpy(out, w.at(), size);
+  return size;
 }
 
 std::string FormatTokenValue(const TTNToken& token, double value) {

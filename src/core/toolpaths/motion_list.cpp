@@ -1,5 +1,6 @@
 #include "toolpaths/motion_list.h"
 
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -44,21 +45,9 @@ Point2 ToolpathListEnd(const TTNOutRegionArray& toolpaths) {
 
 inline void MotionBuilder::Straight(MotionKind kind, MotionPart part, double fromX, double fromY,
                                     double x, double y, double z, double feed, MotionList& out) {
-  Motion m;
-  m.Kind = kind;
-  m.Part = part;
-  m.FromX = fromX;
-  m.FromY = fromY;
-  m.FromZ = z_;
-  m.X = x;
-  m.Y = y;
-  m.Z = z;
-  m.Feed = feed;
-  m.SpindleSpeed = spindle_;
-  m.Tool = tool_;
-  m.Colour = colour_;
-  m.Source = source_;
-  out.push_back(m);
+  // Made where it lies in the list: a record built aside and copied in is
+  // read back in wider pieces than it was written in, which stalls.
+  out.emplace_back(kind, part, fromX, fromY, z_, x, y, z, feed, spindle_, tool_, colour_, source_);
   z_ = z;
 }
 
@@ -88,15 +77,37 @@ Motion& MotionBuilder::RatesAndTool(double feed, double spindle, int32_t tool, M
   return out[at];
 }
 
+Point2 MotionBuilder::ArcPoint(const TTNEntity& e, double angle) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(angle);
+  const AngleMemo* memo = nullptr;
+  for (const AngleMemo& a : angles_) {
+    if (a.Valid && a.Bits == bits) {
+      memo = &a;
+      break;
+    }
+  }
+  if (memo == nullptr) {
+    AngleMemo& a = angles_[nextAngle_];
+    nextAngle_ = (nextAngle_ + 1) % kAngleMemo;
+    a.Bits = bits;
+    a.Cos = std::cos(angle);
+    a.Sin = std::sin(angle);
+    a.Valid = true;
+    memo = &a;
+  }
+  // As ElementEnds works them out.
+  const double r = std::fabs(e.Radius);
+  return {e.X + r * memo->Cos, e.Y + r * memo->Sin};
+}
+
 void MotionBuilder::PathMove(const TTNEntity& e, MotionPart part, double z, double feed,
                              MotionList& out) {
   if (e.IsLine()) {
     Straight(MotionKind::Line, part, e.X, e.Y, e.X2, e.Y2, z, feed, out);
     return;
   }
-  Point2 start;
-  Point2 end;
-  ElementEnds(e, start, end);
+  const Point2 start = ArcPoint(e, e.StartAngle());
+  const Point2 end = ArcPoint(e, e.EndAngle());
   Straight(MotionKind::Arc, part, start.X, start.Y, end.X, end.Y, z, feed, out);
   Motion& m = out.back();
   m.CentreX = e.X;

@@ -27,6 +27,7 @@
 // the last one really left the tool.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -65,6 +66,15 @@ enum class MotionPart : int32_t {
 };
 
 struct Motion {
+  Motion() = default;
+  // A straight motion with nothing of an arc, a drill or the rates in it;
+  // the builder makes its records in place in the list with this.
+  Motion(MotionKind kind, MotionPart part, double fromX, double fromY, double fromZ, double x,
+         double y, double z, double feed, double spindleSpeed, int32_t tool, int32_t colour,
+         int32_t source)
+      : Kind(kind), Part(part), FromX(fromX), FromY(fromY), FromZ(fromZ), X(x), Y(y), Z(z),
+        Feed(feed), SpindleSpeed(spindleSpeed), Tool(tool), Colour(colour), Source(source) {}
+
   MotionKind Kind = MotionKind::Line;
   MotionPart Part = MotionPart::Path;
   // Where the move starts (as the block states it: the Element's start for
@@ -138,6 +148,22 @@ class MotionBuilder {
   // The hole, or the entry move, the path and the exit move.
   void AppendPath(const TTNOutRegion& t, int32_t kind, Point2 start, double depthZ,
                   MotionList& out);
+
+  // An arc's end at `angle` (cos and sin remembered for the last few
+  // angles: the arcs of a path and of its neighbours keep coming back to
+  // the same ones, the corners of an offset ring, the turns of a zigzag).
+  // The same values as ElementEnds, bit for bit.
+  Point2 ArcPoint(const TTNEntity& e, double angle);
+
+  struct AngleMemo {
+    std::uint64_t Bits = 0;
+    double Cos = 0.0;
+    double Sin = 0.0;
+    bool Valid = false;
+  };
+  static constexpr std::size_t kAngleMemo = 4;
+  AngleMemo angles_[kAngleMemo];
+  std::size_t nextAngle_ = 0;
 
   double rapidHeight_;
   // Where the tool stands. A program cannot know it when it starts, nor

@@ -462,6 +462,17 @@ TEST_F(NcWriterTest, ShortcutsWriteWhatPlainFormattingWrites) {
   post_.Tokens[TokenSlot::Misc1t] = Tok(TokenVar::Sx, " U");  // only in CW arcs
   post_.Scripts[4].Items.push_back({TokenSlot::Misc1t, true});
   post_.Scripts[1].Items.push_back({TokenSlot::Misc1t, true});  // ...and continuous lines
+  // A second word of the line number, spelled otherwise than N.
+  post_.Tokens[TokenSlot::Misc2t] = Tok(TokenVar::Nv, " Q", "%05d");
+  post_.Scripts[0].Items.push_back({TokenSlot::Misc2t, false});
+  post_.Scripts[6].Items.push_back({TokenSlot::Misc2t, true});
+  // Words longer than the usual short ones, modal and not.
+  post_.Tokens[TokenSlot::Misc3t] =
+      Tok(TokenVar::Ey, " (a designation longer than any usual word)Y", "%1.6f");
+  post_.Scripts[1].Items.push_back({TokenSlot::Misc3t, true});
+  post_.Scripts[7].Items.push_back({TokenSlot::Misc3t, false});
+  post_.Tokens[TokenSlot::Misc4t] = Tok(TokenVar::None, " (a literal word of more than forty characters)");
+  post_.Scripts[2].Items.push_back({TokenSlot::Misc4t, false});
   TTNOutRegionArray list(1);
   for (int p = 0; p < 40; ++p) {
     TTNEntityArray els;
@@ -482,43 +493,52 @@ TEST_F(NcWriterTest, ShortcutsWriteWhatPlainFormattingWrites) {
     }
     list.push_back(Path(els, p % 3 == 0 ? kLinkRetract : kLinkFeedAtDepth, 1 + p % 2));
   }
-  const Lines written = Write(list);
+  // Line numbers from the usual sequence, from one that starts below zero
+  // and steps unevenly, and one that never moves.
+  for (const auto& [start, increment] : {std::pair{10, 10}, std::pair{-35, 7}, std::pair{5, 0}}) {
+    post_.Start = start;
+    post_.Increment = increment;
+    const Lines written = Write(list);
 
-  // The same program block by block through the public steps, each of
-  // which formats from scratch, motion by motion of the motion list.
-  Lines expected;
-  TTNTokenString current, previous;
-  double n = post_.Start - post_.Increment;
-  int motion = MotionState::None;
-  auto block = [&](const Motion& m, bool writeEmpty) {
-    NextLineNumber(n, post_.Increment, post_);
-    const std::string text = BuildMotionBlock(m, post_, previous, n, motion, current);
-    if (!text.empty() || writeEmpty) expected.push_back(text);
-  };
-  double feed = 0;
-  for (const Motion& m : BuildMotionList(list, params_.RapidHeight)) {
-    switch (m.Kind) {
-      case MotionKind::Rates:
-        ToolpathTokens(list[static_cast<std::size_t>(m.Source)], post_, current);
-        feed = m.Feed;
-        break;
-      case MotionKind::ToolChange:  // the post has no tool block
-        break;
-      case MotionKind::Drill:
-        FAIL() << "no holes here";
-      default:
-        if (m.Part == MotionPart::Plunge) {
-          previous[F].clear();
-          current[F] = FormatTokenValue(post_.Tokens[F], m.Feed);
-          block(m, false);
-          current[F] = FormatTokenValue(post_.Tokens[F], feed);
-        } else {
-          block(m, m.Part == MotionPart::End);
-        }
+    // The same program block by block through the public steps, each of
+    // which formats from scratch, motion by motion of the motion list.
+    Lines expected;
+    TTNTokenString current, previous;
+    double n = post_.Start - post_.Increment;
+    int motion = MotionState::None;
+    auto block = [&](const Motion& m, bool writeEmpty) {
+      NextLineNumber(n, post_.Increment, post_);
+      const std::string text = BuildMotionBlock(m, post_, previous, n, motion, current);
+      if (!text.empty() || writeEmpty) expected.push_back(text);
+    };
+    double feed = 0;
+    for (const Motion& m : BuildMotionList(list, params_.RapidHeight)) {
+      switch (m.Kind) {
+        case MotionKind::Rates:
+          ToolpathTokens(list[static_cast<std::size_t>(m.Source)], post_, current);
+          feed = m.Feed;
+          break;
+        case MotionKind::ToolChange:  // the post has no tool block
+          break;
+        case MotionKind::Drill:
+          FAIL() << "no holes here";
+        default:
+          if (m.Part == MotionPart::Plunge) {
+            previous[F].clear();
+            current[F] = FormatTokenValue(post_.Tokens[F], m.Feed);
+            block(m, false);
+            current[F] = FormatTokenValue(post_.Tokens[F], feed);
+          } else {
+            block(m, m.Part == MotionPart::End);
+          }
+      }
+    }
+    ASSERT_EQ(written.size(), expected.size());
+    for (std::size_t k = 0; k < written.size(); ++k) {
+      ASSERT_EQ(written[k], expected[k])
+          << k << " (Start " << start << ", Increment " << increment << ")";
     }
   }
-  ASSERT_EQ(written.size(), expected.size());
-  for (std::size_t k = 0; k < written.size(); ++k) ASSERT_EQ(written[k], expected[k]) << k;
 }
 
 // ---- 3D passes -------------------------------------------------------------------

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -405,6 +409,104 @@ TEST_F(PostTest, FormatTokenAgreesWithFormatNumber) {
       EXPECT_EQ(token.Parsed.Kind,
                 general ? post_detail::FormatKind::Slow : post_detail::FormatKind::Fast)
           << format;
+    }
+  }
+}
+
+// "%1.Nf" as the NC words want it, worked out from the C library's own
+// exact expansion: |v| to 18 significant digits ("%.17e"), then rounded at
+// N decimals with a dropped 5 or more going up; no minus sign on a value
+// that comes out as nothing but zeros.
+std::string ReferenceFixed(double v, int decimals) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17e", std::fabs(v));
+  std::string digits(1, buf[0]);
+  digits.append(buf + 2, 17);
+  const int exponent = std::atoi(buf + 20);
+  int point = exponent + 1;  // digits before the decimal point
+  if (point <= 0) {
+    digits.insert(0, static_cast<std::size_t>(1 - point), '0');
+    point = 1;
+  }
+  const std::size_t keep = static_cast<std::size_t>(point + decimals);
+  if (digits.size() < keep + 1) digits.resize(keep + 1, '0');
+  std::string kept = digits.substr(0, keep);
+  if (digits[keep] >= '5') {
+    std::size_t i = kept.size();
+    while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
+    if (i == 0) {
+      kept.insert(0, 1, '1');
+    } else {
+      ++kept[i - 1];
+    }
+  }
+  std::string whole = kept.substr(0, kept.size() - static_cast<std::size_t>(decimals));
+  whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size() - 1));
+  std::string text = whole;
+  if (decimals > 0) text += "." + kept.substr(kept.size() - static_cast<std::size_t>(decimals));
+  const bool zero = kept.find_first_not_of('0') == std::string::npos;
+  return (std::signbit(v) && !zero ? "-" : "") + text;
+}
+
+TEST_F(PostTest, FixedWordsAgreeWithTheCLibraryExpansion) {
+  std::mt19937_64 rng(20261209);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_int_distribution<int> magnitude(-7, 14);
+  std::uniform_int_distribution<int> places(0, 9);
+  std::uniform_int_distribution<std::uint64_t> anyBits;
+  std::vector<double> values = {0.0, -0.0, 0.03125, -0.03125, 0.5, -0.5, 2.5, 0.00005, -0.00004,
+                                99.99995, 1e-300, -1e-300, 0x1p-12, 0x1p-13, 1e14, 9.999999e14};
+  for (int i = 0; i < 20000; ++i) {
+    // Any size.
+    values.push_back((unit(rng) - 0.5) * std::pow(10.0, magnitude(rng)));
+    // Drawing coordinates: whole decimals, so that halves of the last
+    // written place are as common as they are in real drawings.
+    const double scale = std::pow(10.0, places(rng));
+    const double typed = std::round((unit(rng) - 0.5) * 2e5 * scale) / scale;
+    values.push_back(typed);
+    values.push_back(std::nextafter(typed, 0.0));
+    values.push_back(std::nextafter(typed, 1e300));
+    // Halves of a decimal place and their neighbours.
+    const double half = (std::floor(unit(rng) * 1e6) + 0.5) / std::pow(10.0, places(rng));
+    values.push_back(half);
+    values.push_back(-std::nextafter(half, 0.0));
+    values.push_back(std::nextafter(half, 1e300));
+    // Any bits of a finite double below 1e15.
+    const double raw = std::bit_cast<double>(anyBits(rng));
+    if (std::isfinite(raw) && std::fabs(raw) < 1e15) values.push_back(raw);
+  }
+  SetDecimalSeparator('.');
+  for (int decimals = 0; decimals <= 9; ++decimals) {
+    const std::string format = "%1." + std::to_string(decimals) + "f";
+    const TTNToken token = Token(" X", 4, format);
+    for (const double v : values) {
+      const std::string expected = ReferenceFixed(v, decimals);
+      ASSERT_EQ(FormatNumber(format, v), expected) << format << " " << v;
+      ASSERT_EQ(FormatTokenValue(token, v), " X" + expected) << format << " " << v;
+    }
+    EXPECT_EQ(token.Parsed.Kind, post_detail::FormatKind::Fast) << format;
+  }
+  // The NC writer's words written in place are the same words.
+  const std::vector<std::string> formats = {"%1.0f", "%1.3f", "%1.4f", "%.6f", "%1.9f",
+                                            "%d",    "%D",    "%05d",  "%+.2f", "%08.3f"};
+  for (const char separator : {'.', ','}) {
+    SetDecimalSeparator(separator);
+    for (const std::string& format : formats) {
+      for (const bool plus : {false, true}) {
+        for (const char* designation : {"", " X", "null", "N"}) {
+          const TTNToken token = Token(designation, 4, format, plus);
+          std::size_t written = 0;
+          for (const double v : values) {
+            char word[31];
+            const std::size_t n = post_detail::FormatTokenValueShort(token, v, word, sizeof word);
+            if (n == post_detail::kNoShortWord) continue;
+            ++written;
+            ASSERT_EQ(std::string(word, n), FormatTokenValue(token, v))
+                << format << " " << designation << " " << plus << " " << v;
+          }
+          EXPECT_GT(written, values.size() / 2) << format;
+        }
+      }
     }
   }
 }
