@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
+#include "geometry/point_grid.h"
 #include "geometry/primitives.h"
 #include "import/profiles/profile_building.h"
 #include "shell/document.h"
@@ -307,6 +309,104 @@ TEST_F(ChainingTest, OrderByNearestWalksToTheNearestStart) {
   for (size_t i = 1; i < list.size(); ++i) {
     EXPECT_EQ(list[i].SelValue1, expected[i].SelValue1) << "at position " << i;
     EXPECT_EQ(list[i].Selected, 0);
+  }
+}
+
+// The MinX quicksort exactly as first written, exchanging whole entries:
+// the order of equal keys it leaves is part of every import's result.
+template <typename T>
+void ReferenceQuickSort(std::vector<T>& a, int first, int last) {
+  while (first < last) {
+    int i = first, j = last;
+    const double pivot = a[static_cast<size_t>((first + last) / 2)].MinX;
+    do {
+      while (i < last && a[static_cast<size_t>(i)].MinX < pivot) ++i;
+      while (j > first && pivot < a[static_cast<size_t>(j)].MinX) --j;
+      if (i <= j) {
+        if (i != j) std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (j - first < last - i) {
+      if (first < j) ReferenceQuickSort(a, first, j);
+      first = i;
+    } else {
+      if (i < last) ReferenceQuickSort(a, i, last);
+      last = j;
+    }
+  }
+}
+
+TEST_F(ChainingTest, SortsLeaveEqualKeysInTheOrderOfTheOriginalQuicksort) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 200; ++round) {
+    const int n = static_cast<int>(rng() % 3000) + 1;
+    // Few distinct keys (many ties), or all distinct; NaN now and then.
+    const unsigned distinct = round % 3 == 0 ? 1000000u : 1u + static_cast<unsigned>(rng() % 20);
+    TTNEntityArray elements(static_cast<size_t>(n));
+    TTNRegionArray regions(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+      double key = static_cast<double>(rng() % distinct) * 0.25;
+      if (round % 17 == 5 && rng() % 50 == 0) key = std::nan("");
+      elements[static_cast<size_t>(k)].MinX = key;
+      elements[static_cast<size_t>(k)].OwnerTag = k;
+      regions[static_cast<size_t>(k)].MinX = key;
+      regions[static_cast<size_t>(k)].Elements.assign(1, elements[static_cast<size_t>(k)]);
+    }
+    const int first = round % 2 ? 0 : std::min(n - 1, 1);
+    const int last = n - 1 - (round % 5 == 0 ? std::min(n - 1 - first, 2) : 0);
+    TTNEntityArray wantElements = elements;
+    ReferenceQuickSort(wantElements, first, last);
+    SortElementsByMinX(doc.Cancel, elements, first, last);
+    TTNRegionArray wantRegions = regions;
+    ReferenceQuickSort(wantRegions, first, last);
+    SortRegionsByMinX(doc.Cancel, regions, first, last);
+    for (size_t k = 0; k < static_cast<size_t>(n); ++k) {
+      ASSERT_EQ(elements[k].OwnerTag, wantElements[k].OwnerTag) << "round " << round << " at " << k;
+      ASSERT_EQ(regions[k].Elements.at(0).OwnerTag, wantRegions[k].Elements.at(0).OwnerTag)
+          << "round " << round << " at " << k;
+    }
+  }
+}
+
+TEST(PointGridTest, EveryCellReportsItsPointsInIdOrder) {
+  // Grids big enough for the linear-time ordering, over narrow and wide
+  // spreads (the chunks of a MinX-sorted list are narrow in X), each point
+  // filed twice like the two ends of an Element.
+  std::mt19937 rng(11);
+  for (int round = 0; round < 40; ++round) {
+    PointGrid::Layout layout;
+    layout.W = layout.H = round % 4 == 0 ? 0.002 : 1.0;
+    if (round % 5 == 1) layout.LoX = layout.LoY = -3, layout.HiX = layout.HiY = 3;
+    PointGrid grid(layout);
+    const double spreadX = round % 3 == 0 ? 0.01 : 1e3 * (round + 1);
+    const double spreadY = round % 7 == 0 ? 1e9 : 50.0;
+    std::uniform_real_distribution<double> ux(-spreadX, spreadX), uy(-spreadY, spreadY);
+    const int n = 200 + static_cast<int>(rng() % 5000);
+    std::vector<std::pair<int32_t, Point2>> filed;
+    for (int32_t id = 0; id < n; ++id) {
+      const Point2 a{ux(rng), uy(rng)};
+      const Point2 b = rng() % 3 ? a : Point2{ux(rng), uy(rng)};
+      grid.Add(a, id);
+      grid.Add(b, id);
+      filed.push_back({id, a});
+      filed.push_back({id, b});
+    }
+    grid.Finish();
+    for (int q = 0; q < 300; ++q) {
+      const auto& probe = filed[rng() % filed.size()].second;
+      const int64_t cx = grid.CellX(probe.X), cy = grid.CellY(probe.Y);
+      std::vector<std::tuple<int32_t, double, double>> got, want;
+      grid.ForCell(cx, cy, [&](int32_t id, Point2 p) { got.emplace_back(id, p.X, p.Y); });
+      ASSERT_TRUE(std::is_sorted(got.begin(), got.end(),
+                                 [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); }));
+      for (const auto& [id, p] : filed)
+        if (grid.CellX(p.X) == cx && grid.CellY(p.Y) == cy) want.emplace_back(id, p.X, p.Y);
+      std::sort(got.begin(), got.end());
+      std::sort(want.begin(), want.end());
+      ASSERT_EQ(got, want) << "round " << round;
+    }
   }
 }
 
