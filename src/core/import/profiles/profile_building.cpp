@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
@@ -368,6 +373,99 @@ void MergeCollinear(TTNRegionArray& list) {
   list = std::move(out);
 }
 
+namespace {
+
+// The duplicate test of CleanElements looks at every later Element whose
+// MinX lies within the tolerance; a drawing with long rows of Elements
+// starting at one X (a column of equal parts) makes that quadratic. Every
+// duplicate of an Element shares its radius exactly and lies within the
+// tolerance of it in two coordinates: X2 and Y (or Y against the Element's
+// Y2, for a reversed vertical line) for lines, MaxX and MinY for arcs. So
+// the Elements are filed in cells of those two values, and each Element
+// tests only the later ones of its MinX window found in the cells around
+// it, with the same test: the same Elements are dropped.
+//
+// False (nothing marked) when the list is not sorted by finite MinX values,
+// where the window is not a plain range of the list.
+template <class Duplicates>
+bool MarkDuplicatesIndexed(const TTNEntityArray& loose, const Duplicates& duplicates,
+                           std::vector<char>& drop) {
+  constexpr double t = kChainTolerance;
+  const size_t n = loose.size();
+  if (n < 64 || n > std::numeric_limits<uint32_t>::max()) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (!std::isfinite(loose[i].MinX)) return false;
+    if (i > 0 && loose[i].MinX < loose[i - 1].MinX) return false;
+  }
+  auto cell = [](double v) {
+    constexpr double kSide = 4.0 * kChainTolerance;
+    constexpr double kFar = 1e15;  // cells beyond share the outermost one
+    const double c = v / kSide;
+    return static_cast<int64_t>(std::floor(c < -kFar ? -kFar : c > kFar ? kFar : c));
+  };
+  auto radiusBits = [](double r) {
+    uint64_t b = 0;
+    if (r != 0.0) std::memcpy(&b, &r, sizeof b);  // 0 and -0 are the same radius
+    return b;
+  };
+  auto keyOf = [](uint64_t r, int64_t a, int64_t b) {
+    uint64_t h = r * 0x9E3779B97F4A7C15ULL;
+    h ^= static_cast<uint64_t>(a) + 0x632BE59BD9B4E019ULL + (h << 6) + (h >> 2);
+    h ^= static_cast<uint64_t>(b) + 0x85EBCA77C2B2AE63ULL + (h << 6) + (h >> 2);
+    return h;
+  };
+  // Where an Element is filed; false when a value the test needs is not a
+  // finite number, so that it can be no duplicate (nor have one).
+  auto filed = [](const TTNEntity& e, double& a, double& b) {
+    if (std::isnan(e.Radius)) return false;
+    if (e.IsLine()) {
+      a = e.X2;
+      b = e.Y;
+      return std::isfinite(e.X2) && std::isfinite(e.Y) && std::isfinite(e.Y2);
+    }
+    a = e.MaxX;
+    b = e.MinY;
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(e.MaxY) &&
+           std::isfinite(e.X2) && std::isfinite(e.Y2);
+  };
+  // Cell key to the Elements filed there, in ascending list order.
+  std::unordered_map<uint64_t, std::vector<uint32_t>> cells;
+  cells.reserve(n);
+  std::vector<char> usable(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    double a = 0, b = 0;
+    if (!filed(loose[i], a, b)) continue;
+    usable[i] = 1;
+    cells[keyOf(radiusBits(loose[i].Radius), cell(a), cell(b))].push_back(static_cast<uint32_t>(i));
+  }
+  size_t end = n;  // the window of i is (i, end)
+  for (size_t i = n; i-- > 0;) {
+    while (end > i + 1 && loose[end - 1].MinX - loose[i].MinX > t) --end;
+    if (!usable[i]) continue;
+    const TTNEntity& e = loose[i];
+    const uint64_t r = radiusBits(e.Radius);
+    // A little more than the tolerance, against rounding in the cells.
+    auto near = [&](double a, double b) {
+      const double reachA = 1.01 * t + 1e-12 * std::fabs(a);
+      const double reachB = 1.01 * t + 1e-12 * std::fabs(b);
+      for (int64_t ca = cell(a - reachA), ca1 = cell(a + reachA); ca <= ca1; ++ca)
+        for (int64_t cb = cell(b - reachB), cb1 = cell(b + reachB); cb <= cb1; ++cb) {
+          const auto found = cells.find(keyOf(r, ca, cb));
+          if (found == cells.end()) continue;
+          const std::vector<uint32_t>& v = found->second;
+          for (auto it = std::upper_bound(v.begin(), v.end(), static_cast<uint32_t>(i));
+               it != v.end() && *it < end; ++it)
+            if (duplicates(e, loose[*it])) return true;
+        }
+      return false;
+    };
+    if (e.IsLine() ? near(e.X2, e.Y) || near(e.X2, e.Y2) : near(e.MaxX, e.MinY)) drop[i] = 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 void CleanElements(const CancelToken& cancel, TTNEntityArray& loose) {
   // 1. Too-short Elements go.
   loose.erase(std::remove_if(loose.begin(), loose.end(),
@@ -405,12 +503,14 @@ void NormaliseAndSortElements(const CancelToken& cancel, TTNEntityArray& loose,
   };
   const size_t n = loose.size();
   std::vector<char> drop(n, 0);
-  for (size_t i = 0; i < n; ++i) {
-    for (size_t j = i + 1; j < n; ++j) {
-      if (loose[j].MinX - loose[i].MinX > t) break;
-      if (duplicates(loose[i], loose[j])) {
-        drop[i] = 1;
-        break;
+  if (!MarkDuplicatesIndexed(loose, duplicates, drop)) {
+    for (size_t i = 0; i < n; ++i) {
+      for (size_t j = i + 1; j < n; ++j) {
+        if (loose[j].MinX - loose[i].MinX > t) break;
+        if (duplicates(loose[i], loose[j])) {
+          drop[i] = 1;
+          break;
+        }
       }
     }
   }

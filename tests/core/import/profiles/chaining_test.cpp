@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <tuple>
 
@@ -407,6 +408,81 @@ TEST(PointGridTest, EveryCellReportsItsPointsInIdOrder) {
       std::sort(want.begin(), want.end());
       ASSERT_EQ(got, want) << "round " << round;
     }
+  }
+}
+
+TEST_F(ChainingTest, CleanUpDropsTheDuplicatesThePlainScanDrops) {
+  // Reference: every later Element of the MinX window tested in turn.
+  constexpr double t = kChainTolerance;
+  auto duplicates = [](const TTNEntity& i, const TTNEntity& j) {
+    if (i.Radius != j.Radius) return false;
+    if (i.IsLine()) {
+      if (std::fabs(j.X - j.X2) < t) {
+        if (!(std::fabs(i.X2 - j.X2) < t)) return false;
+        const bool same = std::fabs(i.Y - j.Y) < t && std::fabs(i.Y2 - j.Y2) < t;
+        const bool crossed = std::fabs(j.Y - i.Y2) < t && std::fabs(j.Y2 - i.Y) < t;
+        return same || crossed;
+      }
+      return std::fabs(i.X2 - j.X2) < t && std::fabs(i.Y - j.Y) < t && std::fabs(i.Y2 - j.Y2) < t;
+    }
+    return std::fabs(i.MaxX - j.MaxX) < t && std::fabs(i.MinY - j.MinY) < t &&
+           std::fabs(i.MaxY - j.MaxY) < t && std::fabs(i.StartAngle() - j.StartAngle()) < 1e-8 &&
+           std::fabs(i.EndAngle() - j.EndAngle()) < 1e-8;
+  };
+  std::mt19937 rng(3);
+  for (int round = 0; round < 30; ++round) {
+    // Columns of Elements on a lattice finer than the tolerance, so that
+    // many share a MinX and many lie just inside or outside the tolerance
+    // of each other; vertical lines drawn both ways, arcs of a few radii.
+    const double step = (round % 3 + 1) * 0.00013;
+    auto v = [&](int range) { return static_cast<double>(static_cast<int>(rng() % static_cast<unsigned>(range))) * step; };
+    TTNEntityArray loose;
+    const int n = 500 + static_cast<int>(rng() % 4000);
+    for (int k = 0; k < n; ++k) {
+      const double x = v(6) + static_cast<double>(rng() % 4);
+      switch (rng() % 4) {
+        case 0: loose.push_back(MakeLine(x, v(8), x + v(3), v(8))); break;
+        case 1: {
+          const double y1 = v(8), y2 = v(8);
+          loose.push_back(rng() % 2 ? MakeLine(x, y1, x + v(2), y2) : MakeLine(x + v(2), y2, x, y1));
+          break;
+        }
+        case 2: loose.push_back(MakeLine(x, v(4), x + 1.0 + v(3), v(4))); break;
+        default: {
+          TTNEntity a = MakeArc(x + 1.0, v(6), 1.0 + 0.5 * static_cast<double>(rng() % 2), 0.1 * static_cast<double>(rng() % 3),
+                                   2.0 + 1e-9 * static_cast<double>(rng() % 30));
+          loose.push_back(a);
+          break;
+        }
+      }
+    }
+    // What the clean-up did before: short ones out, lines turned, sorted,
+    // then the plain scan.
+    TTNEntityArray want = loose;
+    want.erase(std::remove_if(want.begin(), want.end(),
+                              [](const TTNEntity& e) { return !(ElementLength(e) > kShortElement); }),
+               want.end());
+    for (TTNEntity& e : want)
+      if (e.IsLine() && e.X > e.X2) ElementReverse(e);
+    if (!want.empty()) ReferenceQuickSort(want, 0, static_cast<int>(want.size()) - 1);
+    std::vector<char> drop(want.size(), 0);
+    for (size_t i = 0; i < want.size(); ++i)
+      for (size_t j = i + 1; j < want.size(); ++j) {
+        if (want[j].MinX - want[i].MinX > t) break;
+        if (duplicates(want[i], want[j])) {
+          drop[i] = 1;
+          break;
+        }
+      }
+    TTNEntityArray kept;
+    for (size_t i = 0; i < want.size(); ++i)
+      if (!drop[i]) kept.push_back(want[i]);
+
+    CleanElements(doc.Cancel, loose);
+    ASSERT_EQ(loose.size(), kept.size()) << "round " << round;
+    EXPECT_LT(kept.size(), want.size()) << "round " << round << " has no duplicates to find";
+    for (size_t i = 0; i < kept.size(); ++i)
+      ASSERT_EQ(std::memcmp(&loose[i], &kept[i], sizeof(TTNEntity)), 0) << "round " << round << " at " << i;
   }
 }
 
