@@ -9,8 +9,9 @@
 // so the numbering is monotone in the coordinate and a point within a box
 // always lies in one of the cells the box covers. Only occupied cells are
 // stored (sorted by cell, then index), so a fine grid over a large drawing
-// costs no more than a coarse one. Points with a coordinate that is not a
-// finite number are not filed: no distance test can accept them.
+// costs no more than a coarse one; a small hash table finds the run of a
+// cell's points. Points with a coordinate that is not a finite number are
+// not filed: no distance test can accept them.
 #pragma once
 
 #include <algorithm>
@@ -45,6 +46,7 @@ class PointGrid {
   // Call once after the last Add, before any query.
   void Finish() {
     if (!RadixSort()) std::sort(entries_.begin(), entries_.end());
+    BuildCellTable();
   }
   size_t Size() const { return entries_.size(); }
 
@@ -55,9 +57,15 @@ class PointGrid {
   // ascending id order.
   template <class Visit>
   void ForCell(int64_t cx, int64_t cy, Visit&& visit) const {
-    auto it = std::lower_bound(entries_.begin(), entries_.end(),
-                               Entry{cx, cy, std::numeric_limits<int32_t>::min(), {}});
-    for (; it != entries_.end() && it->Cx == cx && it->Cy == cy; ++it) visit(it->Id, it->P);
+    if (table_.empty()) return;
+    for (size_t s = Hash(cx, cy) & mask_;; s = (s + 1) & mask_) {
+      const CellRange& c = table_[s];
+      if (c.End == 0) return;  // an empty slot: the cell holds no point
+      if (c.Cx == cx && c.Cy == cy) {
+        for (size_t i = c.Begin; i < c.End; ++i) visit(entries_[i].Id, entries_[i].P);
+        return;
+      }
+    }
   }
 
   // Calls visit(id, point) for every point filed in the cells that the box
@@ -137,6 +145,38 @@ class PointGrid {
     return true;
   }
 
+  // Where each occupied cell's run of entries lies, in an open-addressed
+  // table twice the number of cells or more, so that a query finds its
+  // cell in a probe or two instead of a binary search over all points.
+  struct CellRange {
+    int64_t Cx = 0, Cy = 0;
+    size_t Begin = 0, End = 0;  // End 0: an empty slot
+  };
+  static size_t Hash(int64_t cx, int64_t cy) {
+    uint64_t h = static_cast<uint64_t>(cx) * 0x9E3779B97F4A7C15ULL;
+    h ^= static_cast<uint64_t>(cy) * 0xC2B2AE3D27D4EB4FULL;
+    return static_cast<size_t>(h ^ (h >> 29));
+  }
+  void BuildCellTable() {
+    table_.clear();
+    if (entries_.empty()) return;
+    size_t cells = 1;
+    for (size_t i = 1; i < entries_.size(); ++i)
+      if (entries_[i].Cx != entries_[i - 1].Cx || entries_[i].Cy != entries_[i - 1].Cy) ++cells;
+    size_t size = 16;
+    while (size < 2 * cells) size *= 2;
+    table_.assign(size, CellRange{});
+    mask_ = size - 1;
+    for (size_t b = 0; b < entries_.size();) {
+      size_t e = b + 1;
+      while (e < entries_.size() && entries_[e].Cx == entries_[b].Cx && entries_[e].Cy == entries_[b].Cy) ++e;
+      size_t s = Hash(entries_[b].Cx, entries_[b].Cy) & mask_;
+      while (table_[s].End != 0) s = (s + 1) & mask_;
+      table_[s] = CellRange{entries_[b].Cx, entries_[b].Cy, b, e};
+      b = e;
+    }
+  }
+
   static int64_t Cell(double scaled, int64_t lo, int64_t hi) {
     const double c = std::floor(scaled);
     if (c != c) return std::clamp<int64_t>(0, lo, hi);  // NaN: any fixed cell will do
@@ -145,6 +185,8 @@ class PointGrid {
 
   Layout l_;
   std::vector<Entry> entries_;
+  std::vector<CellRange> table_;
+  size_t mask_ = 0;
 };
 
 }  // namespace tarnak

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -428,15 +427,46 @@ bool MarkDuplicatesIndexed(const TTNEntityArray& loose, const Duplicates& duplic
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(e.MaxY) &&
            std::isfinite(e.X2) && std::isfinite(e.Y2);
   };
-  // Cell key to the Elements filed there, in ascending list order.
-  std::unordered_map<uint64_t, std::vector<uint32_t>> cells;
-  cells.reserve(n);
+  // Cell key to the Elements filed there, in ascending list order: an
+  // open-addressed table of keys with their runs in one flat index list.
+  struct Slot {
+    uint64_t Key = 0;
+    uint32_t Begin = 0, Count = 0;  // Count 0: an empty slot
+  };
+  size_t size = 16;
+  while (size < 2 * n) size *= 2;
+  const size_t mask = size - 1;
+  std::vector<Slot> table(size);
+  auto slotOf = [&](uint64_t key) {
+    size_t s = static_cast<size_t>(key ^ (key >> 31)) & mask;
+    while (table[s].Count != 0 && table[s].Key != key) s = (s + 1) & mask;
+    return s;
+  };
+  std::vector<uint32_t> slotIndex(n, 0);
   std::vector<char> usable(n, 0);
   for (size_t i = 0; i < n; ++i) {
     double a = 0, b = 0;
     if (!filed(loose[i], a, b)) continue;
     usable[i] = 1;
-    cells[keyOf(radiusBits(loose[i].Radius), cell(a), cell(b))].push_back(static_cast<uint32_t>(i));
+    const uint64_t key = keyOf(radiusBits(loose[i].Radius), cell(a), cell(b));
+    const size_t sl = slotOf(key);
+    table[sl].Key = key;
+    ++table[sl].Count;
+    slotIndex[i] = static_cast<uint32_t>(sl);
+  }
+  uint32_t next = 0;
+  for (Slot& sl : table) {
+    sl.Begin = next;
+    next += sl.Count;
+  }
+  std::vector<uint32_t> runs(next);
+  {
+    std::vector<uint32_t> fill(size, 0);
+    for (size_t i = 0; i < n; ++i) {
+      if (!usable[i]) continue;
+      const size_t sl = slotIndex[i];
+      runs[table[sl].Begin + fill[sl]++] = static_cast<uint32_t>(i);
+    }
   }
   size_t end = n;  // the window of i is (i, end)
   for (size_t i = n; i-- > 0;) {
@@ -450,11 +480,12 @@ bool MarkDuplicatesIndexed(const TTNEntityArray& loose, const Duplicates& duplic
       const double reachB = 1.01 * t + 1e-12 * std::fabs(b);
       for (int64_t ca = cell(a - reachA), ca1 = cell(a + reachA); ca <= ca1; ++ca)
         for (int64_t cb = cell(b - reachB), cb1 = cell(b + reachB); cb <= cb1; ++cb) {
-          const auto found = cells.find(keyOf(r, ca, cb));
-          if (found == cells.end()) continue;
-          const std::vector<uint32_t>& v = found->second;
-          for (auto it = std::upper_bound(v.begin(), v.end(), static_cast<uint32_t>(i));
-               it != v.end() && *it < end; ++it)
+          const Slot& sl = table[slotOf(keyOf(r, ca, cb))];
+          if (sl.Count == 0) continue;
+          const uint32_t* const first = runs.data() + sl.Begin;
+          const uint32_t* const last = first + sl.Count;
+          for (const uint32_t* it = std::upper_bound(first, last, static_cast<uint32_t>(i));
+               it != last && *it < end; ++it)
             if (duplicates(e, loose[*it])) return true;
         }
       return false;
