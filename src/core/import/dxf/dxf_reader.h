@@ -104,7 +104,7 @@ class DXF_Reader {
   __attribute__((always_inline)) inline int NextGroup();
   void PushBack() { pushedBack_ = true; }
   std::string_view Value() const { return value_; }
-  bool QuickCode(int& code);
+  __attribute__((always_inline)) inline bool QuickCode(int& code);
   __attribute__((always_inline)) inline double FloatValue() const;
   [[noreturn]] void FailFloat() const;
   [[noreturn]] void FailRange() const;
