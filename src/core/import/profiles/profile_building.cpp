@@ -168,7 +168,7 @@ struct MinXKey {
 // then each entry moved once to its place: the partitioning looks at MinX
 // alone, so the pairs end in exactly the order the entries themselves would
 // have (also when a cancel stops the sort half-way), without the many
-// exchanges of whole Elements or Regions.
+// exchanges of whole Regions (each a large record).
 template <typename T>
 void SortByKeys(const CancelToken& cancel, std::vector<T>& list, int first, int last) {
   if (first >= last) return;
@@ -187,7 +187,9 @@ void SortByKeys(const CancelToken& cancel, std::vector<T>& list, int first, int 
 
 void SortElementsByMinX(const CancelToken& cancel, TTNEntityArray& list, int first, int last) {
   if (first < 0 || last >= static_cast<int>(list.size())) return;
-  SortByKeys(cancel, list, first, last);
+  // Elements are small plain records: exchanging them in place costs less
+  // than gathering them from all over a large list afterwards.
+  QuickSortMinX(cancel, list, first, last);
 }
 
 void SortRegionsByMinX(const CancelToken& cancel, TTNRegionArray& list, int first, int last) {
@@ -372,131 +374,6 @@ void MergeCollinear(TTNRegionArray& list) {
   list = std::move(out);
 }
 
-namespace {
-
-// The duplicate test of CleanElements looks at every later Element whose
-// MinX lies within the tolerance; a drawing with long rows of Elements
-// starting at one X (a column of equal parts) makes that quadratic. Every
-// duplicate of an Element shares its radius exactly and lies within the
-// tolerance of it in two coordinates: X2 and Y (or Y against the Element's
-// Y2, for a reversed vertical line) for lines, MaxX and MinY for arcs. So
-// the Elements are filed in cells of those two values, and each Element
-// tests only the later ones of its MinX window found in the cells around
-// it, with the same test: the same Elements are dropped.
-//
-// False (nothing marked) when the list is not sorted by finite MinX values,
-// where the window is not a plain range of the list.
-template <class Duplicates>
-bool MarkDuplicatesIndexed(const TTNEntityArray& loose, const Duplicates& duplicates,
-                           std::vector<char>& drop) {
-  constexpr double t = kChainTolerance;
-  const size_t n = loose.size();
-  if (n < 64 || n > std::numeric_limits<uint32_t>::max()) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (!std::isfinite(loose[i].MinX)) return false;
-    if (i > 0 && loose[i].MinX < loose[i - 1].MinX) return false;
-  }
-  auto cell = [](double v) {
-    constexpr double kSide = 4.0 * kChainTolerance;
-    constexpr double kFar = 1e15;  // cells beyond share the outermost one
-    const double c = v / kSide;
-    return static_cast<int64_t>(std::floor(c < -kFar ? -kFar : c > kFar ? kFar : c));
-  };
-  auto radiusBits = [](double r) {
-    uint64_t b = 0;
-    if (r != 0.0) std::memcpy(&b, &r, sizeof b);  // 0 and -0 are the same radius
-    return b;
-  };
-  auto keyOf = [](uint64_t r, int64_t a, int64_t b) {
-    uint64_t h = r * 0x9E3779B97F4A7C15ULL;
-    h ^= static_cast<uint64_t>(a) + 0x632BE59BD9B4E019ULL + (h << 6) + (h >> 2);
-    h ^= static_cast<uint64_t>(b) + 0x85EBCA77C2B2AE63ULL + (h << 6) + (h >> 2);
-    return h;
-  };
-  // Where an Element is filed; false when a value the test needs is not a
-  // finite number, so that it can be no duplicate (nor have one).
-  auto filed = [](const TTNEntity& e, double& a, double& b) {
-    if (std::isnan(e.Radius)) return false;
-    if (e.IsLine()) {
-      a = e.X2;
-      b = e.Y;
-      return std::isfinite(e.X2) && std::isfinite(e.Y) && std::isfinite(e.Y2);
-    }
-    a = e.MaxX;
-    b = e.MinY;
-    return std::isfinite(a) && std::isfinite(b) && std::isfinite(e.MaxY) &&
-           std::isfinite(e.X2) && std::isfinite(e.Y2);
-  };
-  // Cell key to the Elements filed there, in ascending list order: an
-  // open-addressed table of keys with their runs in one flat index list.
-  struct Slot {
-    uint64_t Key = 0;
-    uint32_t Begin = 0, Count = 0;  // Count 0: an empty slot
-  };
-  size_t size = 16;
-  while (size < 2 * n) size *= 2;
-  const size_t mask = size - 1;
-  std::vector<Slot> table(size);
-  auto slotOf = [&](uint64_t key) {
-    size_t s = static_cast<size_t>(key ^ (key >> 31)) & mask;
-    while (table[s].Count != 0 && table[s].Key != key) s = (s + 1) & mask;
-    return s;
-  };
-  std::vector<uint32_t> slotIndex(n, 0);
-  std::vector<char> usable(n, 0);
-  for (size_t i = 0; i < n; ++i) {
-    double a = 0, b = 0;
-    if (!filed(loose[i], a, b)) continue;
-    usable[i] = 1;
-    const uint64_t key = keyOf(radiusBits(loose[i].Radius), cell(a), cell(b));
-    const size_t sl = slotOf(key);
-    table[sl].Key = key;
-    ++table[sl].Count;
-    slotIndex[i] = static_cast<uint32_t>(sl);
-  }
-  uint32_t next = 0;
-  for (Slot& sl : table) {
-    sl.Begin = next;
-    next += sl.Count;
-  }
-  std::vector<uint32_t> runs(next);
-  {
-    std::vector<uint32_t> fill(size, 0);
-    for (size_t i = 0; i < n; ++i) {
-      if (!usable[i]) continue;
-      const size_t sl = slotIndex[i];
-      runs[table[sl].Begin + fill[sl]++] = static_cast<uint32_t>(i);
-    }
-  }
-  size_t end = n;  // the window of i is (i, end)
-  for (size_t i = n; i-- > 0;) {
-    while (end > i + 1 && loose[end - 1].MinX - loose[i].MinX > t) --end;
-    if (!usable[i]) continue;
-    const TTNEntity& e = loose[i];
-    const uint64_t r = radiusBits(e.Radius);
-    // A little more than the tolerance, against rounding in the cells.
-    auto near = [&](double a, double b) {
-      const double reachA = 1.01 * t + 1e-12 * std::fabs(a);
-      const double reachB = 1.01 * t + 1e-12 * std::fabs(b);
-      for (int64_t ca = cell(a - reachA), ca1 = cell(a + reachA); ca <= ca1; ++ca)
-        for (int64_t cb = cell(b - reachB), cb1 = cell(b + reachB); cb <= cb1; ++cb) {
-          const Slot& sl = table[slotOf(keyOf(r, ca, cb))];
-          if (sl.Count == 0) continue;
-          const uint32_t* const first = runs.data() + sl.Begin;
-          const uint32_t* const last = first + sl.Count;
-          for (const uint32_t* it = std::upper_bound(first, last, static_cast<uint32_t>(i));
-               it != last && *it < end; ++it)
-            if (duplicates(e, loose[*it])) return true;
-        }
-      return false;
-    };
-    if (e.IsLine() ? near(e.X2, e.Y) || near(e.X2, e.Y2) : near(e.MaxX, e.MinY)) drop[i] = 1;
-  }
-  return true;
-}
-
-}  // namespace
-
 void CleanElements(const CancelToken& cancel, TTNEntityArray& loose) {
   // 1. Too-short Elements go.
   loose.erase(std::remove_if(loose.begin(), loose.end(),
@@ -534,14 +411,12 @@ void NormaliseAndSortElements(const CancelToken& cancel, TTNEntityArray& loose,
   };
   const size_t n = loose.size();
   std::vector<char> drop(n, 0);
-  if (!MarkDuplicatesIndexed(loose, duplicates, drop)) {
-    for (size_t i = 0; i < n; ++i) {
-      for (size_t j = i + 1; j < n; ++j) {
-        if (loose[j].MinX - loose[i].MinX > t) break;
-        if (duplicates(loose[i], loose[j])) {
-          drop[i] = 1;
-          break;
-        }
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t j = i + 1; j < n; ++j) {
+      if (loose[j].MinX - loose[i].MinX > t) break;
+      if (duplicates(loose[i], loose[j])) {
+        drop[i] = 1;
+        break;
       }
     }
   }
