@@ -80,38 +80,58 @@ bool IsTinyNumber(std::string_view s) {
   return magnitude + exp < 0;
 }
 
-// Plain decimals ("-12.5", "3", ".25") of at most 15 digits: the digits
-// form an exact integer and one division by an exact power of ten rounds
-// correctly, giving the same value as the general parser, only faster.
-// Eight ASCII digits at p (loaded little-end first) as a number, or false
-// when they are not all digits.
-inline bool EightDigits(const char* p, uint64_t& out) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  if ((((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) !=
-       0x3333333333333333ULL))
-    return false;
-  v -= 0x3030303030303030ULL;
+// Up to eight ASCII digits from p on, but no further than `avail` bytes:
+// how many there are, and their value in `value`. Loads the 8 bytes at p
+// in one go, so those must be readable even where the text ends sooner.
+inline unsigned DigitRun(const char* p, size_t avail, uint64_t& value) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  // Digits become 0..9; every other byte becomes 10 or more.
+  const uint64_t x = w ^ 0x3030303030303030ULL;
+  // High bit of a byte set when it is 10 or more: no carry crosses bytes
+  // since 0x7F + 0x76 < 0x100.
+  const uint64_t nonDigit =
+      (((x & 0x7F7F7F7F7F7F7F7FULL) + 0x7676767676767676ULL) | x) & 0x8080808080808080ULL;
+  size_t n = nonDigit ? static_cast<size_t>(__builtin_ctzll(nonDigit)) / 8 : 8;
+  if (n > avail) n = avail;
+  if (n == 0) {
+    value = 0;
+    return 0;
+  }
+  // Loaded little-end first, the first digit is the lowest byte: moving the
+  // n digits to the top leaves zeros as leading digits of an 8-digit field.
+  uint64_t v = x << (8 * (8 - n));
   v = (v * 10) + (v >> 8);
   v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
        (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
       32;
-  out = v;
-  return true;
+  value = v;
+  return static_cast<unsigned>(n);
 }
 
-// Digits from p on into m (wrapping silently: the caller limits the count).
-inline const char* Digits(const char* p, const char* e, uint64_t& m) {
-  uint64_t eight;
-  while (e - p >= 8 && EightDigits(p, eight)) {
-    m = m * 100000000ULL + eight;
-    p += 8;
+constexpr uint64_t kIntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// A run of digits of any length from p on (up to e) into m; false as soon
+// as more than 15 digits have been counted in `digits`, whatever follows.
+// `n` digits (the first chunk) were taken already.
+inline bool MoreDigitsInto(const char*& p, const char* e, uint64_t& m, size_t& digits, unsigned n) {
+  while (n == 8) {
+    if (digits > 15) return false;
+    uint64_t chunk;
+    n = DigitRun(p, static_cast<size_t>(e - p), chunk);
+    m = m * kIntPow10[n] + chunk;
+    p += n;
+    digits += n;
   }
-  while (p < e && static_cast<unsigned>(*p - '0') < 10u) m = m * 10 + static_cast<unsigned>(*p++ - '0');
-  return p;
+  return digits <= 15;
 }
 
-bool FastDecimal(std::string_view s, double& value) {
+// Plain decimals ("-12.5", "3", ".25") of at most 15 digits: the digits
+// form an exact integer and one division by an exact power of ten rounds
+// correctly, giving the same value as the general parser, only faster.
+// `s` is trimmed, without its '+', not empty, and 8 bytes past its end are
+// readable.
+inline bool FastDecimalPadded(std::string_view s, double& value) {
   static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const char* p = s.data();
@@ -119,20 +139,52 @@ bool FastDecimal(std::string_view s, double& value) {
   const bool negative = *p == '-';
   if (negative) ++p;
   uint64_t m = 0;
-  const char* const intStart = p;
-  p = Digits(p, e, m);
-  const long intDigits = p - intStart;
-  long decimals = 0;
+  unsigned n = DigitRun(p, static_cast<size_t>(e - p), m);
+  p += n;
+  size_t digits = n;
+  // Coordinates seldom have eight digits before the point.
+  if (n == 8 && !MoreDigitsInto(p, e, m, digits, n)) return false;
+  size_t decimals = 0;
   if (p < e && *p == '.') {
-    const char* const fracStart = ++p;
-    p = Digits(p, e, m);
-    decimals = p - fracStart;
+    ++p;
+    uint64_t f = 0;
+    n = DigitRun(p, static_cast<size_t>(e - p), f);
+    p += n;
+    m = m * kIntPow10[n] + f;
+    const size_t intDigits = digits;
+    digits += n;
+    if (n == 8 && !MoreDigitsInto(p, e, m, digits, n)) return false;
+    decimals = digits - intDigits;
   }
-  if (p != e || intDigits + decimals == 0 || intDigits + decimals > 15) return false;
-  const double v = static_cast<double>(m) / kPow10[decimals];
+  if (p != e || digits == 0 || digits > 15) return false;
+  // Fewer than 16 digits: m fits a signed 64-bit integer, whose conversion
+  // is one instruction.
+  const double v = static_cast<double>(static_cast<int64_t>(m)) / kPow10[decimals];
   value = negative ? -v : v;
   return true;
 }
+
+// Everything FastDecimalPadded does not take: exponents, long mantissas,
+// and texts that are no number at all. `s` as for FastDecimalPadded.
+bool GeneralDouble(std::string_view s, double& value) {
+  const char* end = s.data() + s.size();
+  double v = 0.0;
+  const auto r = std::from_chars(s.data(), end, v, std::chars_format::general);
+  if (r.ptr != end) return false;
+  if (r.ec == std::errc::result_out_of_range) {
+    const bool negative = s[0] == '-';
+    const double big = std::numeric_limits<double>::infinity();
+    v = IsTinyNumber(s) ? 0.0 : big;
+    value = negative ? -v : v;
+    return true;
+  }
+  if (r.ec != std::errc()) return false;
+  value = v;
+  return true;
+}
+
+// The longest text FastDecimalPadded can take: '-', 15 digits and '.'.
+constexpr size_t kLongestPlainDecimal = 17;
 
 }  // namespace
 
@@ -149,21 +201,13 @@ bool ParseDxfInt(std::string_view text, int& value) {
 bool ParseDxfDouble(std::string_view text, double& value) {
   std::string_view s = Trim(text);
   if (!StripPlus(s)) return false;
-  if (FastDecimal(s, value)) return true;
-  const char* end = s.data() + s.size();
-  double v = 0.0;
-  const auto r = std::from_chars(s.data(), end, v, std::chars_format::general);
-  if (r.ptr != end) return false;
-  if (r.ec == std::errc::result_out_of_range) {
-    const bool negative = s[0] == '-';
-    const double big = std::numeric_limits<double>::infinity();
-    v = IsTinyNumber(s) ? 0.0 : big;
-    value = negative ? -v : v;
-    return true;
+  if (s.size() <= kLongestPlainDecimal) {
+    // A copy with room behind it for the 8-byte loads.
+    char padded[kLongestPlainDecimal + 8] = {};
+    std::memcpy(padded, s.data(), s.size());
+    if (FastDecimalPadded(std::string_view(padded, s.size()), value)) return true;
   }
-  if (r.ec != std::errc()) return false;
-  value = v;
-  return true;
+  return GeneralDouble(s, value);
 }
 
 // ---------------------------------------------------------------- errors
@@ -405,7 +449,48 @@ bool DXF_Reader::ReadLineSlow() {
   return true;
 }
 
-int DXF_Reader::ReadGroup() {
+// The usual group code line, a few blanks and up to four digits ("  10"),
+// with its line end among the next 8 bytes of the buffer: taken in one
+// pass without copying or trimming. Anything else (blank lines, tabs,
+// signs, trailing blanks, a line near the block's end) is left, untouched,
+// to the general reading.
+inline bool DXF_Reader::QuickCode(int& code) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHigh = 0x8080808080808080ULL;
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  // Nine bytes: the line end among the first eight and the byte after it,
+  // which tells CR LF from CR.
+  if (bufPos_ + 9 > bufLen_) return false;
+  const char* const p = buf_.data() + bufPos_;
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  const unsigned end = FirstLineEnd(w);
+  if (end == 8) return false;
+  // High bit of each byte that is not a blank.
+  const uint64_t sp = w ^ (kOnes * ' ');
+  const uint64_t nonBlank = (((sp & kLow7) + kLow7) | sp) & kHigh;
+  // The line end itself is no blank, so nonBlank is not 0.
+  const unsigned lead = static_cast<unsigned>(__builtin_ctzll(nonBlank)) / 8;
+  if (lead >= end || end - lead > 4) return false;
+  const uint64_t x = w ^ (kOnes * '0');
+  const uint64_t nonDigit = ((((x & kLow7) + 0x7676767676767676ULL) | x) & kHigh) >> (8 * lead);
+  // The first byte after the blanks that is no digit must be the line end.
+  if (static_cast<unsigned>(__builtin_ctzll(nonDigit)) / 8 != end - lead) return false;
+  const unsigned n = end - lead;
+  uint64_t v = (x >> (8 * lead)) << (8 * (8 - n));
+  v = (v * 10) + (v >> 8);
+  v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+       (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+      32;
+  size_t next = bufPos_ + end + 1;
+  if (p[end] == '\r' && p[end + 1] == '\n') ++next;
+  bufPos_ = next;
+  ++lineNo_;
+  code = static_cast<int>(v);
+  return true;
+}
+
+inline int DXF_Reader::NextGroup() {
   if (pushedBack_) {
     pushedBack_ = false;
     return code_;
@@ -413,23 +498,25 @@ int DXF_Reader::ReadGroup() {
   code_ = -2;
   value_ = std::string_view();
   if (ended_) return -2;
-  std::string_view text;
-  for (;;) {
-    if (!ReadLine()) {
-      ended_ = true;
+  int code = 0;
+  if (!QuickCode(code)) {
+    std::string_view text;
+    for (;;) {
+      if (!ReadLine()) {
+        ended_ = true;
+        return -2;
+      }
+      text = Trim(line_view_);
+      if (!text.empty()) break;
+    }
+    // Nearly every code is a short run of digits: take those directly.
+    if (text.size() <= 4 && std::all_of(text.begin(), text.end(),
+                                        [](char c) { return c >= '0' && c <= '9'; })) {
+      for (char c : text) code = code * 10 + (c - '0');
+    } else if (!ParseDxfInt(text, code)) {
+      ended_ = true;  // a code that is not a number ends the file here
       return -2;
     }
-    text = Trim(line_view_);
-    if (!text.empty()) break;
-  }
-  int code = 0;
-  // Nearly every code is a short run of digits: take those directly.
-  if (text.size() <= 4 && std::all_of(text.begin(), text.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; })) {
-    for (char c : text) code = code * 10 + (c - '0');
-  } else if (!ParseDxfInt(text, code)) {
-    ended_ = true;  // a code that is not a number ends the file here
-    return -2;
   }
   if (!ReadLine()) {
     ended_ = true;
@@ -440,13 +527,25 @@ int DXF_Reader::ReadGroup() {
   return code;
 }
 
-double DXF_Reader::FloatValue() const {
-  double v = 0.0;
-  if (!ParseDxfDouble(value_, v)) throw DXF_read_exception("Invalid Floating point conversion", lineNo_);
+int DXF_Reader::ReadGroup() { return NextGroup(); }
+
+void DXF_Reader::FailFloat() const {
+  throw DXF_read_exception("Invalid Floating point conversion", lineNo_);
+}
+
+void DXF_Reader::FailRange() const {
   // No drawing measures a billion units; such a number (or "nan", "inf",
   // "1e308") is damage, and would reach the NC file as an unusable word.
-  if (!std::isfinite(v) || std::fabs(v) > kMaxDxfMagnitude)
-    throw DXF_read_exception("Number out of range (not finite or beyond 1e9)", lineNo_);
+  throw DXF_read_exception("Number out of range (not finite or beyond 1e9)", lineNo_);
+}
+
+double DXF_Reader::FloatValue() const {
+  // The value is trimmed already, and lies in the block buffer or the line
+  // copy, both with spare bytes behind it for the 8-byte loads.
+  std::string_view s = value_;
+  double v = 0.0;
+  if (!StripPlus(s) || !(FastDecimalPadded(s, v) || GeneralDouble(s, v))) FailFloat();
+  if (!std::isfinite(v) || std::fabs(v) > kMaxDxfMagnitude) FailRange();
   return v;
 }
 
@@ -697,10 +796,12 @@ bool DXF_Reader::ReadRecord(Record& r, bool stopAt10) {
   r.Name.clear();
   r.Text3.clear();
   bool hasLayer = false;
+  bool extrusionSeen = false;
 
   for (;;) {
-    const int code = ReadGroup();
+    const int code = NextGroup();
     if (code < 0) return false;
+    double* slot = nullptr;
     switch (code) {
       case 0:
         PushBack();
@@ -734,27 +835,27 @@ bool DXF_Reader::ReadRecord(Record& r, bool stopAt10) {
           PushBack();
           goto done;
         }
-        r.P[0].X = FloatValue();
+        slot = &r.P[0].X;
         break;
-      case 20: r.P[0].Y = FloatValue(); break;
-      case 30: r.P[0].Z = FloatValue(); break;
-      case 11: r.P[1].X = FloatValue(); r.HasP2 = true; break;
-      case 21: r.P[1].Y = FloatValue(); r.HasP2 = true; break;
-      case 31: r.P[1].Z = FloatValue(); r.HasP2 = true; break;
-      case 12: r.P[2].X = FloatValue(); break;
-      case 22: r.P[2].Y = FloatValue(); break;
-      case 32: r.P[2].Z = FloatValue(); break;
-      case 13: r.P[3].X = FloatValue(); break;
-      case 23: r.P[3].Y = FloatValue(); break;
-      case 33: r.P[3].Z = FloatValue(); break;
-      case 38: r.Elevation = FloatValue(); break;
-      case 39: r.Thickness = FloatValue(); break;
-      case 40: r.V40 = FloatValue(); break;
-      case 41: r.V41 = FloatValue(); break;
-      case 42: r.V42 = FloatValue(); break;
-      case 43: r.V43 = FloatValue(); break;
-      case 50: r.A50 = FloatValue(); break;
-      case 51: r.A51 = FloatValue(); break;
+      case 20: slot = &r.P[0].Y; break;
+      case 30: slot = &r.P[0].Z; break;
+      case 11: slot = &r.P[1].X; r.HasP2 = true; break;
+      case 21: slot = &r.P[1].Y; r.HasP2 = true; break;
+      case 31: slot = &r.P[1].Z; r.HasP2 = true; break;
+      case 12: slot = &r.P[2].X; break;
+      case 22: slot = &r.P[2].Y; break;
+      case 32: slot = &r.P[2].Z; break;
+      case 13: slot = &r.P[3].X; break;
+      case 23: slot = &r.P[3].Y; break;
+      case 33: slot = &r.P[3].Z; break;
+      case 38: slot = &r.Elevation; break;
+      case 39: slot = &r.Thickness; break;
+      case 40: slot = &r.V40; break;
+      case 41: slot = &r.V41; break;
+      case 42: slot = &r.V42; break;
+      case 43: slot = &r.V43; break;
+      case 50: slot = &r.A50; break;
+      case 51: slot = &r.A51; break;
       case 62: r.Colour = IntValue(); break;
       case 66: r.VerticesFollow = IntValue(); break;
       case 70: r.Flags = IntValue(); break;
@@ -765,14 +866,17 @@ bool DXF_Reader::ReadRecord(Record& r, bool stopAt10) {
       case 90:  // vertex count of a light polyline: only a hint for reserving room
         if (!ParseDxfInt(Value(), r.Count90)) r.Count90 = 0;
         break;
-      case 210: r.Extrusion.X = FloatValue(); break;
-      case 220: r.Extrusion.Y = FloatValue(); break;
-      case 230: r.Extrusion.Z = FloatValue(); break;
+      case 210: slot = &r.Extrusion.X; extrusionSeen = true; break;
+      case 220: slot = &r.Extrusion.Y; extrusionSeen = true; break;
+      case 230: slot = &r.Extrusion.Z; extrusionSeen = true; break;
       default: break;
     }
+    // One place that reads numbers, so that it can be inlined.
+    if (slot) *slot = FloatValue();
   }
 done:
-  NormaliseExtrusion(r.Extrusion);
+  // An extrusion not given is (0, 0, 1), which normalising leaves as it is.
+  if (extrusionSeen) NormaliseExtrusion(r.Extrusion);
   r.Layer = LayerIndex(hasLayer ? std::string_view(layerName_) : std::string_view());
   return true;
 }

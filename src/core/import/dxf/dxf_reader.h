@@ -100,9 +100,14 @@ class DXF_Reader {
   bool ReadLine();
   bool ReadLineSlow();
   int ReadGroup();
+  // ReadGroup for the hot loops, inlined there.
+  __attribute__((always_inline)) inline int NextGroup();
   void PushBack() { pushedBack_ = true; }
   std::string_view Value() const { return value_; }
-  double FloatValue() const;
+  __attribute__((always_inline)) inline bool QuickCode(int& code);
+  __attribute__((always_inline)) inline double FloatValue() const;
+  [[noreturn]] void FailFloat() const;
+  [[noreturn]] void FailRange() const;
   int IntValue() const;
   void SetMark();
   void ReturnToMark();
@@ -183,7 +188,8 @@ class DXF_Reader {
 
   // Current line, cut to kMaxLineLength characters: in place in the block
   // buffer, or copied into line_ when it runs over the end of the block.
-  std::array<char, kMaxLineLength + 1> line_{};
+  // Both keep 8 spare bytes behind the longest line for the number scan.
+  std::array<char, kMaxLineLength + 1 + 8> line_{};
   std::string_view line_view_;
   int lineNo_ = 0;
 

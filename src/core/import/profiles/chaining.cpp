@@ -303,11 +303,14 @@ void JoinOpenRegions(const CancelToken& cancel, TTNRegionArray& list, double tol
   for (size_t i = 0; i < n; ++i)
     candidate[i] = list[i].Selected && list[i].Open && !list[i].Elements.empty();
 
-  // Everything that takes no part in joining keeps its order at the front.
-  TTNRegionArray result;
-  result.reserve(n);
-  for (size_t i = 0; i < n; ++i)
-    if (!candidate[i]) result.push_back(list[i]);
+  // Everything that takes no part in joining keeps its order at the front;
+  // it is moved there once joining is done, not copied.
+  const std::vector<char> stays = [&] {
+    std::vector<char> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = !candidate[i];
+    return v;
+  }();
+  TTNRegionArray joinedOut;
 
   // The pieces are joined as copies, so a cancelled run leaves the list
   // exactly as it was.
@@ -374,8 +377,13 @@ void JoinOpenRegions(const CancelToken& cancel, TTNRegionArray& list, double tol
     // The box has to cover every piece joined in, or picking, extents and
     // the MinX order would all look at the first piece only.
     if (grown) RegionBounds(j);
-    result.push_back(std::move(j));
+    joinedOut.push_back(std::move(j));
   }
+  TTNRegionArray result;
+  result.reserve(n);
+  for (size_t i = 0; i < n; ++i)
+    if (stays[i]) result.push_back(std::move(list[i]));
+  for (TTNRegion& j : joinedOut) result.push_back(std::move(j));
   list = std::move(result);
 }
 

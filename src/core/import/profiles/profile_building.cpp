@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <utility>
+#include <vector>
 
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
@@ -121,16 +125,43 @@ bool ChainEndsMeet(const TTNRegion& r) {
   return std::fabs(s.X - e.X) < kChainTolerance && std::fabs(s.Y - e.Y) < kChainTolerance;
 }
 
+// The sort key of one entry and where the entry was.
+struct MinXKey {
+  double MinX;
+  size_t Index;
+};
+
+// QuickSortMinX of list[first..last] run on small (key, position) pairs,
+// then each entry moved once to its place: the partitioning looks at MinX
+// alone, so the pairs end in exactly the order the entries themselves would
+// have (also when a cancel stops the sort half-way), without the many
+// exchanges of whole Regions (each a large record).
+template <typename T>
+void SortByKeys(const CancelToken& cancel, std::vector<T>& list, int first, int last) {
+  if (first >= last) return;
+  const size_t from = static_cast<size_t>(first);
+  const size_t n = static_cast<size_t>(last - first) + 1;
+  std::vector<MinXKey> keys(n);
+  for (size_t k = 0; k < n; ++k) keys[k] = MinXKey{list[from + k].MinX, k};
+  QuickSortMinX(cancel, keys, 0, static_cast<int>(n) - 1);
+  std::vector<T> sorted;
+  sorted.reserve(n);
+  for (const MinXKey& k : keys) sorted.push_back(std::move(list[from + k.Index]));
+  std::move(sorted.begin(), sorted.end(), list.begin() + static_cast<std::ptrdiff_t>(from));
+}
+
 }  // namespace
 
 void SortElementsByMinX(const CancelToken& cancel, TTNEntityArray& list, int first, int last) {
   if (first < 0 || last >= static_cast<int>(list.size())) return;
+  // Elements are small plain records: exchanging them in place costs less
+  // than gathering them from all over a large list afterwards.
   QuickSortMinX(cancel, list, first, last);
 }
 
 void SortRegionsByMinX(const CancelToken& cancel, TTNRegionArray& list, int first, int last) {
   if (first < 0 || last >= static_cast<int>(list.size())) return;
-  QuickSortMinX(cancel, list, first, last);
+  SortByKeys(cancel, list, first, last);
 }
 
 void EllipseToLines(double cx, double cy, double mx, double my, double ratio, double t0,

@@ -94,6 +94,157 @@ TEST(DxfNumbers, AgreesWithTheGeneralParserBitForBit) {
   }
 }
 
+// The number parser as it was before it read digits eight at a time: the
+// reference that the reader's values must match bit for bit.
+namespace before {
+
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+bool FastDecimal(std::string_view s, double& value) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const bool negative = s[0] == '-';
+  if (negative) ++i;
+  uint64_t m = 0;
+  long intDigits = 0, decimals = 0;
+  for (; i < s.size() && Digit(s[i]); ++i, ++intDigits) m = m * 10 + static_cast<unsigned>(s[i] - '0');
+  if (i < s.size() && s[i] == '.') {
+    for (++i; i < s.size() && Digit(s[i]); ++i, ++decimals) m = m * 10 + static_cast<unsigned>(s[i] - '0');
+  }
+  if (i != s.size() || intDigits + decimals == 0 || intDigits + decimals > 15) return false;
+  const double v = static_cast<double>(m) / kPow10[decimals];
+  value = negative ? -v : v;
+  return true;
+}
+
+// ok: the text is a number; exact: `value` is what the parser gave (not
+// so for results out of range, which take their own path unchanged).
+struct Parsed {
+  bool ok = false, exact = false;
+  double value = 0;
+};
+
+Parsed Parse(std::string_view text) {
+  Parsed r;
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  std::string_view s = text.substr(b, e - b);
+  if (!s.empty() && s[0] == '+') {
+    s.remove_prefix(1);
+    if (!s.empty() && s[0] == '-') return r;
+  }
+  if (s.empty()) return r;
+  if (FastDecimal(s, r.value)) {
+    r.ok = r.exact = true;
+    return r;
+  }
+  const auto fc = std::from_chars(s.data(), s.data() + s.size(), r.value, std::chars_format::general);
+  if (fc.ptr != s.data() + s.size()) return r;
+  r.ok = fc.ec == std::errc() || fc.ec == std::errc::result_out_of_range;
+  r.exact = fc.ec == std::errc();
+  return r;
+}
+
+}  // namespace before
+
+void ExpectSameAsBefore(const std::string& text) {
+  double got = 0;
+  const bool ok = ParseDxfDouble(text, got);
+  const before::Parsed want = before::Parse(text);
+  ASSERT_EQ(ok, want.ok) << '"' << text << '"';
+  if (want.exact) {
+    ASSERT_EQ(std::memcmp(&got, &want.value, sizeof got), 0) << '"' << text << '"';
+  }
+}
+
+// Number-like texts of every shape: blanks and control bytes around, signs
+// (also doubled), digit runs of every length up to past 16 (the parser
+// takes eight at a time), points, exponents and stray characters.
+std::string RandomNumberText(uint64_t& state) {
+  auto next = [&state](unsigned n) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<unsigned>(state >> 33) % n;
+  };
+  static const char* const kBlanks[] = {"", "", "", " ", "  ", "\t", "\x01", " \t"};
+  static const char* const kSigns[] = {"", "", "", "-", "+", "+-", "--", "-+"};
+  static const char kStray[] = {'x', ',', ' ', '.', 'e', '-', '+', '\0', '/', ':', '9'};
+  std::string s = kBlanks[next(8)];
+  s += kSigns[next(8)];
+  const unsigned intDigits = next(5) == 0 ? next(20) : next(9);
+  for (unsigned k = 0; k < intDigits; ++k) s += static_cast<char>('0' + next(10));
+  if (next(4) != 0) s += '.';
+  const unsigned fracDigits = next(5) == 0 ? next(20) : next(10);
+  for (unsigned k = 0; k < fracDigits; ++k) s += static_cast<char>('0' + next(10));
+  if (next(10) == 0) {
+    s += next(2) ? 'e' : 'E';
+    s += kSigns[next(5)];
+    for (unsigned k = 1 + next(3); k > 0; --k) s += static_cast<char>('0' + next(10));
+  }
+  if (next(12) == 0) s.insert(next(static_cast<unsigned>(s.size()) + 1), 1, kStray[next(sizeof kStray)]);
+  s += kBlanks[next(8)];
+  return s;
+}
+
+TEST(DxfNumbers, SameValuesAsTheParserItReplaced) {
+  uint64_t state = 2024;
+  for (int i = 0; i < 300000; ++i) ExpectSameAsBefore(RandomNumberText(state));
+  for (const char* edge : {"12345678", "123456789", "1234567.8", "12345678.", ".12345678",
+                           "0.12345678", "123456781234567", "1234567812345678", "12345678.1234567",
+                           "1234567.12345678", "99999999999999.9", "-.00000001", "00000000000000001",
+                           "0000000000000000.1", "1.000000000000000", "-0", "-0.0", ".", "-.", "-"})
+    ExpectSameAsBefore(edge);
+  // Every line of the real drawings: their numbers as they are written.
+  size_t lines = 0;
+  for (const auto& f : std::filesystem::directory_iterator(std::string(TARNAK_CORPUS_DIR) + "/dxf")) {
+    std::ifstream in(f.path(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      ExpectSameAsBefore(line);
+      ++lines;
+    }
+  }
+  EXPECT_GT(lines, 100000u);
+}
+
+TEST(DxfNumbers, ReaderTakesTheSameValuesWhereverALineFalls) {
+  // Coordinates of every shape in a drawing long enough to cross many
+  // 4096-byte blocks, so that numbers are read in place and from the copy
+  // of a line split between blocks, with CR LF and LF line ends.
+  for (const char* eol : {"\n", "\r\n"}) {
+    uint64_t state = 99;
+    std::vector<std::string> texts;
+    while (texts.size() < 20000) {
+      std::string t = RandomNumberText(state);
+      double v = 0;
+      // Only numbers the reader keeps (finite, within its range).
+      if (!ParseDxfDouble(t, v) || !(std::fabs(v) <= kMaxDxfMagnitude)) continue;
+      // A value line keeps no CR or LF; a NUL is a blank like the others.
+      if (t.find_first_of("\r\n") != std::string::npos) continue;
+      texts.push_back(t);
+    }
+    DxfText d(eol);
+    d.BeginSection("ENTITIES");
+    for (size_t i = 0; i + 1 < texts.size(); i += 2)
+      d.G(0, "LINE").G(8, "0").G(10, texts[i]).G(20, texts[i + 1]).G(11, "0").G(21, "0");
+    d.EndSection().Eof();
+    RecordingUi ui;
+    auto drawing = Read(d.Str(), ui);
+    const auto lines = EntitiesOf(*drawing, "LINE");
+    ASSERT_EQ(lines.size(), texts.size() / 2);
+    for (size_t k = 0; k < lines.size(); ++k) {
+      const Line_& l = As<Line_>(lines[k]);
+      double x = 0, y = 0;
+      ParseDxfDouble(texts[2 * k], x);
+      ParseDxfDouble(texts[2 * k + 1], y);
+      ASSERT_EQ(std::memcmp(&l.P1.X, &x, sizeof x), 0) << '"' << texts[2 * k] << '"';
+      ASSERT_EQ(std::memcmp(&l.P1.Y, &y, sizeof y), 0) << '"' << texts[2 * k + 1] << '"';
+    }
+  }
+}
+
 TEST(DxfNumbers, Integers) {
   int v = 0;
   ASSERT_TRUE(ParseDxfInt("\t256", v));

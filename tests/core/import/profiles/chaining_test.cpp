@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <tuple>
 
+#include "geometry/point_grid.h"
 #include "geometry/primitives.h"
 #include "import/profiles/profile_building.h"
 #include "shell/document.h"
@@ -307,6 +310,179 @@ TEST_F(ChainingTest, OrderByNearestWalksToTheNearestStart) {
   for (size_t i = 1; i < list.size(); ++i) {
     EXPECT_EQ(list[i].SelValue1, expected[i].SelValue1) << "at position " << i;
     EXPECT_EQ(list[i].Selected, 0);
+  }
+}
+
+// The MinX quicksort exactly as first written, exchanging whole entries:
+// the order of equal keys it leaves is part of every import's result.
+template <typename T>
+void ReferenceQuickSort(std::vector<T>& a, int first, int last) {
+  while (first < last) {
+    int i = first, j = last;
+    const double pivot = a[static_cast<size_t>((first + last) / 2)].MinX;
+    do {
+      while (i < last && a[static_cast<size_t>(i)].MinX < pivot) ++i;
+      while (j > first && pivot < a[static_cast<size_t>(j)].MinX) --j;
+      if (i <= j) {
+        if (i != j) std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (j - first < last - i) {
+      if (first < j) ReferenceQuickSort(a, first, j);
+      first = i;
+    } else {
+      if (i < last) ReferenceQuickSort(a, i, last);
+      last = j;
+    }
+  }
+}
+
+TEST_F(ChainingTest, SortsLeaveEqualKeysInTheOrderOfTheOriginalQuicksort) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 200; ++round) {
+    const int n = static_cast<int>(rng() % 3000) + 1;
+    // Few distinct keys (many ties), or all distinct; NaN now and then.
+    const unsigned distinct = round % 3 == 0 ? 1000000u : 1u + static_cast<unsigned>(rng() % 20);
+    TTNEntityArray elements(static_cast<size_t>(n));
+    TTNRegionArray regions(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+      double key = static_cast<double>(rng() % distinct) * 0.25;
+      if (round % 17 == 5 && rng() % 50 == 0) key = std::nan("");
+      elements[static_cast<size_t>(k)].MinX = key;
+      elements[static_cast<size_t>(k)].OwnerTag = k;
+      regions[static_cast<size_t>(k)].MinX = key;
+      regions[static_cast<size_t>(k)].Elements.assign(1, elements[static_cast<size_t>(k)]);
+    }
+    const int first = round % 2 ? 0 : std::min(n - 1, 1);
+    const int last = n - 1 - (round % 5 == 0 ? std::min(n - 1 - first, 2) : 0);
+    TTNEntityArray wantElements = elements;
+    ReferenceQuickSort(wantElements, first, last);
+    SortElementsByMinX(doc.Cancel, elements, first, last);
+    TTNRegionArray wantRegions = regions;
+    ReferenceQuickSort(wantRegions, first, last);
+    SortRegionsByMinX(doc.Cancel, regions, first, last);
+    for (size_t k = 0; k < static_cast<size_t>(n); ++k) {
+      ASSERT_EQ(elements[k].OwnerTag, wantElements[k].OwnerTag) << "round " << round << " at " << k;
+      ASSERT_EQ(regions[k].Elements.at(0).OwnerTag, wantRegions[k].Elements.at(0).OwnerTag)
+          << "round " << round << " at " << k;
+    }
+  }
+}
+
+TEST(PointGridTest, EveryCellReportsItsPointsInIdOrder) {
+  // Grids big enough for the linear-time ordering, over narrow and wide
+  // spreads (the chunks of a MinX-sorted list are narrow in X), each point
+  // filed twice like the two ends of an Element.
+  std::mt19937 rng(11);
+  for (int round = 0; round < 40; ++round) {
+    PointGrid::Layout layout;
+    layout.W = layout.H = round % 4 == 0 ? 0.002 : 1.0;
+    if (round % 5 == 1) layout.LoX = layout.LoY = -3, layout.HiX = layout.HiY = 3;
+    PointGrid grid(layout);
+    const double spreadX = round % 3 == 0 ? 0.01 : 1e3 * (round + 1);
+    const double spreadY = round % 7 == 0 ? 1e9 : 50.0;
+    std::uniform_real_distribution<double> ux(-spreadX, spreadX), uy(-spreadY, spreadY);
+    const int n = 200 + static_cast<int>(rng() % 5000);
+    std::vector<std::pair<int32_t, Point2>> filed;
+    for (int32_t id = 0; id < n; ++id) {
+      const Point2 a{ux(rng), uy(rng)};
+      const Point2 b = rng() % 3 ? a : Point2{ux(rng), uy(rng)};
+      grid.Add(a, id);
+      grid.Add(b, id);
+      filed.push_back({id, a});
+      filed.push_back({id, b});
+    }
+    grid.Finish();
+    for (int q = 0; q < 300; ++q) {
+      const auto& probe = filed[rng() % filed.size()].second;
+      const int64_t cx = grid.CellX(probe.X), cy = grid.CellY(probe.Y);
+      std::vector<std::tuple<int32_t, double, double>> got, want;
+      grid.ForCell(cx, cy, [&](int32_t id, Point2 p) { got.emplace_back(id, p.X, p.Y); });
+      ASSERT_TRUE(std::is_sorted(got.begin(), got.end(),
+                                 [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); }));
+      for (const auto& [id, p] : filed)
+        if (grid.CellX(p.X) == cx && grid.CellY(p.Y) == cy) want.emplace_back(id, p.X, p.Y);
+      std::sort(got.begin(), got.end());
+      std::sort(want.begin(), want.end());
+      ASSERT_EQ(got, want) << "round " << round;
+    }
+  }
+}
+
+TEST_F(ChainingTest, CleanUpDropsTheDuplicatesThePlainScanDrops) {
+  // Reference: every later Element of the MinX window tested in turn.
+  constexpr double t = kChainTolerance;
+  auto duplicates = [](const TTNEntity& i, const TTNEntity& j) {
+    if (i.Radius != j.Radius) return false;
+    if (i.IsLine()) {
+      if (std::fabs(j.X - j.X2) < t) {
+        if (!(std::fabs(i.X2 - j.X2) < t)) return false;
+        const bool same = std::fabs(i.Y - j.Y) < t && std::fabs(i.Y2 - j.Y2) < t;
+        const bool crossed = std::fabs(j.Y - i.Y2) < t && std::fabs(j.Y2 - i.Y) < t;
+        return same || crossed;
+      }
+      return std::fabs(i.X2 - j.X2) < t && std::fabs(i.Y - j.Y) < t && std::fabs(i.Y2 - j.Y2) < t;
+    }
+    return std::fabs(i.MaxX - j.MaxX) < t && std::fabs(i.MinY - j.MinY) < t &&
+           std::fabs(i.MaxY - j.MaxY) < t && std::fabs(i.StartAngle() - j.StartAngle()) < 1e-8 &&
+           std::fabs(i.EndAngle() - j.EndAngle()) < 1e-8;
+  };
+  std::mt19937 rng(3);
+  for (int round = 0; round < 30; ++round) {
+    // Columns of Elements on a lattice finer than the tolerance, so that
+    // many share a MinX and many lie just inside or outside the tolerance
+    // of each other; vertical lines drawn both ways, arcs of a few radii.
+    const double step = (round % 3 + 1) * 0.00013;
+    auto v = [&](int range) { return static_cast<double>(static_cast<int>(rng() % static_cast<unsigned>(range))) * step; };
+    TTNEntityArray loose;
+    const int n = 500 + static_cast<int>(rng() % 4000);
+    for (int k = 0; k < n; ++k) {
+      const double x = v(6) + static_cast<double>(rng() % 4);
+      switch (rng() % 4) {
+        case 0: loose.push_back(MakeLine(x, v(8), x + v(3), v(8))); break;
+        case 1: {
+          const double y1 = v(8), y2 = v(8);
+          loose.push_back(rng() % 2 ? MakeLine(x, y1, x + v(2), y2) : MakeLine(x + v(2), y2, x, y1));
+          break;
+        }
+        case 2: loose.push_back(MakeLine(x, v(4), x + 1.0 + v(3), v(4))); break;
+        default: {
+          TTNEntity a = MakeArc(x + 1.0, v(6), 1.0 + 0.5 * static_cast<double>(rng() % 2), 0.1 * static_cast<double>(rng() % 3),
+                                   2.0 + 1e-9 * static_cast<double>(rng() % 30));
+          loose.push_back(a);
+          break;
+        }
+      }
+    }
+    // What the clean-up did before: short ones out, lines turned, sorted,
+    // then the plain scan.
+    TTNEntityArray want = loose;
+    want.erase(std::remove_if(want.begin(), want.end(),
+                              [](const TTNEntity& e) { return !(ElementLength(e) > kShortElement); }),
+               want.end());
+    for (TTNEntity& e : want)
+      if (e.IsLine() && e.X > e.X2) ElementReverse(e);
+    if (!want.empty()) ReferenceQuickSort(want, 0, static_cast<int>(want.size()) - 1);
+    std::vector<char> drop(want.size(), 0);
+    for (size_t i = 0; i < want.size(); ++i)
+      for (size_t j = i + 1; j < want.size(); ++j) {
+        if (want[j].MinX - want[i].MinX > t) break;
+        if (duplicates(want[i], want[j])) {
+          drop[i] = 1;
+          break;
+        }
+      }
+    TTNEntityArray kept;
+    for (size_t i = 0; i < want.size(); ++i)
+      if (!drop[i]) kept.push_back(want[i]);
+
+    CleanElements(doc.Cancel, loose);
+    ASSERT_EQ(loose.size(), kept.size()) << "round " << round;
+    EXPECT_LT(kept.size(), want.size()) << "round " << round << " has no duplicates to find";
+    for (size_t i = 0; i < kept.size(); ++i)
+      ASSERT_EQ(std::memcmp(&loose[i], &kept[i], sizeof(TTNEntity)), 0) << "round " << round << " at " << i;
   }
 }
 
