@@ -172,7 +172,6 @@ bool TfrmText1::ReadParams(TextAddParams& p) const {
   return true;
 }
 
-// The face of the font field is the one the glyphs come from.
 void TfrmText1::UpdatePreview() {
   if (!isVisible()) return;
   TextAddParams p;
@@ -180,12 +179,7 @@ void TfrmText1::UpdatePreview() {
     SetPreview(std::nullopt);
     return;
   }
-  TextFont font = doc_.Ttf.Font();
-  const std::string face = txtFont->text().trimmed().toStdString();
-  if (!face.empty() && face != font.Name) {
-    font.Name = face;
-    doc_.Ttf.SetFont(font);
-  }
+  UseFieldFace();
   SetPreview(TextPreviewRect(TextPreviewBox(doc_, p), p));
 }
 
@@ -235,11 +229,17 @@ void TfrmText1::PointerAt(Point2 p) {
   txtBoundBoxY->setText(QString::fromStdString(FormatNumber("%5.4f", p.Y)));
 }
 
-void TfrmText1::btnAddTextClick() {
+// The face typed in the font field, when there is one, is the converter's.
+void TfrmText1::UseFieldFace() {
   TextFont font = doc_.Ttf.Font();
   const std::string face = txtFont->text().trimmed().toStdString();
-  if (!face.empty()) font.Name = face;
+  if (face.empty() || face == font.Name) return;
+  font.Name = face;
   doc_.Ttf.SetFont(font);
+}
+
+void TfrmText1::btnAddTextClick() {
+  UseFieldFace();
   TextAddParams p;
   // Text, origin and height must be filled in (and the radius for an arc);
   // an empty text goes on to its message.

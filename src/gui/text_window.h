@@ -74,6 +74,7 @@ class TfrmText1 : public QWidget {
   // The fields as add parameters; false when text, height or an origin
   // value (or the radius of an arc) is not filled in.
   bool ReadParams(TextAddParams& p) const;
+  void UseFieldFace();
   void UpdatePreview();
   void SetPreview(std::optional<Box> box);
 

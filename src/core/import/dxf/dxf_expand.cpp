@@ -517,7 +517,7 @@ void FitPiece(const Curve& curve, double u0, const DxfPoint& p0, Dir2 t0, double
     }
     if (d > 0.0 && std::isfinite(d)) {
       DxfPoint joint{(p0.X + d * t0.X + p1.X - d * t1.X) / 2.0, (p0.Y + d * t0.Y + p1.Y - d * t1.Y) / 2.0,
-                     curve((u0 + u1) / 2.0).Z, 0.0};
+                     samples[kPieceSamples / 2].Z, 0.0};
       double turn1 = 0.0;
       const BulgeSpan first = ArcLeaving(p0, t0, joint, tol, turn1);
       const BulgeSpan second = ArcArriving(joint, p1, t1, tol);

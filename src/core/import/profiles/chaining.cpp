@@ -193,13 +193,7 @@ void ChainChunk(const CancelToken& cancel, TTNEntityArray& chunk, TTNRegionArray
       r.Open = 0;
     } else {
       r.Open = 1;
-      if (r.Elements.size() > forwardCount) {
-        TTNEntityArray ordered;
-        ordered.reserve(r.Elements.size());
-        for (size_t k = r.Elements.size(); k-- > forwardCount;) ordered.push_back(r.Elements[k]);
-        for (size_t k = 0; k < forwardCount; ++k) ordered.push_back(r.Elements[k]);
-        r.Elements = std::move(ordered);
-      }
+      PutOpenChainInOrder(r, forwardCount);
     }
     out.push_back(std::move(r));
   }
@@ -385,6 +379,15 @@ void JoinOpenRegions(const CancelToken& cancel, TTNRegionArray& list, double tol
     if (stays[i]) result.push_back(std::move(list[i]));
   for (TTNRegion& j : joinedOut) result.push_back(std::move(j));
   list = std::move(result);
+}
+
+void PutOpenChainInOrder(TTNRegion& r, size_t forwardCount) {
+  if (r.Elements.size() <= forwardCount) return;
+  TTNEntityArray ordered;
+  ordered.reserve(r.Elements.size());
+  for (size_t k = r.Elements.size(); k-- > forwardCount;) ordered.push_back(r.Elements[k]);
+  for (size_t k = 0; k < forwardCount; ++k) ordered.push_back(r.Elements[k]);
+  r.Elements = std::move(ordered);
 }
 
 }  // namespace tarnak

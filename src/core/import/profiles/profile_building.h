@@ -52,6 +52,12 @@ void NormaliseAndSortElements(const CancelToken& cancel, TTNEntityArray& loose,
 void SortElementsByMinX(const CancelToken& cancel, TTNEntityArray& list, int first, int last);
 void SortRegionsByMinX(const CancelToken& cancel, TTNRegionArray& list, int first, int last);
 
+// An open chain grown forwards from its seed (Elements [0, forwardCount))
+// and then backwards from the seed (the rest, in the order found): the
+// backward part is put in front, last found first, so the chain runs from
+// one end to the other.
+void PutOpenChainInOrder(TTNRegion& r, size_t forwardCount);
+
 // Chains the loose Elements (emptied) into `target`, which is replaced by
 // slot 0 followed by one Region per chain.
 void ChainElements(const CancelToken& cancel, TTNEntityArray& loose, TTNRegionArray& target,

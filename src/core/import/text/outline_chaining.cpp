@@ -432,13 +432,7 @@ TTNRegion OpenPiece(const TTNEntityArray& elements, const Loops& L,
     r.Open = 0;
   } else {
     r.Open = 1;
-    if (r.Elements.size() > forwardCount) {
-      TTNEntityArray ordered;
-      ordered.reserve(r.Elements.size());
-      for (size_t i = r.Elements.size(); i-- > forwardCount;) ordered.push_back(r.Elements[i]);
-      for (size_t i = 0; i < forwardCount; ++i) ordered.push_back(r.Elements[i]);
-      r.Elements = std::move(ordered);
-    }
+    PutOpenChainInOrder(r, forwardCount);
   }
   return r;
 }
