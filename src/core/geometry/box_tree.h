@@ -29,23 +29,7 @@ class BoxTree {
   // Calls visit(item) for every item whose box meets the closed box q.
   template <class Visit>
   void Query(const Box& q, Visit&& visit) const {
-    if (nodes_.empty()) return;
-    int32_t stack[kStackSize];
-    int top = 0;
-    stack[top++] = 0;
-    while (top > 0) {
-      const Node& n = nodes_[static_cast<size_t>(stack[--top])];
-      if (!Meets(n.B, q)) continue;
-      if (n.Count > 0) {
-        for (int32_t k = n.First; k < n.First + n.Count; ++k) {
-          const int32_t item = order_[static_cast<size_t>(k)];
-          if (Meets(boxes_[static_cast<size_t>(item)], q)) visit(item);
-        }
-      } else {
-        stack[top++] = n.First;
-        stack[top++] = n.First + 1;
-      }
-    }
+    QueryWhere(q, [](const Box&) { return true; }, std::forward<Visit>(visit));
   }
 
   // Query narrowed further by the caller's own test of a box: a subtree or
