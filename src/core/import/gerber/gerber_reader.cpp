@@ -5,7 +5,8 @@
 // becomes flashes, straight draws and region fills in raster cells; arcs are
 // cut into chords no farther than a quarter cell from the arc; the items of
 // a step and repeat block are copied at its steps when the block closes; a
-// flash of a macro aperture becomes one fill per primitive), sizing (one
+// flash of a macro aperture keeps its primitives together, so that exposure
+// off cuts only its own copper), sizing (one
 // box over all items; a raster above kGerberMaxCells is refused before any
 // memory is taken), painting (each item stamps its aperture mask along the
 // draw with 15-bit fixed-point stepping; clear polarity stamps zeros) and
@@ -69,11 +70,19 @@ struct Mask {
 };
 
 struct Item {
-  enum Kind { Flash, Draw, Fill } kind = Flash;
+  // Macro: the flash of a macro aperture. Its primitives make one image
+  // of their own, where exposure off erases only what the earlier
+  // primitives of the same flash painted; that image is then painted as
+  // one piece of copper (or cleared, on a clear layer).
+  enum Kind { Flash, Draw, Fill, Macro } kind = Flash;
   int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   int aperture = 0;
   bool dark = true;
-  std::vector<std::vector<Point2>> contours;  // Fill: closed contours in cells
+  std::vector<std::vector<Point2>> contours;  // Fill, Macro: closed contours in cells
+  // Macro: primitive k is contours[partBegin[k] .. partBegin[k + 1]) (the
+  // last runs to the end), filled even-odd, exposed when partOn[k].
+  std::vector<size_t> partBegin;
+  std::vector<uint8_t> partOn;
 };
 
 int EvenUp(int v, int least) {
@@ -245,11 +254,12 @@ void PaintDraw(Raster& img, const Mask& a, const Item& it, uint8_t v) {
   }
 }
 
-// Even-odd fill of closed contours at row centres.
-void PaintFill(Raster& img, const Item& it, uint8_t v) {
+// Even-odd fill of contours[from, to) at row centres.
+void PaintContours(Raster& img, const std::vector<std::vector<Point2>>& contours, size_t from, size_t to,
+                   uint8_t v) {
   double minY = 1e300, maxY = -1e300;
-  for (const auto& c : it.contours)
-    for (const auto& p : c) {
+  for (size_t k = from; k < to; ++k)
+    for (const auto& p : contours[k]) {
       minY = std::min(minY, p.Y);
       maxY = std::max(maxY, p.Y);
     }
@@ -257,7 +267,8 @@ void PaintFill(Raster& img, const Item& it, uint8_t v) {
   for (int gy = static_cast<int>(std::ceil(minY)); gy <= static_cast<int>(std::floor(maxY)); ++gy) {
     xs.clear();
     const double y = gy;
-    for (const auto& c : it.contours) {
+    for (size_t m = from; m < to; ++m) {
+      const auto& c = contours[m];
       const size_t n = c.size();
       for (size_t k = 0; k < n; ++k) {
         const Point2 a = c[k];
@@ -275,6 +286,96 @@ void PaintFill(Raster& img, const Item& it, uint8_t v) {
   }
 }
 
+void PaintFill(Raster& img, const Item& it, uint8_t v) { PaintContours(img, it.contours, 0, it.contours.size(), v); }
+
+// The primitives of a macro flash, in order, into `img`, each filled on
+// its own (where two overlap, both are copper): exposed ones with `on`,
+// the others with `off`.
+void PaintMacroParts(Raster& img, const Item& it, uint8_t on = 1, uint8_t off = 0) {
+  for (size_t k = 0; k < it.partBegin.size(); ++k) {
+    const size_t to = k + 1 < it.partBegin.size() ? it.partBegin[k + 1] : it.contours.size();
+    PaintContours(img, it.contours, it.partBegin[k], to, it.partOn[k] ? on : off);
+  }
+}
+
+// The cell box of a macro flash, one cell wider on every side.
+void MacroBox(const Item& it, int& x0, int& y0, int& x1, int& y1) {
+  double a = 1e300, b = 1e300, c = -1e300, d = -1e300;
+  for (const auto& contour : it.contours)
+    for (const Point2& q : contour) {
+      a = std::min(a, q.X);
+      b = std::min(b, q.Y);
+      c = std::max(c, q.X);
+      d = std::max(d, q.Y);
+    }
+  x0 = static_cast<int>(std::floor(a)) - 1;
+  y0 = static_cast<int>(std::floor(b)) - 1;
+  x1 = static_cast<int>(std::ceil(c)) + 1;
+  y1 = static_cast<int>(std::ceil(d)) + 1;
+}
+
+// A macro flash. With every primitive exposed the image is their union and
+// is painted straight; otherwise it is made in a raster of its own first,
+// so that exposure off cuts only the flash's own copper, never what other
+// objects painted there before.
+void PaintMacro(Raster& img, const Item& it, uint8_t v) {
+  if (std::all_of(it.partOn.begin(), it.partOn.end(), [](uint8_t on) { return on != 0; })) {
+    PaintMacroParts(img, it, v, v);
+    return;
+  }
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  MacroBox(it, x0, y0, x1, y1);
+  // Only the part inside the board's raster can show.
+  x0 = std::max(x0, img.X0());
+  y0 = std::max(y0, img.Y0());
+  x1 = std::min(x1, img.X0() + img.W() - 1);
+  y1 = std::min(y1, img.Y0() + img.H() - 1);
+  if (x0 > x1 || y0 > y1) return;
+  // The raster's border rows and columns are never painted: one more each side.
+  Raster own(x0 - 1, y0 - 1, x1 - x0 + 3, y1 - y0 + 3);
+  PaintMacroParts(own, it);
+  for (int r = 1; r < own.H() - 1; ++r) {
+    const uint8_t* row = own.Row(r);
+    for (int c = 1; c < own.W() - 1;) {
+      if (!row[c]) {
+        ++c;
+        continue;
+      }
+      int e = c;
+      while (e + 1 < own.W() - 1 && row[e + 1]) ++e;
+      img.FillSpan(r + own.Y0(), c + own.X0(), e + own.X0(), v);
+      c = e + 1;
+    }
+  }
+}
+
+// The mask of a macro aperture for a draw: its image at the origin, each
+// row from its first to its last copper cell (a gap inside a row is swept
+// over by the rest of the shape as the draw moves on).
+Mask MacroMask(const Item& it) {
+  Mask m;
+  if (it.contours.empty()) return m;
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  MacroBox(it, x0, y0, x1, y1);
+  const int c = std::max({-x0, -y0, x1, y1});
+  if (c > kMaxMaskHalf) return m;
+  Raster own(-c - 1, -c - 1, 2 * c + 3, 2 * c + 3);
+  PaintMacroParts(own, it);
+  m.centre = c;
+  m.rows.assign(static_cast<size_t>(2 * c + 1), Span{});
+  for (int i = -c; i <= c; ++i) {
+    const uint8_t* row = own.Row(i + c + 1);
+    Span sp;
+    for (int j = -c; j <= c; ++j) {
+      if (!row[j + c + 1]) continue;
+      if (sp.first > sp.last) sp.first = j;
+      sp.last = j;
+    }
+    m.rows[static_cast<size_t>(i + c)] = sp;
+  }
+  return m;
+}
+
 class Reader {
  public:
   explicit Reader(UserInterface& ui) : ui_(ui) {}
@@ -282,6 +383,12 @@ class Reader {
   void Read(const std::string& text);
   const std::vector<Item>& Items() const { return items_; }
   std::map<int, Aperture>& Apertures() { return apertures_; }
+  // A macro aperture's image at the origin, for draws made with it.
+  Item MacroAtOrigin(int aperture) {
+    Item it;
+    MacroImage(aperture, 0, 0, it);
+    return it;
+  }
   double Cell() const { return hasFormat_ ? (mm_ ? kMmCell : kInchCell) : kInchCell; }
 
  private:
@@ -299,7 +406,8 @@ class Reader {
   void CloseRepeat();
   void DefineMacro(const std::string& body);
   bool FlashMacro(double x, double y);
-  void AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation,
+  bool MacroImage(int aperture, double x, double y, Item& out);
+  void AddShape(Item& out, bool exposure, std::vector<Point2> pts, double x, double y, double rotation,
                 std::vector<Point2> hole = {});
 
   UserInterface& ui_;
@@ -326,6 +434,7 @@ class Reader {
   // repeatX_ x repeatY_ times, repeatI_ / repeatJ_ cells apart.
   // Aperture macros by name: their statements, blanks removed.
   std::map<std::string, std::vector<std::string>> macros_;
+  std::string shapeMacro_;  // the macro being placed, for messages
   size_t repeatStart_ = 0;
   int repeatX_ = 1, repeatY_ = 1;
   double repeatI_ = 0, repeatJ_ = 0;
@@ -520,43 +629,53 @@ void Reader::DefineMacro(const std::string& body) {
 
 // One primitive's outline, given about the macro origin in cells, turned
 // by `rotation` degrees about that origin and placed at the flash.
-void Reader::AddShape(bool exposure, std::vector<Point2> pts, double x, double y, double rotation,
-                      std::vector<Point2> hole) {
+void Reader::AddShape(Item& out, bool exposure, std::vector<Point2> pts, double x, double y,
+                      double rotation, std::vector<Point2> hole) {
   if (pts.size() < 3) return;
   const double a = rotation * kPi / 180.0, c = std::cos(a), s = std::sin(a);
-  Item it;
-  it.kind = Item::Fill;
-  it.contours.push_back(std::move(pts));
-  if (hole.size() >= 3) it.contours.push_back(std::move(hole));
-  for (auto& contour : it.contours)
-    for (Point2& q : contour) {
+  const size_t first = out.contours.size();
+  out.partBegin.push_back(first);
+  out.partOn.push_back(exposure ? 1 : 0);
+  out.contours.push_back(std::move(pts));
+  if (hole.size() >= 3) out.contours.push_back(std::move(hole));
+  for (size_t k = first; k < out.contours.size(); ++k)
+    for (Point2& q : out.contours[k]) {
       q = Point2{x + q.X * c - q.Y * s, y + q.X * s + q.Y * c};
       // Sizes beyond any board would overflow the raster's integer box.
       if (!(std::fabs(q.X) < 1e9 && std::fabs(q.Y) < 1e9))
-        throw StopImport{"Aperture macro '" + apertures_[aperture_].macro + "' is too large to import."};
+        throw StopImport{"Aperture macro '" + shapeMacro_ + "' is too large to import."};
     }
-  // Exposure off erases what the macro painted before; on a clear layer the
-  // two swap.
-  it.dark = exposure == dark_;
-  items_.push_back(std::move(it));
 }
 
 // Paints the primitives of a macro aperture at a flash; false when the
 // current aperture is not a macro.
 bool Reader::FlashMacro(double x, double y) {
-  const auto ap = apertures_.find(aperture_);
+  Item it;
+  if (!MacroImage(aperture_, x, y, it)) return false;
+  if (it.contours.empty()) return true;
+  it.kind = Item::Macro;
+  it.dark = dark_;
+  items_.push_back(std::move(it));
+  return true;
+}
+
+// The primitives of a macro aperture placed at (x, y) cells, into `out`;
+// false when the aperture is not a macro.
+bool Reader::MacroImage(int aperture, double x, double y, Item& out) {
+  const auto ap = apertures_.find(aperture);
   if (ap == apertures_.end() || ap->second.type >= 0) return false;
   const auto m = macros_.find(ap->second.macro);
   if (m == macros_.end()) return true;
+  shapeMacro_ = ap->second.macro;
   std::map<int, double> vars;
   for (size_t k = 0; k < ap->second.raw.size(); ++k) vars[static_cast<int>(k) + 1] = ap->second.raw[k];
   const double unit = hasFormat_ ? 1.0 / Cell() : 500.0;
-  auto circle = [&](double cx, double cy, double r, double a0, double a1, std::vector<Point2>& out) {
+  auto circle = [&](double cx, double cy, double r, double a0, double a1, std::vector<Point2>& to) {
     const double want = std::ceil(std::fabs(a1 - a0) / (2 * kPi) * 8 * std::sqrt(std::max(std::fabs(r), 1.0)));
     const int n = static_cast<int>(std::clamp(std::isfinite(want) ? want : 720.0, 8.0, 720.0));
     for (int k = 0; k <= n; ++k) {
       const double t = a0 + (a1 - a0) * k / n;
-      out.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
+      to.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
     }
   };
   for (const std::string& st : m->second) {
@@ -583,7 +702,7 @@ bool Reader::FlashMacro(double x, double y) {
       case 1: {  // circle: exposure, diameter, centre, rotation
         circle(at(3) * unit, at(4) * unit, at(2) * unit / 2, 0, 2 * kPi, pts);
         pts.pop_back();
-        AddShape(on, pts, x, y, at(5));
+        AddShape(out, on, pts, x, y, at(5));
         break;
       }
       case 2:
@@ -593,7 +712,7 @@ bool Reader::FlashMacro(double x, double y) {
         if (len <= 0) break;
         const double nx = -(ey - sy) / len * hw, ny = (ex - sx) / len * hw;
         pts = {{sx + nx, sy + ny}, {sx - nx, sy - ny}, {ex - nx, ey - ny}, {ex + nx, ey + ny}};
-        AddShape(on, pts, x, y, at(7));
+        AddShape(out, on, pts, x, y, at(7));
         break;
       }
       case 21:
@@ -601,7 +720,7 @@ bool Reader::FlashMacro(double x, double y) {
         const double w = at(2) * unit, h = at(3) * unit;
         const double cx = at(4) * unit + (code == 22 ? w / 2 : 0), cy = at(5) * unit + (code == 22 ? h / 2 : 0);
         pts = {{cx - w / 2, cy - h / 2}, {cx + w / 2, cy - h / 2}, {cx + w / 2, cy + h / 2}, {cx - w / 2, cy + h / 2}};
-        AddShape(on, pts, x, y, at(6));
+        AddShape(out, on, pts, x, y, at(6));
         break;
       }
       case 4: {  // outline: exposure, vertex count, points (closing one too), rotation
@@ -609,7 +728,7 @@ bool Reader::FlashMacro(double x, double y) {
         if (n < 1 || static_cast<size_t>(n) > v.size()) break;
         for (int k = 0; k <= n; ++k)
           pts.push_back({at(3 + 2 * static_cast<size_t>(k)) * unit, at(4 + 2 * static_cast<size_t>(k)) * unit});
-        AddShape(on, pts, x, y, at(5 + 2 * static_cast<size_t>(n)));
+        AddShape(out, on, pts, x, y, at(5 + 2 * static_cast<size_t>(n)));
         break;
       }
       case 5: {  // polygon: exposure, vertices, centre, diameter, rotation
@@ -618,7 +737,7 @@ bool Reader::FlashMacro(double x, double y) {
         const double r = at(5) * unit / 2;
         for (int k = 0; k < n; ++k)
           pts.push_back({at(3) * unit + r * std::cos(2 * kPi * k / n), at(4) * unit + r * std::sin(2 * kPi * k / n)});
-        AddShape(on, pts, x, y, at(6));
+        AddShape(out, on, pts, x, y, at(6));
         break;
       }
       case 7: {  // thermal: centre, outer and inner diameters, gap, rotation
@@ -641,7 +760,7 @@ bool Reader::FlashMacro(double x, double y) {
             quarter.push_back({g * c - g * s, g * s + g * c});
           }
           for (Point2& p : quarter) p = Point2{p.X + cx, p.Y + cy};
-          AddShape(true, quarter, x, y, at(6));
+          AddShape(out, true, quarter, x, y, at(6));
         }
         break;
       }
@@ -657,12 +776,12 @@ bool Reader::FlashMacro(double x, double y) {
             circle(cx, cy, ro - t, 0, 2 * kPi, inner);
             inner.pop_back();
           }
-          AddShape(true, outer, x, y, at(9), inner);
+          AddShape(out, true, outer, x, y, at(9), inner);
         }
         const double ct = at(7) * unit / 2, cl = at(8) * unit / 2;
         if (ct > 0 && cl > 0) {
-          AddShape(true, {{cx - cl, cy - ct}, {cx + cl, cy - ct}, {cx + cl, cy + ct}, {cx - cl, cy + ct}}, x, y, at(9));
-          AddShape(true, {{cx - ct, cy - cl}, {cx + ct, cy - cl}, {cx + ct, cy + cl}, {cx - ct, cy + cl}}, x, y, at(9));
+          AddShape(out, true, {{cx - cl, cy - ct}, {cx + cl, cy - ct}, {cx + cl, cy + ct}, {cx - cl, cy + ct}}, x, y, at(9));
+          AddShape(out, true, {{cx - ct, cy - cl}, {cx + ct, cy - cl}, {cx + ct, cy + cl}, {cx - ct, cy + cl}}, x, y, at(9));
         }
         break;
       }
@@ -1056,10 +1175,18 @@ GerberStatus GerberImportText(const std::string& text, const std::string& name,
   // corners of rectangles, and outward at the edges of clear cut-outs.
   // Masks are built for the apertures that are used.
   std::map<int, Mask> masks;
-  for (const Item& it : reader.Items()) {
-    if (it.kind == Item::Fill || masks.count(it.aperture)) continue;
-    const auto a = reader.Apertures().find(it.aperture);
-    masks[it.aperture] = a == reader.Apertures().end() ? Mask{} : BuildMask(a->second, 0.0);
+  try {
+    for (const Item& it : reader.Items()) {
+      if (it.kind == Item::Fill || it.kind == Item::Macro || masks.count(it.aperture)) continue;
+      const auto a = reader.Apertures().find(it.aperture);
+      if (a == reader.Apertures().end()) masks[it.aperture] = Mask{};
+      else if (a->second.type < 0) masks[it.aperture] = MacroMask(reader.MacroAtOrigin(it.aperture));
+      else masks[it.aperture] = BuildMask(a->second, 0.0);
+    }
+  } catch (const StopImport& s) {
+    // A macro met first in a draw is evaluated here.
+    ui.Message(s.message, "Tarnak", MsgButtons::Ok, MsgIcon::None);
+    return GerberStatus::Stopped;
   }
   int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
   auto widen = [&](double x, double y, double m) {
@@ -1069,7 +1196,7 @@ GerberStatus GerberImportText(const std::string& text, const std::string& name,
     maxY = std::max<int64_t>(maxY, static_cast<int64_t>(std::ceil(y + m)));
   };
   for (const Item& it : reader.Items()) {
-    if (it.kind == Item::Fill) {
+    if (it.kind == Item::Fill || it.kind == Item::Macro) {
       for (const auto& c : it.contours)
         for (const auto& p : c) widen(p.X, p.Y, toolOffset);
       continue;
@@ -1105,6 +1232,10 @@ GerberStatus GerberImportText(const std::string& text, const std::string& name,
     const uint8_t v = it.dark ? 1 : 0;
     if (it.kind == Item::Fill) {
       PaintFill(img, it, v);
+      continue;
+    }
+    if (it.kind == Item::Macro) {
+      PaintMacro(img, it, v);
       continue;
     }
     auto f = masks.find(it.aperture);

@@ -325,5 +325,27 @@ TEST(GerberReader, MacroArithmeticExposureAndRotation) {
   EXPECT_NEAR(maxY, 3.5, 0.004);  // the bar reaches from y 2.5 to 3.5
 }
 
+// Exposure off cuts only the flash's own copper: a small pad flashed
+// earlier inside the macro's hole stays. A draw made with a macro aperture
+// sweeps its shape along the draw.
+TEST(GerberReader, MacroHoleKeepsEarlierCopperAndMacroDrawsSweep) {
+  const std::string text =
+      "%FSLAX24Y24*%\n%MOIN*%\n"
+      "%AMRING*\n1,1,1.0,0,0*\n1,0,0.5,0,0*%\n%AMBAR*\n21,1,0.2,0.1,0,0,0*%\n"
+      "%ADD10RING*%\n%ADD11C,0.4*%\n%ADD12BAR*%\n"
+      "D11*X10000Y10000D03*D10*X10000Y10000D03*\n"
+      "D12*X40000Y10000D02*X50000Y10000D01*M02*\n";
+  TestUserInterface ui;
+  CancelToken cancel;
+  TTNRegionArray regions(1);
+  ASSERT_EQ(GerberImportText(text, "m.gbr", regions, 0, 0, ui, cancel), GerberStatus::Imported);
+  EXPECT_TRUE(ui.Messages.empty());
+  const double pi = 3.14159265358979;
+  const double ring = pi * (0.25 - 0.0625), pad = pi * 0.04, sweep = 1.0 * 0.1 + 0.2 * 0.1;
+  EXPECT_NEAR(CopperArea(regions, 0.002), ring + pad + sweep, 0.01 * (ring + pad + sweep));
+  // Ring outside, ring inside, the pad, the swept bar.
+  EXPECT_EQ(regions.size() - 1, 4u);
+}
+
 }  // namespace
 }  // namespace tarnak
