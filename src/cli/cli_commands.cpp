@@ -24,6 +24,7 @@
 #include "base/atomic_file.h"
 #include "shell/commands.h"
 #include "shell/document.h"
+#include "shell/gerber_command.h"
 #include "base/numbers.h"
 #include "base/options.h"
 #include "base/settings_folder.h"
@@ -80,7 +81,9 @@ constexpr const char* kUsage =
     "       tarnak-cli text \"TEXT\" [--font FACE] [--bold] [--italic] [--height H] [--at X,Y]\n"
     "                  [--align left|cent|right] [--arc RADIUS --angle DEG] [--precision N]\n"
     "                  [--json FILE|-]\n"
-    "       tarnak-cli gerber FILE [--offset T] [--dir cw|ccw] [--json FILE|-]\n";
+    "       tarnak-cli gerber FILE [--offset T] [--dir cw|ccw] [--json FILE|-]\n"
+    "       tarnak-cli drill-file FILE.drl [--preset NAME] [--set KEY=VALUE]... [--depth D]\n"
+    "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]] [--dxf OUT.dxf]\n";
 
 // Options shared by the commands that import a drawing.
 struct Args {
@@ -101,6 +104,7 @@ struct Args {
   std::string Post;    // post section; empty: the options' post
   bool Append = false;
   std::string Dxf;  // DXF file of the geometry or toolpaths to write
+  bool Board = false;  // the drawing is a Gerber or drill file, not a DXF
 };
 
 // Returns an empty string on success, else the complaint.
@@ -230,7 +234,8 @@ class Session {
     doc_.ImportTexts = !args_.NoText;
     ui_.SetSubject(args_.Drawing);
     const int problemsBefore = ui_.Problems();
-    const OpenResult result = OpenDxfCommand(doc_, args_.Drawing);
+    const OpenResult result =
+        args_.Board ? OpenBoardFile(doc_, args_.Drawing).Status : OpenDxfCommand(doc_, args_.Drawing);
     ui_.SetSubject({});
     if (result == OpenResult::Failed) return false;
     return !(result == OpenResult::Empty && ui_.Problems() > problemsBefore);
@@ -371,9 +376,11 @@ bool Save(Document& doc, const Args& a, std::ostream& err) {
   return true;
 }
 
+// `board`: the drawing is read as a Gerber or drill file.
 int RunStrategy(const Strategy& strategy, std::vector<std::string> args, std::ostream& out,
-                std::ostream& err) {
+                std::ostream& err, bool board = false) {
   Args a;
+  a.Board = board;
   std::vector<EditStep> edits;
   std::string problem = ExtractEditSteps(args, edits);
   if (problem.empty()) problem = ParseArgs(args, true, a);
@@ -647,6 +654,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "contour") return RunStrategy(kContour, args, out, err);
     if (command == "pocket") return RunStrategy(kPocket, args, out, err);
     if (command == "drill") return RunStrategy(kDrill, args, out, err);
+    if (command == "drill-file") return RunStrategy(kDrill, args, out, err, true);
     if (command == "job") return RunJob(args, out, err);
     if (command == "stl") return RunStl(args, out, err);
     if (command == "prototype") return RunPrototype(args, out, err);
