@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
+#include "geometry/box_tree.h"
 #include "geometry/intersect.h"
 #include "geometry/primitives.h"
+#include "selection/region_geometry.h"
 #include "toolpaths/contour.h"
 
 namespace tarnak {
@@ -63,6 +66,80 @@ bool LinesMeet(const TTNEntity& a, const TTNEntity& b, Point2& at) {
   return std::isfinite(at.X) && std::isfinite(at.Y);
 }
 
+
+// A point of the outline to test where it lies: the middle of its first
+// Element that is not a level line (a traced outline's vertices all lie on
+// the cell corners, so a level ray through such a middle meets no vertex of
+// any outline); the selection's probe point when there is none.
+Point2 ProbeOf(const TTNRegion& r) {
+  for (const TTNEntity& e : r.Elements)
+    if (e.IsLine() && e.Y != e.Y2) return {(e.X + e.X2) / 2, (e.Y + e.Y2) / 2};
+  return RegionProbePoint(r);
+}
+
+// Whether a point lies inside a closed outline: the selection's crossing
+// count, through an index over the Elements for large outlines of lines
+// (a copper pour holds many thousands of them and encloses most pads).
+class InsideTest {
+ public:
+  explicit InsideTest(const TTNRegion& r) : region_(r) {
+    constexpr size_t kIndexFrom = 64;
+    const bool lines = std::all_of(r.Elements.begin(), r.Elements.end(),
+                                   [](const TTNEntity& e) { return e.IsLine(); });
+    if (!lines || r.Elements.size() < kIndexFrom) return;
+    std::vector<Box> boxes;
+    boxes.reserve(r.Elements.size());
+    for (const TTNEntity& e : r.Elements) boxes.push_back(e.Bounds());
+    tree_ = std::make_unique<BoxTree>(std::move(boxes));
+  }
+  bool Inside(Point2 p) const {
+    if (!tree_) return PointInRegion(p, region_);
+    if (!PointNearBox(p, region_.Bounds())) return false;
+    // The crossings of the ray from p towards +X, as PointInRegion counts
+    // them for lines.
+    const Box ray = Box::FromMinMax(p.X, p.Y - 1e-7, region_.MaxX + 1.0, p.Y + 1e-7);
+    int count = 0;
+    tree_->Query(ray, [&](int32_t k) {
+      const TTNEntity& e = region_.Elements[static_cast<size_t>(k)];
+      if (!(e.MinY < p.Y && p.Y <= e.MaxY + 1e-8 && p.X < e.MaxX) || e.Y == e.Y2) return;
+      const double x = e.X + (e.X2 - e.X) * (p.Y - e.Y) / (e.Y2 - e.Y);
+      if (x > p.X) ++count;
+    });
+    return (count & 1) != 0;
+  }
+
+ private:
+  const TTNRegion& region_;
+  std::unique_ptr<BoxTree> tree_;
+};
+
+// Which outlines are the inner edges of copper (holes in a pour, the inside
+// of a ring): those lying inside an odd number of the others. Traced
+// outlines never cross, so one point of each tells.
+std::vector<char> HoleFlags(const TTNRegionArray& regions, const std::vector<int32_t>& outlines,
+                            const CancelToken& cancel) {
+  const size_t n = outlines.size();
+  std::vector<char> hole(n, 0);
+  std::vector<Box> boxes;
+  boxes.reserve(n);
+  for (const int32_t i : outlines) boxes.push_back(regions[static_cast<size_t>(i)].Bounds());
+  const BoxTree tree(boxes);
+  std::vector<std::unique_ptr<InsideTest>> tests(n);
+  for (size_t a = 0; a < n && !cancel.stopped(); ++a) {
+    const TTNRegion& inner = regions[static_cast<size_t>(outlines[a])];
+    const Point2 p = ProbeOf(inner);
+    int count = 0;
+    tree.Query(Box::FromMinMax(p.X, p.Y, p.X, p.Y), [&](int32_t b) {
+      const size_t k = static_cast<size_t>(b);
+      if (k == a || !BoxInsideBox(boxes[k], boxes[a])) return;
+      if (!tests[k]) tests[k] = std::make_unique<InsideTest>(regions[static_cast<size_t>(outlines[k])]);
+      if (tests[k]->Inside(p)) ++count;
+    });
+    hole[a] = (count & 1) != 0 ? 1 : 0;
+  }
+  return hole;
+}
+
 }  // namespace
 
 double IsolationPassDistance(const TTNMachiningParameters& params, int pass) {
@@ -106,7 +183,37 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
   auto bridge = [&](size_t j, Point2 p, Point2 q) {
     if (Dist2(p, q) > kSamePointSq) join(j, MakeLine(p.X, p.Y, q.X, q.Y));
   };
+  // The joint angle: f the tangent at the end of the previous Element,
+  // g the tangent out of the next one backwards; pi for a straight run,
+  // above pi where the outline turns away from the offset side.
+  std::vector<double> angle(n, kPi), dot(n, -1.0);
   for (size_t j = 0; j < n; ++j) {
+    const size_t i = j == 0 ? n - 1 : j - 1;
+    const Point2 f = Tangent(*src[i], true);
+    const Point2 gf = Tangent(*src[j], false);
+    const Point2 g{-gf.X, -gf.Y};
+    dot[j] = std::clamp(f.X * g.X + f.Y * g.Y, -1.0, 1.0);
+    angle[j] = std::acos(dot[j]);
+    const double cross = f.X * g.Y - g.X * f.Y;
+    if ((cross >= 0.0 && side == kOffsetLeft) || (cross < 0.0 && side == kOffsetRight))
+      angle[j] = kTwoPi - angle[j];
+  }
+  // Sharp outer corners first: the lines grow to their meeting point, and
+  // only then are the inner corners cut. On a staircase of short steps (an
+  // outline traced from a raster) the offsets of two steps meet only once
+  // both have grown at their outer ends.
+  std::vector<char> done(n, 0);
+  for (size_t j = 0; j < n; ++j) {
+    const size_t i = j == 0 ? n - 1 : j - 1;
+    if (!ok[i] || !ok[j] || angle[j] <= kPi || !off[i].IsLine() || !off[j].IsLine()) continue;
+    Point2 at;
+    if (!LinesMeet(off[i], off[j], at)) continue;
+    ElementSnapEnd(off[i], at, 1);
+    ElementSnapEnd(off[j], at, 0);
+    done[j] = 1;
+  }
+  for (size_t j = 0; j < n; ++j) {
+    if (done[j]) continue;
     const size_t i = j == 0 ? n - 1 : j - 1;
     TTNEntity& prev = off[i];
     TTNEntity& cur = off[j];
@@ -116,16 +223,9 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
       bridge(j, p, q);
       continue;
     }
-    const Point2 f = Tangent(*src[i], true);
-    const Point2 gf = Tangent(*src[j], false);
-    const Point2 g{-gf.X, -gf.Y};  // out of the next Element, backwards
-    const double dot = std::clamp(f.X * g.X + f.Y * g.Y, -1.0, 1.0);
-    double angle = std::acos(dot);
-    const double cross = f.X * g.Y - g.X * f.Y;
-    if ((cross >= 0.0 && side == kOffsetLeft) || (cross < 0.0 && side == kOffsetRight))
-      angle = kTwoPi - angle;
     const Point2 corner = ElementStart(*src[j]);
-    if (angle <= kPi) {
+    TTNEntity arc;
+    if (angle[j] <= kPi) {
       const IntersectResult hit = IntersectElements(prev, cur);
       if (hit.Count > 0) {
         const int k = hit.Count == 2 && hit.ParamA[1] > hit.ParamA[0] ? 1 : 0;
@@ -133,24 +233,17 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
         ElementSnapEnd(cur, hit.P[k], 0);
         continue;
       }
-      TTNEntity arc;
-      if (dot > kReversalDot && CornerArc(p, q, corner, distance, side, arc)) {
+      if (dot[j] > kReversalDot && CornerArc(p, q, corner, distance, side, arc)) {
         join(j, arc);  // doubling back: round the tip
         continue;
       }
-      // Offsets too short to meet at an inside corner: the straight way
-      // between their ends lies within the distance of the corner, where the
-      // trimming drops it, and keeps the chain closed meanwhile.
+      // Offsets that do not reach each other at an inside corner: the
+      // straight way between their ends lies within the distance of the
+      // corner, where the trimming drops it, and keeps the chain closed.
       bridge(j, p, q);
       continue;
     }
-    Point2 at;
-    if (prev.IsLine() && cur.IsLine() && LinesMeet(prev, cur, at)) {
-      ElementSnapEnd(prev, at, 1);
-      ElementSnapEnd(cur, at, 0);
-      continue;
-    }
-    TTNEntity arc;
+    // An outer corner where an arc takes part, or of parallel lines.
     if (CornerArc(p, q, corner, distance, side, arc))
       join(j, arc);
     else
@@ -194,6 +287,13 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
   }
   if (copper.empty()) return 0;
 
+  // Every closed Region is turned the Dir way round, the holes of the
+  // copper too: the side outside the copper is the other side for them.
+  std::vector<int32_t> outlines = copper;
+  outlines.push_back(boundary);
+  const std::vector<char> hole = HoleFlags(regions, outlines, cancel);
+  auto sideOf = [&](size_t k) { return hole[k] ? 1 - side : side; };
+
   const int passes = std::clamp(params.IsolationPasses, 1, kMaxIsolationPasses);
   const int total = static_cast<int>(copper.size()) * passes;
   // Polling between every Island of a board with thousands of pads would
@@ -216,10 +316,20 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
       }
       const TTNRegion& island = regions[static_cast<size_t>(copper[k])];
       // The copy's position in the group (1, 2, ...) tags its pieces.
-      if (!OffsetIslandByAngle(cancel, island, side, distance, static_cast<int32_t>(k + 1), raw))
+      if (!OffsetIslandByAngle(cancel, island, sideOf(k), distance, static_cast<int32_t>(k + 1),
+                               raw))
         break;
     }
     if (cancel.stopped()) break;
+    // The board outline's offset goes in untagged. The clearance tests of
+    // the trimming look at a piece's middle and quarter point only, and a
+    // piece of an Island's offset that runs into the outline's reach is cut
+    // there only where something of the chain crosses it: without the
+    // outline's own offset, such a piece would keep its end within the
+    // reach and cut into the outline. Loops of the outline's pieces alone
+    // are not cut (the outline itself is not routed); where copper runs
+    // into its reach, the merged loop follows it.
+    OffsetIslandByAngle(cancel, outline, sideOf(copper.size()), distance, 0, raw);
 
     TrimRawChain(cancel, regions, raw, noExtra, islands, outline, distance, TrimMode::WithIslands,
                  pieces, stats);
@@ -234,6 +344,9 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
     });
     for (TTNRegion& loop : loops) {
       if (loop.Open || loop.Elements.empty()) continue;
+      if (std::none_of(loop.Elements.begin(), loop.Elements.end(),
+                       [](const TTNEntity& e) { return e.OwnerTag != 0; }))
+        continue;  // the board outline by itself
       SimplifyPath(loop, tolerances);
       loop.Depth = depth;
       loop.MachineFlag = 0;

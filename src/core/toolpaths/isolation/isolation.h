@@ -3,14 +3,17 @@
 // each feature is cut free of its neighbours.
 //
 // The copper outlines are the Islands of the board outline (as the select
-// all as islands command marks them). Each one is offset outwards by the
-// tool radius; the offsets of all of them are cut where they cross and the
-// pieces that come closer than the radius to the board outline or to any
-// copper are dropped, so that features closer together than one tool
-// diameter get one merged outline around both. The surviving pieces are
-// chained into closed loops: the loops running the outlines' way round go
-// round copper from outside, the others (inside a ring of copper, or in a
-// space closed in by merged features) follow after them.
+// all as islands command marks them). Each one is offset by the tool radius
+// to the side away from the copper: outwards for the outer edge of a pad or
+// track, into the hole for the inner edge of a ring or of a clearance in a
+// pour (an outline inside an odd number of others). The offsets of all of
+// them, and of the board outline, are cut where they cross, and the pieces
+// that come closer than the radius to the board outline or to any copper
+// are dropped, so that features closer together than one tool diameter get
+// one merged outline around both. The surviving pieces are chained into
+// closed loops: the loops running the outlines' way round first, then the
+// others (in a space closed in by merged features). A loop of the board
+// outline's own pieces alone is not cut.
 //
 // Wider isolation takes more passes: pass k runs at
 //     radius + (k - 1) x diameter x (1 - overlap)
@@ -55,8 +58,9 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
 // select all as islands command recorded) into `toolpaths` (replaced).
 //  - With fewer than two Regions, or no valid boundary, nothing is routed.
 //  - Every selected closed Island (Owner not 0) takes the parameters' depth;
-//    each is offset to `side` (the options' Dir: the side outside an
-//    outline that runs the Dir way round) by the pass distance.
+//    each is offset by the pass distance to `side` (the options' Dir: the
+//    side outside an outline that runs the Dir way round), a hole in the
+//    copper to the other side.
 //  - An Island whose offset fails ends the collection at that Island.
 //  - Loops are simplified with `tolerances`, linked from (0, 0) and
 //    appended with the rough tool, pass by pass, each pass's outer loops
