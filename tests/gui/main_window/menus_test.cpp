@@ -83,7 +83,7 @@ const ItemRow kItems[] = {
     {"mnuToolPaths", "mnuPocket", nullptr, true},
     {"mnuToolPaths", "mnuContour", nullptr, true},
     {"mnuToolPaths", "mnuDrill", nullptr, true},
-    {"mnuToolPaths", "mnuPCB", nullptr, false},
+    {"mnuToolPaths", "mnuPCB", nullptr, true},
     {"mnuToolPaths", "mnuPrototype", nullptr, true},
     {"mnuHelp", "mnuHelpContents", nullptr, true},
     {"mnuHelp", "mnuAbout", nullptr, true},
