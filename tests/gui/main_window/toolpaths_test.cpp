@@ -3,6 +3,7 @@
 // Escape during a strategy; the save dialog's filter and proposed name;
 // the overwrite-or-append question; leaving with toolpaths and saving them.
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QMenuBar>

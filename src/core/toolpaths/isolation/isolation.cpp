@@ -315,10 +315,12 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
         cancel.Progress(static_cast<int>(copper.size()) * (pass - 1) + static_cast<int>(k), total);
       }
       const TTNRegion& island = regions[static_cast<size_t>(copper[k])];
-      // The copy's position in the group (1, 2, ...) tags its pieces.
-      if (!OffsetIslandByAngle(cancel, island, sideOf(k), distance, static_cast<int32_t>(k + 1),
-                               raw))
-        break;
+      // The copy's position in the group (1, 2, ...) tags its pieces. An
+      // outline too small to offset (all of it shorter than 1e-8) has no
+      // copper to route round; it is passed over rather than ending the
+      // routing there, which would leave the rest of the board uncut and
+      // still say the routing was complete.
+      OffsetIslandByAngle(cancel, island, sideOf(k), distance, static_cast<int32_t>(k + 1), raw);
     }
     if (cancel.stopped()) break;
     // The board outline's offset goes in untagged. The clearance tests of

@@ -61,7 +61,8 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
 //    each is offset by the pass distance to `side` (the options' Dir: the
 //    side outside an outline that runs the Dir way round), a hole in the
 //    copper to the other side.
-//  - An Island whose offset fails ends the collection at that Island.
+//  - An Island whose offset fails (nothing of it long enough to offset) is
+//    passed over.
 //  - Loops are simplified with `tolerances`, linked from (0, 0) and
 //    appended with the rough tool, pass by pass, each pass's outer loops
 //    before its inner ones.

@@ -321,6 +321,14 @@ TEST(RoutePcbCommand, RefusesWithoutTheBoardOutlineRoutesAgainAndCancelsToNothin
   EXPECT_EQ(b.doc.PickMode, kPickNone);
   b.ui.OnProcessEvents = nullptr;
 
+  // An outline too small to offset does not stop the routing of the rest.
+  const int first = outline == 1 ? 2 : 1;
+  const TTNEntityArray kept = b.doc.Regions[static_cast<size_t>(first)].Elements;
+  b.doc.Regions[static_cast<size_t>(first)].Elements = {MakeLine(0.5, 0.5, 0.5, 0.5)};
+  EXPECT_EQ(RoutePcbCommand(b.doc), RoutePcbResult::Made);
+  EXPECT_GE(ToolpathCount(b.doc.Toolpaths), ToolpathCount(once) - 1);
+  b.doc.Regions[static_cast<size_t>(first)].Elements = kept;
+
   // Only the outline selected: nothing to route.
   for (size_t i = 1; i < b.doc.Regions.size(); ++i)
     if (static_cast<int>(i) != outline) b.doc.Regions[i].Selected = 0;
