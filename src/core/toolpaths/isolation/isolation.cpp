@@ -93,6 +93,7 @@ class InsideTest {
     tree_ = std::make_unique<BoxTree>(std::move(boxes));
   }
   bool Inside(Point2 p) const {
+    if (region_.Open) return false;
     if (!tree_) return PointInRegion(p, region_);
     if (!PointNearBox(p, region_.Bounds())) return false;
     // The crossings of the ray from p towards +X, as PointInRegion counts
@@ -331,15 +332,18 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
     // reach and cut into the outline. Loops of the outline's pieces alone
     // are not cut (the outline itself is not routed); where copper runs
     // into its reach, the merged loop follows it.
-    OffsetIslandByAngle(cancel, outline, sideOf(copper.size()), distance, 0, raw);
+    // (An open outline, which the all-as-islands command may pick, has no
+    // sides to offset.)
+    if (!outline.Open)
+      OffsetIslandByAngle(cancel, outline, sideOf(copper.size()), distance, 0, raw);
 
     TrimRawChain(cancel, regions, raw, noExtra, islands, outline, distance, TrimMode::WithIslands,
                  pieces, stats);
     loops.clear();
     ChainPieces(cancel, pieces, false, depth, loops, true);
     if (cancel.stopped()) break;
-    // Loops running the outlines' way round go round copper from outside;
-    // the others lie inside rings of copper or in spaces the merged
+    // Loops running the outlines' way round go round copper (or along the
+    // inside of a hole in it); the others lie in spaces that merged
     // outlines close in, and are cut after them.
     std::stable_partition(loops.begin(), loops.end(), [side](const TTNRegion& loop) {
       return RegionIsClockwise(loop) == side;
