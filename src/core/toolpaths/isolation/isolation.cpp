@@ -175,6 +175,8 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
   }
   if (!anyOk) return false;
 
+  // One Element (a full circle) meets only itself: no joint to make.
+  const size_t joints = n > 1 ? n : 0;
   std::vector<TTNEntity> joins;
   std::vector<size_t> joinAt;  // the offset each join goes out before
   auto join = [&](size_t j, const TTNEntity& e) {
@@ -188,7 +190,7 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
   // g the tangent out of the next one backwards; pi for a straight run,
   // above pi where the outline turns away from the offset side.
   std::vector<double> angle(n, kPi), dot(n, -1.0);
-  for (size_t j = 0; j < n; ++j) {
+  for (size_t j = 0; j < joints; ++j) {
     const size_t i = j == 0 ? n - 1 : j - 1;
     const Point2 f = Tangent(*src[i], true);
     const Point2 gf = Tangent(*src[j], false);
@@ -204,7 +206,7 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
   // outline traced from a raster) the offsets of two steps meet only once
   // both have grown at their outer ends.
   std::vector<char> done(n, 0);
-  for (size_t j = 0; j < n; ++j) {
+  for (size_t j = 0; j < joints; ++j) {
     const size_t i = j == 0 ? n - 1 : j - 1;
     if (!ok[i] || !ok[j] || angle[j] <= kPi || !off[i].IsLine() || !off[j].IsLine()) continue;
     Point2 at;
@@ -213,7 +215,7 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
     ElementSnapEnd(off[j], at, 0);
     done[j] = 1;
   }
-  for (size_t j = 0; j < n; ++j) {
+  for (size_t j = 0; j < joints; ++j) {
     if (done[j]) continue;
     const size_t i = j == 0 ? n - 1 : j - 1;
     TTNEntity& prev = off[i];
