@@ -23,8 +23,8 @@
 #include "shell/selection_commands.h"
 #include "base/atomic_file.h"
 #include "shell/commands.h"
-#include "shell/document.h"
 #include "shell/gerber_command.h"
+#include "shell/document.h"
 #include "base/numbers.h"
 #include "base/options.h"
 #include "base/settings_folder.h"
@@ -82,6 +82,9 @@ constexpr const char* kUsage =
     "                  [--align left|cent|right] [--arc RADIUS --angle DEG] [--precision N]\n"
     "                  [--json FILE|-]\n"
     "       tarnak-cli gerber FILE [--offset T] [--dir cw|ccw] [--json FILE|-]\n"
+    "       tarnak-cli pcb FILE [--preset NAME] [--set KEY=VALUE]... [--passes N]\n"
+    "                  [--overlap F] [--depth D] [--dir cw|ccw] [--json FILE|-]\n"
+    "                  [-o OUT.nc [--post NAME] [--append]] [--dxf OUT.dxf]\n"
     "       tarnak-cli drill-file FILE.drl [--preset NAME] [--set KEY=VALUE]... [--depth D]\n"
     "                  [--json FILE|-] [-o OUT.nc [--post NAME] [--append]] [--dxf OUT.dxf]\n";
 
@@ -104,7 +107,7 @@ struct Args {
   std::string Post;    // post section; empty: the options' post
   bool Append = false;
   std::string Dxf;  // DXF file of the geometry or toolpaths to write
-  bool Board = false;  // the drawing is a Gerber or drill file, not a DXF
+  bool Board = false;  // the drawing is Gerber artwork (or a drill file)
 };
 
 // Returns an empty string on success, else the complaint.
@@ -234,8 +237,9 @@ class Session {
     doc_.ImportTexts = !args_.NoText;
     ui_.SetSubject(args_.Drawing);
     const int problemsBefore = ui_.Problems();
-    const OpenResult result =
-        args_.Board ? OpenBoardFile(doc_, args_.Drawing).Status : OpenDxfCommand(doc_, args_.Drawing);
+    const OpenResult result = args_.Board ? OpenBoardFile(doc_, args_.Drawing).Status
+                                          : OpenDxfCommand(doc_, args_.Drawing);
+    if (result == OpenResult::Cancelled) return false;
     ui_.SetSubject({});
     if (result == OpenResult::Failed) return false;
     return !(result == OpenResult::Empty && ui_.Problems() > problemsBefore);
@@ -287,6 +291,7 @@ struct Strategy {
   const char* DefaultSelection;
   // Runs the command; true when toolpaths were made.
   bool (*Command)(Document&, ToolpathsMode);
+  bool Board = false;  // reads Gerber artwork instead of a DXF drawing
 };
 
 // The dialog's fields: form defaults, then the preset, then each --set,
@@ -376,11 +381,10 @@ bool Save(Document& doc, const Args& a, std::ostream& err) {
   return true;
 }
 
-// `board`: the drawing is read as a Gerber or drill file.
 int RunStrategy(const Strategy& strategy, std::vector<std::string> args, std::ostream& out,
-                std::ostream& err, bool board = false) {
+                std::ostream& err) {
   Args a;
-  a.Board = board;
+  a.Board = strategy.Board;
   std::vector<EditStep> edits;
   std::string problem = ExtractEditSteps(args, edits);
   if (problem.empty()) problem = ParseArgs(args, true, a);
@@ -426,6 +430,37 @@ const Strategy kPocket{StrategyDialog::Pocket, "closed", [](Document& d, Toolpat
 const Strategy kDrill{StrategyDialog::Drill, "empty-circles", [](Document& d, ToolpathsMode m) {
                         return DrillCommand(d, m) == DrillResult::Made;
                       }};
+
+// The holes of a drill file, drilled as the drill command drills a drawing's.
+const Strategy kDrillFile{StrategyDialog::Drill, "empty-circles",
+                          [](Document& d, ToolpathsMode m) { return DrillCommand(d, m) == DrillResult::Made; },
+                          true};
+
+const Strategy kPcb{StrategyDialog::CircuitBoard, "islands",
+                    [](Document& d, ToolpathsMode m) {
+                      return RoutePcbCommand(d, m) == RoutePcbResult::Made;
+                    },
+                    true};
+
+// The routing's own options are its dialog's settings under a short name:
+// --passes N is --set Passes=N, --overlap F is --set Overlap=F.
+int RunPcb(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& s = args[i];
+    if (s != "--passes" && s != "--overlap") {
+      rest.push_back(s);
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      err << "tarnak-cli: " << s << " needs a number\n" << kUsage;
+      return 2;
+    }
+    rest.push_back("--set");
+    rest.push_back((s == "--passes" ? "Passes=" : "Overlap=") + args[++i]);
+  }
+  return RunStrategy(kPcb, rest, out, err);
+}
 
 const Strategy* FindStrategy(const std::string& name) {
   if (name == "contour") return &kContour;
@@ -654,7 +689,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "contour") return RunStrategy(kContour, args, out, err);
     if (command == "pocket") return RunStrategy(kPocket, args, out, err);
     if (command == "drill") return RunStrategy(kDrill, args, out, err);
-    if (command == "drill-file") return RunStrategy(kDrill, args, out, err, true);
+    if (command == "drill-file") return RunStrategy(kDrillFile, args, out, err);
     if (command == "job") return RunJob(args, out, err);
     if (command == "stl") return RunStl(args, out, err);
     if (command == "prototype") return RunPrototype(args, out, err);
@@ -662,6 +697,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, bool progre
     if (command == "renumber") return RunRenumber(args, out, err);
     if (command == "text") return RunText(args, out, err);
     if (command == "gerber") return RunGerber(args, out, err);
+    if (command == "pcb") return RunPcb(args, out, err);
   } catch (const std::bad_alloc&) {
     err << "tarnak-cli: " << command
         << ": out of memory: the job is too large for this computer"

@@ -315,7 +315,7 @@ void TfrmTarnak::CreateMenus() {
   mnuPocket = Item(mnuToolPaths, "mnuPocket", "ポケット加工(&P)", &T::mnuPocketClick);
   mnuContour = Item(mnuToolPaths, "mnuContour", "輪郭加工(&C)", &T::mnuContourClick);
   mnuDrill = Item(mnuToolPaths, "mnuDrill", "ドリル加工(&D)", &T::mnuDrillClick);
-  mnuPCB = Item(mnuToolPaths, "mnuPCB", "基板加工(&B)", &T::mnuPCBClick, false);
+  mnuPCB = Item(mnuToolPaths, "mnuPCB", "基板加工(&B)", &T::mnuPCBClick);
   mnuPrototype = Item(mnuToolPaths, "mnuPrototype", "3D試作加工(&R)", &T::mnuPrototypeClick);
 
   mnuHelp = bar->addMenu("ヘルプ(&H)");

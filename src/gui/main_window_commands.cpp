@@ -474,7 +474,7 @@ bool TfrmTarnak::ShowStrategyDialog(StrategyDialogBase* dialog) {
 }
 
 void TfrmTarnak::ShowStrategyResult(StrategyResult result) {
-  if (result == StrategyResult::NothingSelected) return;
+  if (result == StrategyResult::NothingSelected || result == StrategyResult::NotAllAsIslands) return;
   // New toolpaths are what the user wants to see; the command reported a
   // missing result itself.
   if (result == StrategyResult::Made) doc_->ViewMode = 3;
@@ -517,7 +517,16 @@ void TfrmTarnak::mnuDrillClick() {
   ShowStrategyResult(result);
 }
 
-void TfrmTarnak::mnuPCBClick() { NotInThisVersion(); }
+void TfrmTarnak::mnuPCBClick() {
+  if (!CheckRoutePcbSelection(*doc_)) return;
+  if (!ShowStrategyDialog(frmPCB)) return;
+  CommandScope scope(*this, true);
+  if (!scope) return;
+  StrategyResult result = StrategyResult::None;
+  if (!RunGuarded(*doc_, *ui_, [&] { result = RoutePcbCommand(*doc_, frmPCB->toolpathsMode()); }))
+    return;
+  ShowStrategyResult(result);
+}
 
 // ---------------------------------------------------------------- Help
 

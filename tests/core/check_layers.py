@@ -28,6 +28,7 @@ ALLOWED = {
     "toolpaths/offset": ["base", "geometry"],
     "toolpaths": ["base", "geometry", "selection", "editing", "toolpaths/offset"],
     "toolpaths/raster": ["base", "geometry", "import/stl", "toolpaths"],
+    "toolpaths/isolation": ["base", "geometry", "selection", "toolpaths/offset", "toolpaths"],
     "post": ["base", "geometry", "toolpaths"],
     "export/dxf": ["base", "geometry", "import/dxf", "import/nc", "toolpaths"],
     "editor": ["base", "geometry", "toolpaths", "post"],

@@ -4,6 +4,7 @@
 #include "shell/toolpath_batch.h"
 #include "toolpaths/contour.h"
 #include "toolpaths/drill.h"
+#include "toolpaths/isolation/isolation.h"
 #include "toolpaths/job_bounds.h"
 #include "toolpaths/machining_params.h"
 #include "toolpaths/pocket.h"
@@ -16,6 +17,7 @@ namespace {
 constexpr const char* kCaption = "Tarnak";
 constexpr const char* kNothingSelected = "Nothing Selected! - Select Regions First";
 constexpr const char* kNoToolpaths = "Toolpaths not Created.  Check Parameters.";
+constexpr const char* kNeedAllAsIslands = "Use Select All as Islands for this function";
 constexpr const char* kTooManyLevels =
     "Z Step too small for the depth: some Regions were not machined.";
 
@@ -69,6 +71,13 @@ bool RoughAndFinish(Document& doc, Rough rough, Finish finish) {
   return roughBuilt && finishBuilt;
 }
 
+// The board outline select all as islands recorded in slot 0, or 0.
+int BoardOutline(const Document& doc) {
+  if (doc.Regions.empty()) return 0;
+  const int b = doc.Regions[0].Owner;
+  return b > 0 && static_cast<size_t>(b) < doc.Regions.size() ? b : 0;
+}
+
 }  // namespace
 
 ContourResult ContourCommand(Document& doc, ToolpathsMode mode) {
@@ -111,6 +120,36 @@ DrillResult DrillCommand(Document& doc, ToolpathsMode mode) {
   ToolpathBatch batch(doc, mode);
   DrillPaths(doc.Cancel, doc.Regions, doc.Toolpaths, doc.MachiningParams);
   return EndStrategy(doc, batch, true);
+}
+
+bool CheckRoutePcbSelection(Document& doc) {
+  if (BoardOutline(doc) == 0) {
+    doc.ui().Message(kNeedAllAsIslands, kCaption, MsgButtons::Ok, MsgIcon::Warning);
+    return false;
+  }
+  return !NothingSelected(doc);
+}
+
+RoutePcbResult RoutePcbCommand(Document& doc, ToolpathsMode mode) {
+  if (BoardOutline(doc) == 0) {
+    doc.ui().Message(kNeedAllAsIslands, kCaption, MsgButtons::Ok, MsgIcon::Warning);
+    return RoutePcbResult::NotAllAsIslands;
+  }
+  if (NothingSelected(doc)) return RoutePcbResult::NothingSelected;
+  doc.ui().SetStatus("Routing in progress...");
+  StartStrategy(doc, kPickModeRouting);
+  ToolpathBatch batch(doc, mode);
+  RoutePCB(doc.Cancel, doc.Regions, doc.Toolpaths, doc.MachiningParams,
+           doc.Options.Program.Dir ? 1 : 0, doc.Options.RoughTolerances, BoardOutline(doc));
+
+  const bool cancelled = doc.Cancel.stopped();
+  doc.Cancel.ProgressEnd();
+  const bool made = batch.Finish(cancelled) > 0;
+  if (!made) doc.ui().Message(kNoToolpaths, kCaption, MsgButtons::Ok, MsgIcon::Warning);
+  doc.ui().SetStatus(cancelled ? "Operation Cancelled..." : "Routing complete...");
+  doc.PickMode = kPickNone;
+  if (cancelled) return RoutePcbResult::Cancelled;
+  return made ? RoutePcbResult::Made : RoutePcbResult::None;
 }
 
 }  // namespace tarnak

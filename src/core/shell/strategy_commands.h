@@ -21,6 +21,7 @@ namespace tarnak {
 inline constexpr Pick kPickModePocket{100};
 inline constexpr Pick kPickModeContour{200};
 inline constexpr Pick kPickModeDrill{300};
+inline constexpr Pick kPickModeRouting{207};
 
 enum class StrategyResult {
   Made,             // toolpaths were made
@@ -28,10 +29,13 @@ enum class StrategyResult {
   Cancelled,        // Escape stopped the job ("Operation Cancelled...")
   NothingSelected,  // no Region selected ("Nothing Selected! - Select Regions First");
                     // nothing else was done
+  NotAllAsIslands,  // routing: no board outline recorded ("Use Select All as Islands for
+                    // this function"); nothing else was done
 };
 using ContourResult = StrategyResult;
 using PocketResult = StrategyResult;
 using DrillResult = StrategyResult;
+using RoutePcbResult = StrategyResult;
 
 // Clears the Owner of every selected Region unless the compensation is
 // cutout (each Region is then contoured by itself), writes the dialog depth
@@ -55,5 +59,20 @@ PocketResult PocketCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Re
 // Regions that are not Islands and runs DrillPaths with PickMode 300; the
 // selection is as it was.
 DrillResult DrillCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
+
+// What the routing menu command checks before it shows its dialog: a board
+// outline recorded by select all as islands ("Use Select All as Islands for
+// this function" otherwise), then a selection ("Nothing Selected! - Select
+// Regions First"). Returns false, with the message shown, when either is
+// missing.
+bool CheckRoutePcbSelection(Document& doc);
+
+// Circuit-board isolation routing: checks as CheckRoutePcbSelection, then
+// shows "Routing in progress...", holds PickMode 207 and routes around the
+// Islands of the recorded board outline on the options' Dir side. Ends with
+// the toolpath check ("Toolpaths not Created.  Check Parameters.") and
+// "Routing complete...", or "Operation Cancelled..." with no toolpaths made
+// when Escape stopped it; PickMode 0.
+RoutePcbResult RoutePcbCommand(Document& doc, ToolpathsMode mode = ToolpathsMode::Replace);
 
 }  // namespace tarnak

@@ -184,6 +184,8 @@ LineNumbering FillMachiningParams(StrategyDialog dialog, const StrategyDialogFie
       params.ExitKind = kLeadNone;
       params.EntryLength = 0.0;
       params.ExitLength = 0.0;
+      params.IsolationPasses = Integer(fields.Passes, ParamField::Passes);
+      params.IsolationOverlap = Number(fields.Overlap, ParamField::Overlap);
       break;
     case StrategyDialog::Prototype:
       break;

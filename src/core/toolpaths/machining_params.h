@@ -101,6 +101,10 @@ struct TTNMachiningParameters {
   double EntryLength = 0.0;   // 0 when EntryKind is none; the radius of an arc lead
   double ExitLength = 0.0;
   double BottomStock = 0.0;   // pocket: material left on the floor for the finish pass
+  // Circuit-board routing: passes around the copper, and how much of the
+  // tool's width each pass overlaps the one inside it (0 to below 1).
+  int32_t IsolationPasses = 1;
+  double IsolationOverlap = 0.5;
   // Filled by the prototype dialog only.
   int32_t PrototypeSpare = 0;
   uint8_t Male = 1;           // 1: cut as a raised part, 0: as a cavity
@@ -162,6 +166,8 @@ struct StrategyDialogFields {
   int Compensation = kCompNone;      // optCompNone, optCompRight, optCompLeft, optCompCut
   bool FinishPass = false;           // SSCheck1: use a finish pass
   bool Linear = false;               // drill: optLin (true) or optCanned (false)
+  std::string Passes = "1";          // circuit board: txtPasses, isolation passes
+  std::string Overlap = "0.5";       // circuit board: txtOverlap, fraction of the tool width
 
   bool operator==(const StrategyDialogFields&) const = default;
 };

@@ -6,6 +6,9 @@ namespace tarnak {
 
 namespace {
 
+// Most isolation passes around the copper (as the routing caps them).
+constexpr int32_t kMaxBoardPasses = 20;
+
 struct Positive {
   ParamField Field;
   double Value;
@@ -76,6 +79,21 @@ std::optional<ParamProblem> CheckContour(const TTNMachiningParameters& p) {
       {{ParamField::FinishStepZ, p.Finish.ZStep}, {ParamField::FinishFeed, p.Finish.Feed}});
 }
 
+std::optional<ParamProblem> CheckBoard(const TTNMachiningParameters& p) {
+  if (auto problem = FirstNotPositive({{ParamField::RoughDiameter, 2.0 * p.Rough.Radius},
+                                       {ParamField::RoughFeed, p.Rough.Feed},
+                                       {ParamField::RoughPlunge, p.Rough.PlungeFeed}}))
+    return problem;
+  if (p.IsolationPasses < 1 || p.IsolationPasses > kMaxBoardPasses)
+    return ParamProblem{ParamField::Passes, "Number of passes must be from 1 to " +
+                                                std::to_string(kMaxBoardPasses) + "."};
+  // An overlap of the whole tool width would put every pass on the first.
+  if (!(p.IsolationOverlap >= 0.0 && p.IsolationOverlap < 1.0))
+    return ParamProblem{ParamField::Overlap,
+                        "Pass overlap must be at least 0 and less than 1."};
+  return std::nullopt;
+}
+
 }  // namespace
 
 const char* ParamFieldLabel(ParamField field) {
@@ -101,6 +119,8 @@ const char* ParamFieldLabel(ParamField field) {
     case ParamField::FinishFeed: return "Finish feed";
     case ParamField::EntryLength: return "Entry length";
     case ParamField::ExitLength: return "Exit length";
+    case ParamField::Passes: return "Number of passes";
+    case ParamField::Overlap: return "Pass overlap";
   }
   return "Field";
 }
@@ -118,10 +138,7 @@ std::optional<ParamProblem> CheckStrategyParams(StrategyDialog dialog,
     case StrategyDialog::Drill:
       // The drill feeds down at its plunge feed; its diameter is only a name.
       return FirstNotPositive({{ParamField::RoughPlunge, params.Rough.PlungeFeed}});
-    case StrategyDialog::CircuitBoard:
-      return FirstNotPositive({{ParamField::RoughDiameter, 2.0 * params.Rough.Radius},
-                               {ParamField::RoughFeed, params.Rough.Feed},
-                               {ParamField::RoughPlunge, params.Rough.PlungeFeed}});
+    case StrategyDialog::CircuitBoard: return CheckBoard(params);
     case StrategyDialog::Prototype: break;
   }
   return std::nullopt;

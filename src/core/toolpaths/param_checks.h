@@ -45,6 +45,8 @@ enum class ParamField {
   FinishFeed,
   EntryLength,
   ExitLength,
+  Passes,
+  Overlap,
 };
 
 // The field's name in messages: "Rough tool diameter", "Rapid height".

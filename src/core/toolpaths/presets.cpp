@@ -95,6 +95,10 @@ const KeyDef kKeys[] = {
     {"Compensation", "None", Kind::Compensation, kContour, nullptr, &F::Compensation},
     {"FinishPass", "0", Kind::Boolean, kPocket | kContour, nullptr, nullptr, &F::FinishPass},
     {"Linear", "0", Kind::Boolean, kDrill, nullptr, nullptr, &F::Linear},
+    // Beyond the keys of older files: missing, they give one pass, the
+    // routing those files were saved for.
+    {"Passes", "1", Kind::Integer, kBoard, &F::Passes, nullptr, nullptr, 1, 20},
+    {"Overlap", "0.5", Kind::Number, kBoard, &F::Overlap},
 };
 
 constexpr const char* kLeadWords[] = {"None", "Arc", "Perpendicular", "Tangent"};

@@ -207,6 +207,17 @@ void StrategyDialogBase::build() {
                          FieldKeys::Integer);
   left->addWidget(grpRough);
 
+  if (board) {
+    // Wider isolation: more passes round the copper, each overlapping the
+    // one inside it by a share of the tool's width.
+    auto* grpPasses = new QGroupBox(QStringLiteral("絶縁パス"), this);
+    grpPasses->setObjectName("grpPasses");
+    auto* passes = new QGridLayout(grpPasses);
+    txtPasses = addField(passes, "txtPasses", QStringLiteral("パス数"), FieldKeys::Integer);
+    txtOverlap = addField(passes, "txtOverlap", QStringLiteral("重なり (0-1)"), FieldKeys::Decimal);
+    left->addWidget(grpPasses);
+  }
+
   if (drill) {
     // The move style is kept in the presets only; the frame stays hidden.
     fraMoves = new QGroupBox(this);
@@ -365,6 +376,8 @@ StrategyDialogFields StrategyDialogBase::fields() const {
   Take(txtLength[0], f.EntryLength);
   Take(txtLength[1], f.ExitLength);
   if (optLin) f.Linear = optLin->isChecked();
+  Take(txtPasses, f.Passes);
+  Take(txtOverlap, f.Overlap);
   return f;
 }
 
@@ -398,6 +411,8 @@ void StrategyDialogBase::setFields(const StrategyDialogFields& f) {
   if (grpExit) grpExit->setItemIndex(Clamped(f.Exit, kLeadTangent));
   Put(txtLength[0], f.EntryLength);
   Put(txtLength[1], f.ExitLength);
+  Put(txtPasses, f.Passes);
+  Put(txtOverlap, f.Overlap);
   if (optLin) {
     optLin->setChecked(f.Linear);
     optCanned->setChecked(!f.Linear);
@@ -438,6 +453,8 @@ QLineEdit* StrategyDialogBase::fieldControl(ParamField field) const {
     case ParamField::FinishFeed: return txtFinishFeed;
     case ParamField::EntryLength: return txtLength[0];
     case ParamField::ExitLength: return txtLength[1];
+    case ParamField::Passes: return txtPasses;
+    case ParamField::Overlap: return txtOverlap;
   }
   return nullptr;
 }

@@ -120,6 +120,9 @@ class StrategyDialogBase : public QDialog {
   QRadioButton* optCanned = nullptr;
   QRadioButton* optLin = nullptr;
 
+  QLineEdit* txtPasses = nullptr;   // circuit board: isolation passes
+  QLineEdit* txtOverlap = nullptr;  // circuit board: overlap of the passes, 0 to below 1
+
   QCheckBox* chkAddToolpaths = nullptr;  // "ツールパスに追加"
 
   QComboBox* cmbConfig = nullptr;  // preset names, sorted; text "なし" at start

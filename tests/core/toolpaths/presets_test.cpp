@@ -200,6 +200,18 @@ TEST_F(PresetTest, WordsAsWritten) {
   board.Compensation = kCompRight;
   FieldsFromPreset(StrategyDialog::CircuitBoard, {{"Compensation", "Cutout"}}, board);
   EXPECT_EQ(board.Compensation, kCompRight);
+
+  // Its passes and overlap: a preset saved before they existed reads as one
+  // pass; only the board dialog keeps them.
+  board.Passes = "3";
+  board.Overlap = ".25";
+  const PresetValues routed = PresetFromFields(StrategyDialog::CircuitBoard, board);
+  EXPECT_EQ(value(routed, "Passes"), "3");
+  EXPECT_EQ(value(routed, "Overlap"), "0.25");
+  EXPECT_EQ(value(PresetFromFields(StrategyDialog::Pocket, board), "Passes"), "<missing>");
+  FieldsFromPreset(StrategyDialog::CircuitBoard, {{"RoughDiameter", "0.2"}}, board);
+  EXPECT_EQ(board.Passes, "1");
+  EXPECT_EQ(board.Overlap, "0.5");
 }
 
 TEST(PresetWords, ReadingRules) {

@@ -83,7 +83,7 @@ const ItemRow kItems[] = {
     {"mnuToolPaths", "mnuPocket", nullptr, true},
     {"mnuToolPaths", "mnuContour", nullptr, true},
     {"mnuToolPaths", "mnuDrill", nullptr, true},
-    {"mnuToolPaths", "mnuPCB", nullptr, false},
+    {"mnuToolPaths", "mnuPCB", nullptr, true},
     {"mnuToolPaths", "mnuPrototype", nullptr, true},
     {"mnuHelp", "mnuHelpContents", nullptr, true},
     {"mnuHelp", "mnuAbout", nullptr, true},
@@ -173,7 +173,7 @@ class MenusTest : public QObject {
       auto* item = w->findChild<QAction*>(row.name);
       QVERIFY2(!item->isEnabled(), row.name);
     }
-    QVERIFY(!w->ToolButton19->isEnabled());  // circuit board
+    QVERIFY(w->ToolButton19->isEnabled());   // circuit board: enabled as the other strategies
     QVERIFY(!w->ToolButton20->isEnabled());  // prototype
     QVERIFY(!w->ToolButton2->isEnabled());   // open NC
   }

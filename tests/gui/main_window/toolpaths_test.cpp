@@ -3,6 +3,7 @@
 // Escape during a strategy; the save dialog's filter and proposed name;
 // the overwrite-or-append question; leaving with toolpaths and saving them.
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QMenuBar>
@@ -200,6 +201,60 @@ class ToolpathsTest : public QObject {
     w->mnuPocket->trigger();
     QVERIFY(ToolpathCount(w->doc().Toolpaths) > 3);
     QCOMPARE(w->doc().ViewMode, 3);
+  }
+
+  void boardRoutingRunsFromTheMenuAfterAllAsIslands() {
+    WindowFixture f;
+    auto w = f.MakeWindow();
+    w->show();
+    // An outline track round three pads, two of them joined by a track (inches).
+    const std::string board =
+        "%FSLAX24Y24*%\n%MOIN*%\n%ADD10C,0.0100*%\n%ADD11C,0.0600*%\nG01*\n"
+        "D10*X0Y0D02*X10000D01*Y6000D01*X0D01*Y0D01*\n"
+        "D11*X2000Y2000D03*X5000Y2000D03*X8000Y4000D03*\n"
+        "D10*X2000Y2000D02*X5000Y2000D01*\nM02*\n";
+    f.Open(*w, f.Write("board.gbr", board));
+    QVERIFY(w->doc().Regions.size() > 3);
+
+    // Closed Regions selected some other way: the command asks for all as islands.
+    w->mnuAutoAllClosed->trigger();
+    QVERIFY(w->mnuPCB->isEnabled());
+    bool dialogShown = false;
+    QTimer::singleShot(0, w->frmPCB, [&] {
+      dialogShown = w->frmPCB->isVisible();
+      if (dialogShown) w->frmPCB->cmdCancel->click();
+    });
+    w->mnuPCB->trigger();
+    QVERIFY(f.SawMessage("Use Select All as Islands for this function"));
+    QCoreApplication::processEvents();
+    QVERIFY(!dialogShown);
+
+    w->mnuDeselectAll->trigger();
+    w->AllasIsl1->trigger();
+    QVERIFY(w->mnuPCB->isEnabled());
+    QVERIFY(w->ToolButton19->isEnabled());
+    StrategyDialogFields job;
+    job.Depth = "0.004";
+    job.RapidHeight = "0.1";
+    job.RoughDiameter = "0.01";
+    job.RoughFeed = "10";
+    job.RoughPlunge = "5";
+    job.Passes = "2";
+    job.Overlap = "0.5";
+    w->frmPCB->setFields(job);
+    QCOMPARE(w->frmPCB->txtPasses->text(), QString("2"));
+    ClickWhenShown(w->frmPCB, w->frmPCB->cmdRoute);
+    f.messages.clear();
+    w->mnuPCB->trigger();
+    const Document& doc = w->doc();
+    QVERIFY2(f.messages.empty(), f.messages.empty() ? "" : f.messages.front().Text.c_str());
+    QVERIFY(ToolpathCount(doc.Toolpaths) >= 6);  // two passes round each feature
+    QCOMPARE(doc.MachiningParams.IsolationPasses, 2);
+    QCOMPARE(doc.Toolpaths[1].Depth, 0.004);
+    QCOMPARE(doc.PickMode, kPickNone);
+    QCOMPARE(Panel(*w, 0), QString("Routing complete..."));
+    QCOMPARE(doc.ViewMode, 3);
+    QVERIFY(w->mnuSaveToolpaths->isEnabled());
   }
 
   void pocketWithNothingSelectedSaysSoBeforeItsDialog() {
