@@ -141,6 +141,36 @@ std::vector<char> HoleFlags(const TTNRegionArray& regions, const std::vector<int
   return hole;
 }
 
+// True when the board outline's box holds the box of every copper outline.
+bool BoardOutlineHoldsCopper(const TTNRegionArray& regions, int boundary, const std::vector<int32_t>& copper) {
+  const Box outer = regions[static_cast<size_t>(boundary)].Bounds();
+  return std::all_of(copper.begin(), copper.end(), [&](int32_t i) {
+    return BoxInsideBox(outer, regions[static_cast<size_t>(i)].Bounds());
+  });
+}
+
+// A closed rectangle `margin` outside the box of the given Regions.
+TTNRegion FrameAround(const TTNRegionArray& regions, const std::vector<int32_t>& which, double margin) {
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  for (const int32_t i : which) {
+    const Box b = regions[static_cast<size_t>(i)].Bounds();
+    x0 = std::min(x0, b.MinX);
+    y0 = std::min(y0, b.MinY);
+    x1 = std::max(x1, b.MaxX);
+    y1 = std::max(y1, b.MaxY);
+  }
+  x0 -= margin;
+  y0 -= margin;
+  x1 += margin;
+  y1 += margin;
+  TTNRegion frame;
+  frame.Open = 0;
+  frame.Elements = {MakeLine(x0, y0, x1, y0), MakeLine(x1, y0, x1, y1), MakeLine(x1, y1, x0, y1),
+                    MakeLine(x0, y1, x0, y0)};
+  RegionBounds(frame);
+  return frame;
+}
+
 }  // namespace
 
 double IsolationPassDistance(const TTNMachiningParameters& params, int pass) {
@@ -277,7 +307,6 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
   if (boundary <= 0 || static_cast<size_t>(boundary) >= regions.size()) return 0;
   side = side != 0 ? kOffsetLeft : kOffsetRight;
   const double depth = params.Depth;
-  const TTNRegion& outline = regions[static_cast<size_t>(boundary)];
 
   // The copper: every selected closed Island, at the dialog's depth.
   std::vector<int32_t> copper;
@@ -290,10 +319,27 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
   }
   if (copper.empty()) return 0;
 
+  // A copper layer often comes without the board's outline, and then the
+  // all-as-islands command makes the copper feature nearest the drawing's
+  // lower-left corner the board outline. Left as the outline, that pad or
+  // track would get no isolation, and every path near it would be trimmed
+  // away. So when the outline does not hold the rest of the copper, it is
+  // routed as copper too, inside a frame well clear of the whole board.
+  TTNRegion frame;
+  const TTNRegion* outlinePtr = &regions[static_cast<size_t>(boundary)];
+  if (!BoardOutlineHoldsCopper(regions, boundary, copper)) {
+    regions[static_cast<size_t>(boundary)].Depth = depth;
+    copper.push_back(static_cast<int32_t>(boundary));
+    frame = FrameAround(regions, copper, 4.0 * IsolationPassDistance(params, params.IsolationPasses) + 1.0);
+    outlinePtr = &frame;
+  }
+  const TTNRegion& outline = *outlinePtr;
+  const bool framed = outlinePtr == &frame;
+
   // Every closed Region is turned the Dir way round, the holes of the
   // copper too: the side outside the copper is the other side for them.
   std::vector<int32_t> outlines = copper;
-  outlines.push_back(boundary);
+  if (!framed) outlines.push_back(boundary);
   const std::vector<char> hole = HoleFlags(regions, outlines, cancel);
   auto sideOf = [&](size_t k) { return hole[k] ? 1 - side : side; };
 
@@ -336,7 +382,8 @@ int RoutePCB(const CancelToken& cancel, TTNRegionArray& regions, TTNOutRegionArr
     // into its reach, the merged loop follows it.
     // (An open outline, which the all-as-islands command may pick, has no
     // sides to offset.)
-    if (!outline.Open)
+    // A frame lies far from the copper: nothing runs into its reach.
+    if (!outline.Open && !framed)
       OffsetIslandByAngle(cancel, outline, sideOf(copper.size()), distance, 0, raw);
 
     TrimRawChain(cancel, regions, raw, noExtra, islands, outline, distance, TrimMode::WithIslands,

@@ -57,6 +57,10 @@ bool OffsetIslandByAngle(const CancelToken& cancel, const TTNRegion& island, int
 // Routes the board whose outline is Region `boundary` (the index the
 // select all as islands command recorded) into `toolpaths` (replaced).
 //  - With fewer than two Regions, or no valid boundary, nothing is routed.
+//  - When the boundary's box does not hold every Island's (a copper layer
+//    without the board's outline, where the all-as-islands command took a
+//    copper feature for it), the boundary is routed as copper too, inside a
+//    frame well clear of the board.
 //  - Every selected closed Island (Owner not 0) takes the parameters' depth;
 //    each is offset by the pass distance to `side` (the options' Dir: the
 //    side outside an outline that runs the Dir way round), a hole in the

@@ -51,15 +51,16 @@ constexpr double kPad = 0.06;  // pad diameter, inches
 constexpr PadPair kFarPair{0.3, 0.3 + kPad + 0.03, 1.2};
 constexpr PadPair kNearPair{1.2, 1.2 + kPad + 0.012, 1.2};
 
-std::string BoardText(bool mm) {
+std::string BoardText(bool mm, bool outline = true) {
   const double s = mm ? 25.4 : 1.0;
   auto c = [&](double v) { return std::to_string(static_cast<long long>(std::llround(v * s * 1e5))); };
   std::ostringstream g;
   g << "%FSLAX35Y35*%\n" << (mm ? "%MOMM*%\n" : "%MOIN*%\n");
   g << "%ADD10C," << 0.01 * s << "*%\n%ADD11C," << kPad * s << "*%\n%ADD12R," << 0.07 * s << "X"
     << 0.05 * s << "*%\n%ADD13C," << 0.016 * s << "*%\n";
-  g << "G01*\nD10*X" << c(0) << "Y" << c(0) << "D02*X" << c(2) << "D01*Y" << c(1.5) << "D01*X"
-    << c(0) << "D01*Y" << c(0) << "D01*\n";
+  if (outline)
+    g << "G01*\nD10*X" << c(0) << "Y" << c(0) << "D02*X" << c(2) << "D01*Y" << c(1.5) << "D01*X"
+      << c(0) << "D01*Y" << c(0) << "D01*\n";
   // A row of round pads joined by a diagonal track, a row of square pads.
   g << "D11*\n";
   for (int k = 0; k < 6; ++k) g << "X" << c(0.3 + 0.25 * k) << "Y" << c(0.3) << "D03*\n";
@@ -257,6 +258,23 @@ TEST(RoutePCB, HandMadeBoardsAreIsolatedAndNeighboursMergeOnlyWhenTooClose) {
     ASSERT_GT(paths.size() - 1, onePass);
     for (size_t t = 1; t <= onePass; ++t) EXPECT_EQ(paths[t].Elements.size(), first[t].Elements.size());
     ExpectIsolated(b, onePass + 1, paths.size() - 1, diameter / 2 + diameter * 0.75, c.Cell);
+  }
+}
+
+// A copper layer without the board's outline: the feature the all-as-islands
+// command takes for the outline is routed round like every other one.
+TEST(RoutePCB, CopperWithoutBoardOutlineIsRoutedWhole) {
+  Board b;
+  ASSERT_TRUE(b.OpenText(BoardText(false, false), "copper.gbr"));
+  b.Params(0.02);
+  ASSERT_EQ(RoutePcbCommand(b.doc), RoutePcbResult::Made);
+  const TTNOutRegionArray& paths = b.doc.Toolpaths;
+  ExpectIsolated(b, 1, paths.size() - 1, 0.01, kInchCell);
+  // Every pad of both rows (the round row's first one is the feature
+  // nearest the lower-left corner) has its own loop round it.
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(LoopsAround(paths, {0.3 + 0.25 * k, 0.3}, 1.0).size(), 1u) << "round pad " << k;
+    EXPECT_EQ(LoopsAround(paths, {0.3 + 0.25 * k, 0.7}, 1.0).size(), 1u) << "square pad " << k;
   }
 }
 
