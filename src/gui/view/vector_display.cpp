@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "geometry/primitives.h"
+#include "import/nc/nc_reader.h"
 #include "selection/region_geometry.h"
 #include "base/numbers.h"
 #include "toolpaths/toolpath_model.h"
@@ -317,6 +318,15 @@ void TVectorDisplay3D::ZoomToScreenRect(const QRectF& rect) {
 
 void TVectorDisplay3D::ZoomAll() {
   if (doc_ == nullptr) return;
+  if (ncShown_ && !doc_->NCExtents.Empty) {
+    // The program, not the drawing beside it, is what the user looks at.
+    const NCExtentsRec& n = doc_->NCExtents;
+    SavePrevious();
+    Fit(Box::FromMinMax(n.MinX, n.MinY, n.MaxX, n.MaxY), kZoomMargin, kZoomMargin,
+        Is3D() ? n.MinZ : 0.0, Is3D() ? n.MaxZ : 0.0);
+    DrawGeometry();
+    return;
+  }
   const DrawingExtentsRec& e = doc_->DrawingExtents;
   double minZ = 0.0;
   double maxZ = 0.0;
@@ -390,7 +400,30 @@ void TVectorDisplay3D::WindowChanged() {
   update();
 }
 
+void TVectorDisplay3D::SetNCShown(bool shown) {
+  ncShown_ = shown;
+  WindowChanged();
+}
+
+void TVectorDisplay3D::SetNCRange(int first, int last) {
+  ncFirst_ = first;
+  ncLast_ = last;
+  WindowChanged();
+}
+
+void TVectorDisplay3D::EnsureNCPicture() {
+  if (!ncMotionsValid_ || ncMoveCount_ != doc_->NCMoves.size()) {
+    ncMotions_ = NCMovesToMotions(doc_->NCMoves);
+    ncMoveCount_ = doc_->NCMoves.size();
+    ncMotionsValid_ = true;
+    nc_.Valid = false;
+  }
+  if (!nc_.Valid || nc_.First != ncFirst_ || nc_.Last != ncLast_)
+    BuildNCPicture(ncMotions_, ncFirst_, ncLast_, nc_);
+}
+
 void TVectorDisplay3D::InvalidateGeometry() {
+  ncMotionsValid_ = false;
   sceneInvalid_ = true;
   stl_.Invalidate();
   WindowChanged();
@@ -442,6 +475,10 @@ void TVectorDisplay3D::RenderFrame() {
   if (doc_->StlMode) {
     stlStatus_.clear();
     if (scale_ > 0.0) stlStatus_ = stl_.Draw(frame_, *doc_, projection_, PlaneToScreen());
+    if (ncShown_ && scale_ > 0.0) {
+      QPainter p(&frame_);
+      DrawNCPicture(p);
+    }
     return;
   }
   if (scale_ <= 0.0) return;
@@ -449,6 +486,7 @@ void TVectorDisplay3D::RenderFrame() {
   QPainter p(&frame_);
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setBrush(Qt::NoBrush);
+  if (ncShown_) DrawNCPicture(p);
   switch (doc_->ViewMode) {
     case 1:
       DrawRegions(p, true);
@@ -533,6 +571,57 @@ void TVectorDisplay3D::DrawDrillMarks(QPainter& p) {
     p.setPen(SolidPen(colour));
     p.drawPath(path);
   }
+}
+
+void TVectorDisplay3D::DrawNCPicture(QPainter& p) {
+  EnsureNCPicture();
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setBrush(Qt::NoBrush);
+  std::vector<QLineF> lines;
+  for (const LinkGroup& g : nc_.Links) {
+    lines.clear();
+    lines.reserve(g.Moves.size());
+    for (const Segment3& s : g.Moves) {
+      const QPointF a = DrawingToScreen(s.X1, s.Y1, s.Z1);
+      const QPointF b = DrawingToScreen(s.X2, s.Y2, s.Z2);
+      if (a == b) continue;  // straight up or down in the top view
+      lines.emplace_back(a, b);
+    }
+    p.setPen(g.Rapid ? RapidPen(g.ToolColour) : SolidPen(g.ToolColour));
+    p.drawLines(lines.data(), static_cast<int>(lines.size()));
+  }
+  const QTransform screen = PlaneToScreen();
+  for (const ToolpathGroup& g : nc_.Feeds) {
+    p.setTransform(projection_.PlaneAt(g.Z) * screen);
+    p.setPen(SolidPen(g.ToolColour));
+    p.drawPath(g.Path);
+  }
+  p.resetTransform();
+  // Marks of a fixed size on the screen: a drilled hole as a circle with
+  // a cross at its bottom, a tool change as a square.
+  constexpr double kRadius = 5.0;
+  constexpr double kArm = 8.0;
+  const QRectF visible = QRectF(rect()).adjusted(-kArm, -kArm, kArm, kArm);
+  QPainterPath drills;
+  for (const NCMark& m : nc_.DrillMarks) {
+    const QPointF at = DrawingToScreen(m.X, m.Y, m.Z);
+    if (!visible.contains(at)) continue;
+    drills.addEllipse(at, kRadius, kRadius);
+    drills.moveTo(at.x() - kArm, at.y());
+    drills.lineTo(at.x() + kArm, at.y());
+    drills.moveTo(at.x(), at.y() - kArm);
+    drills.lineTo(at.x(), at.y() + kArm);
+  }
+  p.setPen(SolidPen(kNCDrillColour));
+  p.drawPath(drills);
+  QPainterPath tools;
+  for (const NCMark& m : nc_.ToolMarks) {
+    const QPointF at = DrawingToScreen(m.X, m.Y, m.Z);
+    if (!visible.contains(at)) continue;
+    tools.addRect(QRectF(at.x() - kRadius, at.y() - kRadius, 2 * kRadius, 2 * kRadius));
+  }
+  p.setPen(SolidPen(kNCToolChangeColour));
+  p.drawPath(tools);
 }
 
 void TVectorDisplay3D::DrawMarks(QPainter& p) {

@@ -171,6 +171,21 @@ class TVectorDisplay3D : public QWidget {
   void SetTextPreview(bool shown, tarnak::Box box);
   const std::optional<Box>& TextPreview() const { return textPreview_; }
 
+  // ---- the NC picture --------------------------------------------------------
+  // While the NC editor pane is shown the view draws the loaded program's
+  // moves (doc.NCMoves) First..Last, rapids dashed, cuts solid, arcs as
+  // arcs, drill plunges and tool changes marked; zoom to all then fits
+  // the program's extents (doc.NCExtents). After a new program was read,
+  // call InvalidateGeometry.
+  void SetNCShown(bool shown);
+  bool NCShown() const { return ncShown_; }
+  // The moves drawn, as move list indices (First > Last: none).
+  void SetNCRange(int first, int last);
+  int NCFirst() const { return ncFirst_; }
+  int NCLast() const { return ncLast_; }
+  // Moves in the last NC picture drawn (0 while it is not shown).
+  long long NCMovesDrawn() const { return ncShown_ && nc_.Valid ? nc_.Moves : 0; }
+
   // ---- coordinates ---------------------------------------------------------------
   // Widget pixel of a drawing point (z = -depth).
   QPointF DrawingToScreen(double x, double y, double z = 0.0) const;
@@ -220,6 +235,8 @@ class TVectorDisplay3D : public QWidget {
   void CentreSoThat(QPointF uv, QPointF pixel);
   void ShowNavigationCursor();
   void DrawDrillMarks(QPainter& p);
+  void EnsureNCPicture();
+  void DrawNCPicture(QPainter& p);
 
   // Rebuilds the paths when the document's geometry has changed.
   void EnsureScene();
@@ -248,6 +265,15 @@ class TVectorDisplay3D : public QWidget {
 
   bool marks_ = false;
   bool info_ = false;
+
+  bool ncShown_ = false;
+  int ncFirst_ = 1;
+  int ncLast_ = 0;
+  // The program's moves as motions, made once per program read.
+  MotionList ncMotions_;
+  bool ncMotionsValid_ = false;
+  std::size_t ncMoveCount_ = 0;
+  NCPicture nc_;
 
   ViewScene scene_;
   // The STL model's picture, kept per view transform (stl_picture.h).
