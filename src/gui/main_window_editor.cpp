@@ -13,6 +13,7 @@
 #include <QFontDialog>
 #include <QMenu>
 #include <QSplitter>
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -117,6 +118,11 @@ void TfrmTarnak::SetEditorText(const std::string& bytes) {
                        static_cast<uintptr_t>(bytes.size()), bytes.data());
   edDNC->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
   edDNC->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
+  // Lines the user adds end like the program's own (the posts write CR LF).
+  const std::size_t lf = bytes.find('\n');
+  edDNC->setEolMode(lf != std::string::npos && lf > 0 && bytes[lf - 1] == '\r'
+                        ? QsciScintilla::EolWindows
+                        : QsciScintilla::EolUnix);
   edDNC->setCursorPosition(0, 0);
 }
 
@@ -185,8 +191,7 @@ void TfrmTarnak::OpenNcProgram(const QString& path) {
     SetItemEnabled(mnuClose, r.EnableSaves);
   }
   ViewIcons(doc_->StlMode ? 3 : 1);
-  ViewFitExtents();
-  DrawGeometry();
+  ViewFitExtents();  // fits the program's extents and redraws
   SetStatus2(QStringLiteral("Lines ") + QString::number(r.Lines));
 }
 

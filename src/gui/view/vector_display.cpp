@@ -192,7 +192,14 @@ bool TVectorDisplay3D::FitPlane(const ViewWindow& plane, int marginX, int margin
 }
 
 void TVectorDisplay3D::Fit(const Box& box, int marginX, int marginY, double minZ, double maxZ) {
-  FitPlane(ProjectBox(box, minZ, maxZ), marginX, marginY);
+  const ViewWindow plane = ProjectBox(box, minZ, maxZ);
+  FitPlane(plane, marginX, marginY);
+  // Until the user moves the picture, a resize keeps the box fitted: the
+  // window settles on its size in steps when it is first shown.
+  followFit_ = true;
+  followPlane_ = plane;
+  followMarginX_ = marginX;
+  followMarginY_ = marginY;
 }
 
 void TVectorDisplay3D::SavePrevious() {
@@ -221,6 +228,7 @@ void TVectorDisplay3D::CentreSoThat(QPointF uv, QPointF pixel) {
 }
 
 void TVectorDisplay3D::ZoomAbout(QPointF pixel, double factor) {
+  followFit_ = false;
   if (!(scale_ > 0.0) || !(factor > 0.0) || !std::isfinite(factor) || fitPending_) return;
   const double next = scale_ * factor;
   const double spanX = width() / next;
@@ -238,6 +246,7 @@ void TVectorDisplay3D::ZoomAbout(QPointF pixel, double factor) {
 }
 
 void TVectorDisplay3D::PanBy(QPointF pixels) {
+  followFit_ = false;
   if (!(scale_ > 0.0) || fitPending_) return;
   const QPointF centre(width() / 2.0, height() / 2.0);
   // The plane point now at the centre is to show `pixels` further on.
@@ -247,6 +256,7 @@ void TVectorDisplay3D::PanBy(QPointF pixels) {
 }
 
 void TVectorDisplay3D::TurnBy(double turn, double tilt) {
+  followFit_ = false;
   if (!Is3D() || doc_ == nullptr || !(scale_ > 0.0) || fitPending_) return;
   const DrawingExtentsRec& e = doc_->DrawingExtents;
   const double x = (e.MinX + e.MaxX) / 2.0;
@@ -265,6 +275,7 @@ void TVectorDisplay3D::TurnBy(double turn, double tilt) {
 }
 
 void TVectorDisplay3D::ZoomBy(double f) {
+  followFit_ = false;
   const ViewWindow& c = window_;
   const double dx = (c.MaxX - c.MinX) * f;
   const double dy = (c.MaxY - c.MinY) * f;
@@ -281,6 +292,7 @@ void TVectorDisplay3D::ZoomBy(double f) {
 
 void TVectorDisplay3D::ZoomPrevious() {
   if (previousScale_ <= 0.0) return;  // nothing to go back to
+  followFit_ = false;
   gestureSaved_ = false;
   std::swap(window_, previous_);
   std::swap(scale_, previousScale_);
@@ -305,6 +317,7 @@ void TVectorDisplay3D::ZoomWindow() {
 }
 
 void TVectorDisplay3D::ZoomToScreenRect(const QRectF& rect) {
+  followFit_ = false;
   const QRectF r = rect.normalized();
   const QPointF a = PixelToPlane(r.topLeft());
   const QPointF b = PixelToPlane(r.bottomRight());
@@ -750,6 +763,8 @@ void TVectorDisplay3D::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (fitPending_) {
     FitPlane(pendingPlane_, pendingMarginX_, pendingMarginY_);
+  } else if (followFit_) {
+    FitPlane(followPlane_, followMarginX_, followMarginY_);
   } else if (scale_ > 0.0) {
     // Same centre and scale: the drawing stays put and the edges move.
     const double cx = (window_.MinX + window_.MaxX) / 2.0;

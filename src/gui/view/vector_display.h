@@ -95,7 +95,8 @@ class TVectorDisplay3D : public QWidget {
   // Shows `box` centred, with marginX / marginY pixels on each side. An axis
   // along which the box has no extent takes 1 pixel per unit as its scale;
   // the smaller scale wins. When the view is too small for the margins the
-  // fit is remembered and done as soon as the view has room. Does not save
+  // fit is remembered and done as soon as the view has room; until the
+  // user zooms, pans or turns, a resize fits the box again. Does not save
   // the previous window. In the oblique view the box is taken at heights
   // minZ..maxZ.
   void Fit(const Box& box, int marginX, int marginY, double minZ = 0.0, double maxZ = 0.0);
@@ -262,6 +263,11 @@ class TVectorDisplay3D : public QWidget {
   ViewWindow pendingPlane_;
   int pendingMarginX_ = 0;
   int pendingMarginY_ = 0;
+  // The last Fit, kept fitted through resizes until the user navigates.
+  bool followFit_ = false;
+  ViewWindow followPlane_;
+  int followMarginX_ = 0;
+  int followMarginY_ = 0;
 
   bool marks_ = false;
   bool info_ = false;
