@@ -4,7 +4,9 @@
 //   BM_ReadMoves     the core's reading of the moves (post reading)
 //   BM_OpenInWindow  the whole open: read, the text into the editor pane,
 //                    the colours of the first screen, the picture drawn
-//                    and the window painted
+//                    and the window painted (the window holding the same
+//                    program already, as when it is opened again)
+//   BM_ColourAll     colouring the whole program ("Show S&yntax" on)
 // The window is 1200 x 900 pixels; the program is written in the words of
 // the start post: straight cuts, arcs by I and J, rapids, a tool change.
 #include <benchmark/benchmark.h>
@@ -79,9 +81,11 @@ struct Fixture {
   }
 };
 
+// Made on first use and freed before the application object goes.
+std::unique_ptr<Fixture> theFixture;
 Fixture& TheFixture() {
-  static Fixture f;
-  return f;
+  if (!theFixture) theFixture = std::make_unique<Fixture>();
+  return *theFixture;
 }
 
 std::string ReadBytes(const std::string& path) {
@@ -126,6 +130,21 @@ void BM_OpenInWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenInWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// "Show S&yntax" switched on with the whole program loaded: QScintilla
+// then asks for the colours of all of it.
+void BM_ColourAll(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  gui::TfrmTarnak& w = *f.window;
+  if (w.doc().NCMoves.size() < 2) w.OpenNcProgram(QString::fromStdString(f.path));
+  for (auto _ : state) {
+    state.PauseTiming();
+    w.SyntaxColored1->trigger();  // off
+    state.ResumeTiming();
+    w.SyntaxColored1->trigger();  // on: the whole text coloured
+  }
+}
+BENCHMARK(BM_ColourAll)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,5 +153,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  theFixture.reset();
   return 0;
 }

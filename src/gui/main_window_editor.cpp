@@ -167,17 +167,22 @@ void TfrmTarnak::mnuOpenDncClick() {
 void TfrmTarnak::OpenNcProgram(const QString& path) {
   CommandScope scope(*this, true);
   if (!scope) return;
-  GCodeParser1->Configure(doc_->PostDefinition, doc_->Options.Editor);
   std::string text;
   const NCOpenResult r = OpenNCFileCommand(*doc_, path.toStdString(), &text);
   // A file that cannot be read or a number the conversion rejects: the
   // command said so (with the line); the pane and the view stay as they were.
   if (!r.Loaded) return;
 
-  // Colouring is attached before the text goes in and styles only what
+  // The old text goes first: attaching or restyling the colouring makes
+  // QScintilla colour the whole document it holds, which for the last
+  // large program would take seconds. Into the empty pane the colouring
+  // is attached, and the new text then gets its colours only where it
   // comes into view.
-  edDNC->setLexer(SyntaxColored1->isChecked() ? GCodeParser1 : nullptr);
-  if (!SyntaxColored1->isChecked()) edDNC->setFont(GCodeParser1->BaseFont());
+  SetEditorText(std::string());
+  GCodeParser1->Configure(doc_->PostDefinition, doc_->Options.Editor);
+  QsciLexer* wanted = SyntaxColored1->isChecked() ? GCodeParser1 : nullptr;
+  if (edDNC->lexer() != wanted) edDNC->setLexer(wanted);
+  if (!wanted) edDNC->setFont(GCodeParser1->BaseFont());
   SetEditorText(text);
   text.clear();
   text.shrink_to_fit();

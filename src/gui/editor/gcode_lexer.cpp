@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <algorithm>
+#include <cstring>
 
 namespace tarnak::gui {
 
@@ -61,23 +62,34 @@ void GCodeParser::styleText(int start, int end) {
   const long first = ed->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, start);
   const long last = ed->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, end - 1);
   const long from = ed->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, first);
-  startStyling(static_cast<int>(from));
-  const int space = StyleOf(GTokenKind::Space);
-  for (long line = first; line <= last; ++line) {
-    const long length = ed->SendScintilla(QsciScintillaBase::SCI_LINELENGTH, line);
-    if (length <= 0) continue;
-    line_.assign(static_cast<std::size_t>(length), '\0');
-    ed->SendScintilla(QsciScintillaBase::SCI_GETLINE, static_cast<unsigned long>(line),
-                      static_cast<void*>(line_.data()));
-    std::size_t done = 0;
-    tokenizer_.Scan(line_, [&](const GToken& t) {
-      if (t.Kind == GTokenKind::EndOfLine || t.Length == 0) return;
-      setStyling(static_cast<int>(t.Length), StyleOf(t.Kind));
-      done = t.Start + t.Length;
+  const long docLength = ed->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+  long to = ed->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, last + 1);
+  if (to < 0 || to > docLength || last + 1 >= ed->lines()) to = docLength;
+  if (to <= from) return;
+  // The bytes of the range without a copy, and their styles set in one
+  // call: a long range (the whole text, when the colouring is attached
+  // to a large program) costs a scan and no more.
+  const auto length = static_cast<std::size_t>(to - from);
+  const char* text = reinterpret_cast<const char*>(
+      ed->SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER, static_cast<unsigned long>(from),
+                        static_cast<long>(length)));
+  if (text == nullptr) return;
+  styles_.assign(length, static_cast<char>(StyleOf(GTokenKind::Space)));
+  std::size_t at = 0;
+  while (at < length) {
+    const void* lf = std::memchr(text + at, '\n', length - at);
+    const std::size_t stop = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text) + 1
+                                : length;
+    // A NUL ends the scan: the rest of the line stays blank.
+    tokenizer_.Scan(std::string_view(text + at, stop - at), [&](const GToken& t) {
+      if (t.Kind == GTokenKind::EndOfLine) return;
+      std::memset(styles_.data() + at + t.Start, StyleOf(t.Kind), t.Length);
     });
-    // A NUL ends the scan: the rest of the line is drawn as blank.
-    if (done < line_.size()) setStyling(static_cast<int>(line_.size() - done), space);
+    at = stop;
   }
+  startStyling(static_cast<int>(from));
+  ed->SendScintilla(QsciScintillaBase::SCI_SETSTYLINGEX, static_cast<unsigned long>(length),
+                    static_cast<void*>(styles_.data()));
 }
 
 }  // namespace tarnak::gui

@@ -44,7 +44,7 @@ class GCodeParser : public QsciLexerCustom {
 
   GCodeTokenizer tokenizer_;
   QFont base_;
-  std::string line_;  // the bytes of the line being styled
+  std::string styles_;  // the style of each byte of the range being styled
 };
 
 }  // namespace tarnak::gui
