@@ -257,6 +257,23 @@ class NcEditorTest : public QObject {
     QVERIFY(back.open(QIODevice::ReadOnly));
     QCOMPARE(back.readAll(), bytes);
 
+    // "再読込" goes round through "Temp.dnc" beside the program: the same
+    // text, the picture's box from the moves again, then as "Clear".
+    w->frmEdit->btnAll->click();
+    w->frmEdit->btnReload->click();
+    QCOMPARE(w->EditorText(), before);
+    QVERIFY(QFile::exists(f.Path("Temp.dnc")));
+    QCOMPARE(w->Draw3D->NCMovesDrawn(), 0LL);
+    QCOMPARE(w->RunState().Last, 0);
+
+    // The font dialog offers fixed-pitch fonts; the choice is the pane's.
+    QFont mono("DejaVu Sans Mono", 13);
+    w->FontDialog = [mono](const QFont&) { return std::optional<QFont>(mono); };
+    w->Font1->trigger();
+    QCOMPARE(w->GCodeParser1->font(GCodeParser::StyleOf(GTokenKind::Number)).pointSize(), 13);
+    QCOMPARE(w->GCodeParser1->font(GCodeParser::StyleOf(GTokenKind::Command)).bold(),
+             w->GCodeParser1->Tokenizer().Styles()[static_cast<std::size_t>(GTokenKind::Command)].Bold);
+
     // Close: no moves, "No File Loaded" uncoloured, the pane and the
     // palette hidden, the 2D view.
     w->mnuClose->trigger();
