@@ -264,6 +264,7 @@ void TfrmTarnak::SyntaxColored1Click() {
 // ---------------------------------------------------------------- find and replace
 
 bool TfrmTarnak::ReplaceDialog1Find() {
+  if (running_) return false;
   const QString what = ReplaceDialog1->FindText();
   // Downward from the caret (after the current match), no wrapping.
   const bool found = !what.isEmpty() && edDNC->findFirst(what, false, ReplaceDialog1->MatchCase(),
@@ -273,6 +274,7 @@ bool TfrmTarnak::ReplaceDialog1Find() {
 }
 
 bool TfrmTarnak::ReplaceDialog1Replace() {
+  if (running_) return false;
   const QString what = ReplaceDialog1->FindText();
   if (what.isEmpty()) {
     QApplication::beep();
@@ -294,6 +296,7 @@ bool TfrmTarnak::ReplaceDialog1Replace() {
 }
 
 int TfrmTarnak::ReplaceDialog1ReplaceAll() {
+  if (running_) return 0;
   const QByteArray what = ReplaceDialog1->FindText().toUtf8();
   const QByteArray with = ReplaceDialog1->ReplaceText().toUtf8();
   int count = 0;
@@ -327,6 +330,7 @@ int TfrmTarnak::ReplaceDialog1ReplaceAll() {
 // ---------------------------------------------------------------- renumbering
 
 void TfrmTarnak::RenumberRequested(int action) {
+  if (running_) return;
   const std::string before = EditorText();
   bool crlf = false;
   std::vector<std::string> lines = SplitLines(before, crlf);
@@ -363,6 +367,9 @@ void TfrmTarnak::RenumberRequested(int action) {
 // ---------------------------------------------------------------- the Run palette
 
 void TfrmTarnak::RunPaletteStep(NCRunButton button) {
+  // The palette and the dialogs are windows of their own: like the menus,
+  // they wait while a long command runs.
+  if (running_) return;
   int line = 0, index = 0;
   edDNC->getCursorPosition(&line, &index);
   const NCRunStep step = NCRunPress(ncRun_, button, doc_->NCMoves, line);
@@ -373,6 +380,7 @@ void TfrmTarnak::RunPaletteStep(NCRunButton button) {
 }
 
 void TfrmTarnak::RunPaletteReload() {
+  if (running_) return;
   // The text goes round through "Temp.dnc" in the program's folder, and
   // the picture's box is made again from the moves.
   const std::filesystem::path temp = folders_.Program / "Temp.dnc";
@@ -399,6 +407,7 @@ void TfrmTarnak::RunPaletteReload() {
 }
 
 bool TfrmTarnak::RunPaletteSave() {
+  if (running_) return false;
   const TTNPostProcessor& post = doc_->PostDefinition;
   const QString filter = QtFileFilter(QString::fromStdString(NcFileFilter(post)));
   const QString proposed = QString::fromStdString(doc_->NCFileName);

@@ -166,6 +166,19 @@ class NcEditorTest : public QObject {
     QVERIFY(PixelsOf(w->Draw3D->Frame(), kNCRapidColour) > 0);
     QVERIFY(PixelsOf(w->Draw3D->Frame(), kNCArcColour) > 0);
 
+    // The DXF save of toolpaths writes the program's moves while the pane
+    // is shown: one LINE or ARC per move that moves in the plane or in depth.
+    {
+      const QString dxf = f.Path("moves.dxf");
+      w->SaveFileDialog = [dxf](const QString&, const QString&, const QString&) { return dxf; };
+      w->mnuSaveToolToDxf->trigger();
+      QFile out(dxf);
+      QVERIFY(out.open(QIODevice::ReadOnly));
+      const QByteArray d = out.readAll();
+      QVERIFY(d.contains("\nARC\r\n") || d.contains("\nARC\n"));
+      QVERIFY(d.contains("\nLINE\r\n") || d.contains("\nLINE\n"));
+    }
+
     // "次" selects the line of the first move and draws it alone.
     w->frmEdit->btnNext->click();
     int l1 = -1, i1 = -1, l2 = -1, i2 = -1;
