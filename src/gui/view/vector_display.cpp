@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "geometry/primitives.h"
-#include "import/nc/nc_reader.h"
 #include "selection/region_geometry.h"
 #include "base/numbers.h"
 #include "toolpaths/toolpath_model.h"
@@ -425,18 +424,17 @@ void TVectorDisplay3D::SetNCRange(int first, int last) {
 }
 
 void TVectorDisplay3D::EnsureNCPicture() {
-  if (!ncMotionsValid_ || ncMoveCount_ != doc_->NCMoves.size()) {
-    ncMotions_ = NCMovesToMotions(doc_->NCMoves);
+  if (!ncMovesValid_ || ncMoveCount_ != doc_->NCMoves.size()) {
     ncMoveCount_ = doc_->NCMoves.size();
-    ncMotionsValid_ = true;
+    ncMovesValid_ = true;
     nc_.Valid = false;
   }
   if (!nc_.Valid || nc_.First != ncFirst_ || nc_.Last != ncLast_)
-    BuildNCPicture(ncMotions_, ncFirst_, ncLast_, nc_);
+    BuildNCPicture(doc_->NCMoves, ncFirst_, ncLast_, nc_);
 }
 
 void TVectorDisplay3D::InvalidateGeometry() {
-  ncMotionsValid_ = false;
+  ncMovesValid_ = false;
   sceneInvalid_ = true;
   stl_.Invalidate();
   WindowChanged();

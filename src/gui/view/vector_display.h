@@ -275,9 +275,9 @@ class TVectorDisplay3D : public QWidget {
   bool ncShown_ = false;
   int ncFirst_ = 1;
   int ncLast_ = 0;
-  // The program's moves as motions, made once per program read.
-  MotionList ncMotions_;
-  bool ncMotionsValid_ = false;
+  // The picture is made again when the program changes (InvalidateGeometry
+  // or another move count) or the range does.
+  bool ncMovesValid_ = false;
   std::size_t ncMoveCount_ = 0;
   NCPicture nc_;
 

@@ -183,9 +183,9 @@ struct NCPicture {
   double MaxZ = 0.0;
 };
 
-// Builds the picture of moves first..last (move list indices, slot 0
-// empty: motion i - 1 is move i, as NCMovesToMotions makes them).
-void BuildNCPicture(const MotionList& motions, int first, int last, NCPicture& picture);
+// Builds the picture of moves first..last of a move list (slot 0 empty),
+// through NCMovesToMotions, with the toolpath drawing's own helpers.
+void BuildNCPicture(const TTNEdEntityArray& moves, int first, int last, NCPicture& picture);
 
 // Start and end of a toolpath, as the links take them.
 using tarnak::ToolpathEndPoint;
