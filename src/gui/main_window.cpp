@@ -24,6 +24,7 @@
 #include "dialogs/stl_move_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "edit_windows.h"
+#include "editor/editor_forms.h"
 #include "order_window.h"
 #include "text_window.h"
 #include "post/post_definition.h"
@@ -614,6 +615,9 @@ void TfrmTarnak::closeEvent(QCloseEvent* event) {
   FreePostDefinition(doc_->PostDefinition);
   if (frmOrder) frmOrder->hide();
   if (frmText1) frmText1->hide();
+  // The editor's tool windows go with the window too.
+  for (QWidget* form : std::initializer_list<QWidget*>{frmEdit, frmReNumber, ReplaceDialog1})
+    if (form) form->hide();
   event->accept();
 }
 
