@@ -11,6 +11,10 @@ namespace tarnak::gui {
 inline constexpr const char* kOpenDrawingFilter =
     "DXF or STL Files (*.Dxf, *.Stl)|*.DXF;*.STL|DXF Files (*.Dxf)|*.DXF|STL Files (*.Stl)|*.STL";
 
+// The open dialog's filter for NC programs.
+inline constexpr const char* kNCProgramFilter =
+    "Machine Code files (*.dnc,*.nc,*.cnc)|*.DNC;*.NC;*.CNC";
+
 // Converts a "description|patterns|..." filter into Qt's syntax. Each
 // description loses a trailing "(...)" of its own and gets its real
 // patterns in parentheses instead. Patterns with an extension are offered in

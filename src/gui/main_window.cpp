@@ -24,6 +24,7 @@
 #include "dialogs/stl_move_dialog.h"
 #include "dialogs/strategy_dialogs.h"
 #include "edit_windows.h"
+#include "editor/editor_forms.h"
 #include "order_window.h"
 #include "text_window.h"
 #include "post/post_definition.h"
@@ -68,6 +69,7 @@ TfrmTarnak::TfrmTarnak(const StartupFolders& folders, QWidget* parent)
   CreatePopupMenus();
   CreateToolBar();
   ConnectView();
+  CreateEditor();
   // Key preview: the window sees Escape before the control that has focus.
   qApp->installEventFilter(this);
 
@@ -130,7 +132,6 @@ void TfrmTarnak::FormCreate() {
   // The view paints its background in the options' colour, white unless
   // the user chose another.
   ViewSetDirections(false);
-  // The NC editor pane and its splitter are not part of this version.
   SetItemEnabled(mnuClose, false);
   SetSaveCommands(false);
 
@@ -198,11 +199,11 @@ void TfrmTarnak::CreateMenus() {
 
   mnuFile = bar->addMenu("ファイル(&F)");
   mnuFile->setObjectName("mnuFile");
-  mnuOpenDnc = Item(mnuFile, "mnuOpenDnc", "NCファイルを開く(&N)", &T::mnuOpenDncClick, false);
+  mnuOpenDnc = Item(mnuFile, "mnuOpenDnc", "NCファイルを開く(&N)", &T::mnuOpenDncClick);
   mnuOpenDxf = Item(mnuFile, "mnuOpenDxf", "DXF,STLファイルを開く(&O)", &T::mnuOpenDxfClick);
   OpenGerber1 = Item(mnuFile, "OpenGerber1", "ガーバーファイルを開く(&G)", &T::OpenGerber1Click, false);
   OpenGerber1->setVisible(false);
-  mnu3D = Item(mnuFile, "mnu3D", "&3Dエディタ", &T::mnu3DClick, false);
+  mnu3D = Item(mnuFile, "mnu3D", "&3Dエディタ", &T::mnu3DClick);
   Add1 = Item(mnuFile, "Add1", "テキストの追加(&T)", &T::Add1Click);
   mnuFile->addSeparator();
   mnuSaveToolpaths =
@@ -364,15 +365,14 @@ void TfrmTarnak::CreatePopupMenus() {
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  Undo1 = Item(PopupMenu1, "Undo1", "元に戻す(&U)", &T::Undo1Click, false);
+  Undo1 = Item(PopupMenu1, "Undo1", "元に戻す(&U)", &T::Undo1Click);
   PopupMenu1->addSeparator();
-  Font1 = Item(PopupMenu1, "Font1", "フォント(&F)", &T::Font1Click, false);
-  Search1 = Item(PopupMenu1, "Search1", "検索と置換(&S)", &T::Search1Click, false);
-  SelectAll2 = Item(PopupMenu1, "SelectAll2", "すべて選択(&A)", &T::SelectAll2Click, false);
+  Font1 = Item(PopupMenu1, "Font1", "フォント(&F)", &T::Font1Click);
+  Search1 = Item(PopupMenu1, "Search1", "検索と置換(&S)", &T::Search1Click);
+  SelectAll2 = Item(PopupMenu1, "SelectAll2", "すべて選択(&A)", &T::SelectAll2Click);
   PopupMenu1->addSeparator();
-  Renumber1 = Item(PopupMenu1, "Renumber1", "番号の振り直し(&R)", &T::Renumber1Click, false);
-  SyntaxColored1 =
-      Item(PopupMenu1, "SyntaxColored1", "構文の色分け(&C)", &T::SyntaxColored1Click, false);
+  Renumber1 = Item(PopupMenu1, "Renumber1", "Renum&ber", &T::Renumber1Click);
+  SyntaxColored1 = Item(PopupMenu1, "SyntaxColored1", "Show S&yntax", &T::SyntaxColored1Click);
   SyntaxColored1->setCheckable(true);
   SyntaxColored1->setChecked(true);
 }
@@ -484,14 +484,6 @@ void TfrmTarnak::Set3DMode() {
   N2DView1->setText("2D 表示");
   ToolButton11->setChecked(true);
   sbrBar->SetPanelText(1, "3D");
-}
-
-void TfrmTarnak::ActivateEditor(bool on) {
-  // The NC editor pane is not part of this version: it stays hidden, and
-  // switching it off is what every caller asks for.
-  if (on == editorShown_) return;
-  editorShown_ = false;
-  Set2DMode();
 }
 
 void TfrmTarnak::ViewIcons(int mode) {
@@ -623,6 +615,9 @@ void TfrmTarnak::closeEvent(QCloseEvent* event) {
   FreePostDefinition(doc_->PostDefinition);
   if (frmOrder) frmOrder->hide();
   if (frmText1) frmText1->hide();
+  // The editor's tool windows go with the window too.
+  for (QWidget* form : std::initializer_list<QWidget*>{frmEdit, frmReNumber, ReplaceDialog1})
+    if (form) form->hide();
   event->accept();
 }
 

@@ -11,6 +11,7 @@
 // command ever starts inside another.
 #pragma once
 
+#include <QFont>
 #include <QMainWindow>
 #include <QString>
 #include <QUrl>
@@ -18,8 +19,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "import/nc/nc_run.h"
 #include "shell/save_command.h"
 #include "shell/selection_commands.h"
 #include "shell/document.h"
@@ -33,6 +36,8 @@ class QMenu;
 class QMimeData;
 class QToolBar;
 class QToolButton;
+class QSplitter;
+class QsciScintilla;
 
 namespace tarnak::gui {
 
@@ -55,6 +60,10 @@ class TfrmPocket;
 class TfrmPost;
 class TfrmSTLMove;
 class TfrmStl;
+class TfrmEdit;
+class TfrmReNumber;
+class TReplaceDialog;
+class GCodeParser;
 
 // Where the settings files live, and the folder of the shipped "Posts.Cfg"
 // that is copied there when the settings folder has none.
@@ -111,6 +120,25 @@ class TfrmTarnak : public QMainWindow {
   // that every check of that command applies (dropped files, recent files).
   // Does nothing while a command runs or the command is disabled.
   void OpenThroughMenu(const QString& path);
+  // Reads an NC program into the editor pane and the view, as the open
+  // NC command does after its dialog.
+  void OpenNcProgram(const QString& path);
+  bool EditorShown() const { return editorShown_; }
+  // The editor's text as its bytes (UTF-8).
+  std::string EditorText() const;
+  // The Run palette's buttons (the palette calls these).
+  void RunPaletteStep(NCRunButton button);
+  void RunPaletteReload();
+  // "保存": true when the editor text was written.
+  bool RunPaletteSave();
+  const NCRunState& RunState() const { return ncRun_; }
+  // The find-and-replace dialog's requests. Find and replace return
+  // whether a match was found; replace all returns the replacements made.
+  // Nothing found: a beep.
+  bool ReplaceDialog1Find();
+  bool ReplaceDialog1Replace();
+  int ReplaceDialog1ReplaceAll();
+
   // The user manual's first page: "manual/index.html" beside the program,
   // else the one the build made; empty when there is none.
   std::filesystem::path ManualIndex() const;
@@ -135,6 +163,8 @@ class TfrmTarnak : public QMainWindow {
       SaveFileDialog;
   // The overwrite-or-append question; nothing when dismissed.
   std::function<std::optional<ExistingNcFile>(const QString& path)> OverwriteQuestion;
+  // The editor's font dialog (fixed-pitch fonts); nothing when cancelled.
+  std::function<std::optional<QFont>(const QFont& current)> FontDialog;
   // Shows a page in the desktop's browser; false when that failed.
   std::function<bool(const QUrl& url)> OpenUrl;
 
@@ -144,6 +174,12 @@ class TfrmTarnak : public QMainWindow {
   TVectorDisplay3D* Draw3D = nullptr;
   QMenu* PopupMenu1 = nullptr;  // NC editor
   QMenu* PopupMenu2 = nullptr;  // drawing view
+  QSplitter* Splitter1 = nullptr;  // the view above, the NC editor pane below
+  QsciScintilla* edDNC = nullptr;  // the NC editor pane
+  GCodeParser* GCodeParser1 = nullptr;  // its colouring
+  TfrmEdit* frmEdit = nullptr;          // the Run palette
+  TfrmReNumber* frmReNumber = nullptr;
+  TReplaceDialog* ReplaceDialog1 = nullptr;
 
   TfrmContour* frmContour = nullptr;
   TfrmPocket* frmPocket = nullptr;
@@ -354,6 +390,16 @@ class TfrmTarnak : public QMainWindow {
   // After another file replaced the document: nothing to save or show.
   void ForgetToolpaths();
   void ActivateEditor(bool on);
+  // The NC editor pane, its colouring and its windows (main_window_editor.cpp).
+  void CreateEditor();
+  void SetEditorText(const std::string& bytes);
+  // Replaces the whole text as one undoable step.
+  void ReplaceEditorText(const std::string& bytes);
+  void SelectEditorLine(int line);
+  void RenumberRequested(int action);
+  // Close with the pane shown: the program's moves go, the pane shows
+  // "No File Loaded" uncoloured and is hidden.
+  void CloseEditorProgram();
 
   bool BeginCommand();
   void EndCommand();
@@ -416,6 +462,7 @@ class TfrmTarnak : public QMainWindow {
   bool popupEnabled_ = false;
   bool postLoaded_ = false;
   bool openingThroughMenu_ = false;
+  NCRunState ncRun_;
   QAction* recentSeparator_ = nullptr;
 };
 

@@ -177,6 +177,7 @@ void TfrmTarnak::OpenDrawing(const QString& path) {
 
 void TfrmTarnak::mnuCloseClick() {
   doc_->Close();
+  if (editorShown_) CloseEditorProgram();
   LeaveStlMode();
   popupEnabled_ = false;
   SetSelectMenu(false);
@@ -186,7 +187,7 @@ void TfrmTarnak::mnuCloseClick() {
   ToolButton15->setEnabled(false);
   // Nothing is left to save.
   SetSaveCommands(false);
-  if (doc_->Regions.size() <= 1) ViewIcons(0);
+  if (doc_->Regions.size() <= 1 && doc_->NCMoves.size() <= 1) ViewIcons(0);
   mnuViewAllClick();
   DrawGeometry();
   SetItemEnabled(mnuClose, false);
@@ -258,7 +259,6 @@ bool TfrmTarnak::SaveNcProgram() {
   return written;
 }
 
-void TfrmTarnak::mnuOpenDncClick() { NotInThisVersion(); }
 void TfrmTarnak::OpenGerber1Click() {
   doc_->PickMode = kPickNone;
   doc_->Cancel.Reset();
@@ -268,7 +268,6 @@ void TfrmTarnak::OpenGerber1Click() {
                            : QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), filter);
   if (!path.isEmpty()) OpenDrawing(path);
 }
-void TfrmTarnak::mnu3DClick() { NotInThisVersion(); }
 void TfrmTarnak::Add1Click() {
   if (doc_->StlMode || !frmText1) return;
   Set2DMode();
@@ -553,14 +552,5 @@ void TfrmTarnak::mnuHelpContentsClick() {
 void TfrmTarnak::mnuAboutClick() {
   if (frmAbout1) frmAbout1->exec();
 }
-
-// ---------------------------------------------------------------- NC editor
-
-void TfrmTarnak::Undo1Click() { NotInThisVersion(); }
-void TfrmTarnak::Font1Click() { NotInThisVersion(); }
-void TfrmTarnak::Search1Click() { NotInThisVersion(); }
-void TfrmTarnak::SelectAll2Click() { NotInThisVersion(); }
-void TfrmTarnak::Renumber1Click() { NotInThisVersion(); }
-void TfrmTarnak::SyntaxColored1Click() { NotInThisVersion(); }
 
 }  // namespace tarnak::gui

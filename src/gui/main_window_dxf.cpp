@@ -57,8 +57,10 @@ bool SaveDxf(TfrmTarnak& window,
 void TfrmTarnak::mnuSaveToolToDxfClick() {
   CommandScope scope(*this, false);
   if (!scope) return;
-  SaveDxf(*this, [this](const std::filesystem::path& file) {
-    SaveToolpathsDXFCommand(*doc_, file);
+  // With the editor pane shown, the moves of the program in it.
+  const TTNEdEntityArray* moves = editorShown_ ? &doc_->NCMoves : nullptr;
+  SaveDxf(*this, [this, moves](const std::filesystem::path& file) {
+    SaveToolpathsDXFCommand(*doc_, file, moves);
   });
 }
 

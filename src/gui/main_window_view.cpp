@@ -1,6 +1,7 @@
 // The main window's side of the drawing view: creating it, the zoom and
 // display switches the commands use, and its mouse.
 #include <QMenu>
+#include <QSplitter>
 
 #include "main_window.h"
 #include "selection/region_geometry.h"
@@ -14,7 +15,13 @@ void TfrmTarnak::CreateView() {
   Draw3D->setCursor(Qt::CrossCursor);
   Draw3D->setContextMenuPolicy(Qt::CustomContextMenu);
   Draw3D->SetDocument(doc_.get());
-  setCentralWidget(Draw3D);
+  // The NC editor pane goes below the view (CreateEditor); while it is
+  // hidden the view fills the splitter.
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->addWidget(Draw3D);
+  setCentralWidget(Splitter1);
 }
 
 void TfrmTarnak::ConnectView() {

@@ -76,9 +76,10 @@ class GCodeTokenizer {
   void SetComment(std::string_view comment);
   Rule RuleOf(unsigned char c) const { return rules_[c]; }
 
-  // Calls emit(const GToken&) for each token of the line, left to right.
-  template <class Emit>
-  void Scan(std::string_view line, Emit&& emit) const;
+  // Calls sink(const GToken&) for each token of the line, left to right.
+  // (Not "emit": Qt defines that word away, and the window scans too.)
+  template <class Sink>
+  void Scan(std::string_view line, Sink&& sink) const;
 
   std::vector<GToken> Tokenize(std::string_view line) const;
 
@@ -104,8 +105,8 @@ void ConfigureTokenizer(GCodeTokenizer& tokenizer, const TTNPostProcessor& post,
 
 // ---- the scan ----------------------------------------------------------------
 
-template <class Emit>
-void GCodeTokenizer::Scan(std::string_view line, Emit&& emit) const {
+template <class Sink>
+void GCodeTokenizer::Scan(std::string_view line, Sink&& sink) const {
   const std::size_t n = line.size();
   const auto at = [&](std::size_t i) { return static_cast<unsigned char>(line[i]); };
   std::size_t i = 0;
@@ -118,7 +119,7 @@ void GCodeTokenizer::Scan(std::string_view line, Emit&& emit) const {
         i = n;
         break;
       case Rule::EndOfLine:
-        emit(GToken{static_cast<std::uint32_t>(i), 0, GTokenKind::EndOfLine});
+        sink(GToken{static_cast<std::uint32_t>(i), 0, GTokenKind::EndOfLine});
         return;
       case Rule::Blank:
         kind = GTokenKind::Space;
@@ -169,7 +170,7 @@ void GCodeTokenizer::Scan(std::string_view line, Emit&& emit) const {
         ++i;
         break;
     }
-    emit(GToken{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(i - start), kind});
+    sink(GToken{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(i - start), kind});
   }
 }
 

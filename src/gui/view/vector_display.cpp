@@ -191,7 +191,14 @@ bool TVectorDisplay3D::FitPlane(const ViewWindow& plane, int marginX, int margin
 }
 
 void TVectorDisplay3D::Fit(const Box& box, int marginX, int marginY, double minZ, double maxZ) {
-  FitPlane(ProjectBox(box, minZ, maxZ), marginX, marginY);
+  const ViewWindow plane = ProjectBox(box, minZ, maxZ);
+  FitPlane(plane, marginX, marginY);
+  // Until the user moves the picture, a resize keeps the box fitted: the
+  // window settles on its size in steps when it is first shown.
+  followFit_ = true;
+  followPlane_ = plane;
+  followMarginX_ = marginX;
+  followMarginY_ = marginY;
 }
 
 void TVectorDisplay3D::SavePrevious() {
@@ -220,6 +227,7 @@ void TVectorDisplay3D::CentreSoThat(QPointF uv, QPointF pixel) {
 }
 
 void TVectorDisplay3D::ZoomAbout(QPointF pixel, double factor) {
+  followFit_ = false;
   if (!(scale_ > 0.0) || !(factor > 0.0) || !std::isfinite(factor) || fitPending_) return;
   const double next = scale_ * factor;
   const double spanX = width() / next;
@@ -237,6 +245,7 @@ void TVectorDisplay3D::ZoomAbout(QPointF pixel, double factor) {
 }
 
 void TVectorDisplay3D::PanBy(QPointF pixels) {
+  followFit_ = false;
   if (!(scale_ > 0.0) || fitPending_) return;
   const QPointF centre(width() / 2.0, height() / 2.0);
   // The plane point now at the centre is to show `pixels` further on.
@@ -246,6 +255,7 @@ void TVectorDisplay3D::PanBy(QPointF pixels) {
 }
 
 void TVectorDisplay3D::TurnBy(double turn, double tilt) {
+  followFit_ = false;
   if (!Is3D() || doc_ == nullptr || !(scale_ > 0.0) || fitPending_) return;
   const DrawingExtentsRec& e = doc_->DrawingExtents;
   const double x = (e.MinX + e.MaxX) / 2.0;
@@ -264,6 +274,7 @@ void TVectorDisplay3D::TurnBy(double turn, double tilt) {
 }
 
 void TVectorDisplay3D::ZoomBy(double f) {
+  followFit_ = false;
   const ViewWindow& c = window_;
   const double dx = (c.MaxX - c.MinX) * f;
   const double dy = (c.MaxY - c.MinY) * f;
@@ -280,6 +291,7 @@ void TVectorDisplay3D::ZoomBy(double f) {
 
 void TVectorDisplay3D::ZoomPrevious() {
   if (previousScale_ <= 0.0) return;  // nothing to go back to
+  followFit_ = false;
   gestureSaved_ = false;
   std::swap(window_, previous_);
   std::swap(scale_, previousScale_);
@@ -304,6 +316,7 @@ void TVectorDisplay3D::ZoomWindow() {
 }
 
 void TVectorDisplay3D::ZoomToScreenRect(const QRectF& rect) {
+  followFit_ = false;
   const QRectF r = rect.normalized();
   const QPointF a = PixelToPlane(r.topLeft());
   const QPointF b = PixelToPlane(r.bottomRight());
@@ -317,6 +330,15 @@ void TVectorDisplay3D::ZoomToScreenRect(const QRectF& rect) {
 
 void TVectorDisplay3D::ZoomAll() {
   if (doc_ == nullptr) return;
+  if (ncShown_ && !doc_->NCExtents.Empty) {
+    // The program, not the drawing beside it, is what the user looks at.
+    const NCExtentsRec& n = doc_->NCExtents;
+    SavePrevious();
+    Fit(Box::FromMinMax(n.MinX, n.MinY, n.MaxX, n.MaxY), kZoomMargin, kZoomMargin,
+        Is3D() ? n.MinZ : 0.0, Is3D() ? n.MaxZ : 0.0);
+    DrawGeometry();
+    return;
+  }
   const DrawingExtentsRec& e = doc_->DrawingExtents;
   double minZ = 0.0;
   double maxZ = 0.0;
@@ -390,7 +412,29 @@ void TVectorDisplay3D::WindowChanged() {
   update();
 }
 
+void TVectorDisplay3D::SetNCShown(bool shown) {
+  ncShown_ = shown;
+  WindowChanged();
+}
+
+void TVectorDisplay3D::SetNCRange(int first, int last) {
+  ncFirst_ = first;
+  ncLast_ = last;
+  WindowChanged();
+}
+
+void TVectorDisplay3D::EnsureNCPicture() {
+  if (!ncMovesValid_ || ncMoveCount_ != doc_->NCMoves.size()) {
+    ncMoveCount_ = doc_->NCMoves.size();
+    ncMovesValid_ = true;
+    nc_.Valid = false;
+  }
+  if (!nc_.Valid || nc_.First != ncFirst_ || nc_.Last != ncLast_)
+    BuildNCPicture(doc_->NCMoves, ncFirst_, ncLast_, nc_);
+}
+
 void TVectorDisplay3D::InvalidateGeometry() {
+  ncMovesValid_ = false;
   sceneInvalid_ = true;
   stl_.Invalidate();
   WindowChanged();
@@ -442,6 +486,10 @@ void TVectorDisplay3D::RenderFrame() {
   if (doc_->StlMode) {
     stlStatus_.clear();
     if (scale_ > 0.0) stlStatus_ = stl_.Draw(frame_, *doc_, projection_, PlaneToScreen());
+    if (ncShown_ && scale_ > 0.0) {
+      QPainter p(&frame_);
+      DrawNCPicture(p);
+    }
     return;
   }
   if (scale_ <= 0.0) return;
@@ -449,6 +497,7 @@ void TVectorDisplay3D::RenderFrame() {
   QPainter p(&frame_);
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setBrush(Qt::NoBrush);
+  if (ncShown_) DrawNCPicture(p);
   switch (doc_->ViewMode) {
     case 1:
       DrawRegions(p, true);
@@ -533,6 +582,57 @@ void TVectorDisplay3D::DrawDrillMarks(QPainter& p) {
     p.setPen(SolidPen(colour));
     p.drawPath(path);
   }
+}
+
+void TVectorDisplay3D::DrawNCPicture(QPainter& p) {
+  EnsureNCPicture();
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setBrush(Qt::NoBrush);
+  std::vector<QLineF> lines;
+  for (const LinkGroup& g : nc_.Links) {
+    lines.clear();
+    lines.reserve(g.Moves.size());
+    for (const Segment3& s : g.Moves) {
+      const QPointF a = DrawingToScreen(s.X1, s.Y1, s.Z1);
+      const QPointF b = DrawingToScreen(s.X2, s.Y2, s.Z2);
+      if (a == b) continue;  // straight up or down in the top view
+      lines.emplace_back(a, b);
+    }
+    p.setPen(g.Rapid ? RapidPen(g.ToolColour) : SolidPen(g.ToolColour));
+    p.drawLines(lines.data(), static_cast<int>(lines.size()));
+  }
+  const QTransform screen = PlaneToScreen();
+  for (const ToolpathGroup& g : nc_.Feeds) {
+    p.setTransform(projection_.PlaneAt(g.Z) * screen);
+    p.setPen(SolidPen(g.ToolColour));
+    p.drawPath(g.Path);
+  }
+  p.resetTransform();
+  // Marks of a fixed size on the screen: a drilled hole as a circle with
+  // a cross at its bottom, a tool change as a square.
+  constexpr double kRadius = 5.0;
+  constexpr double kArm = 8.0;
+  const QRectF visible = QRectF(rect()).adjusted(-kArm, -kArm, kArm, kArm);
+  QPainterPath drills;
+  for (const NCMark& m : nc_.DrillMarks) {
+    const QPointF at = DrawingToScreen(m.X, m.Y, m.Z);
+    if (!visible.contains(at)) continue;
+    drills.addEllipse(at, kRadius, kRadius);
+    drills.moveTo(at.x() - kArm, at.y());
+    drills.lineTo(at.x() + kArm, at.y());
+    drills.moveTo(at.x(), at.y() - kArm);
+    drills.lineTo(at.x(), at.y() + kArm);
+  }
+  p.setPen(SolidPen(kNCDrillColour));
+  p.drawPath(drills);
+  QPainterPath tools;
+  for (const NCMark& m : nc_.ToolMarks) {
+    const QPointF at = DrawingToScreen(m.X, m.Y, m.Z);
+    if (!visible.contains(at)) continue;
+    tools.addRect(QRectF(at.x() - kRadius, at.y() - kRadius, 2 * kRadius, 2 * kRadius));
+  }
+  p.setPen(SolidPen(kNCToolChangeColour));
+  p.drawPath(tools);
 }
 
 void TVectorDisplay3D::DrawMarks(QPainter& p) {
@@ -661,6 +761,8 @@ void TVectorDisplay3D::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (fitPending_) {
     FitPlane(pendingPlane_, pendingMarginX_, pendingMarginY_);
+  } else if (followFit_) {
+    FitPlane(followPlane_, followMarginX_, followMarginY_);
   } else if (scale_ > 0.0) {
     // Same centre and scale: the drawing stays put and the edges move.
     const double cx = (window_.MinX + window_.MaxX) / 2.0;

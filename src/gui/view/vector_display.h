@@ -95,7 +95,8 @@ class TVectorDisplay3D : public QWidget {
   // Shows `box` centred, with marginX / marginY pixels on each side. An axis
   // along which the box has no extent takes 1 pixel per unit as its scale;
   // the smaller scale wins. When the view is too small for the margins the
-  // fit is remembered and done as soon as the view has room. Does not save
+  // fit is remembered and done as soon as the view has room; until the
+  // user zooms, pans or turns, a resize fits the box again. Does not save
   // the previous window. In the oblique view the box is taken at heights
   // minZ..maxZ.
   void Fit(const Box& box, int marginX, int marginY, double minZ = 0.0, double maxZ = 0.0);
@@ -171,6 +172,21 @@ class TVectorDisplay3D : public QWidget {
   void SetTextPreview(bool shown, tarnak::Box box);
   const std::optional<Box>& TextPreview() const { return textPreview_; }
 
+  // ---- the NC picture --------------------------------------------------------
+  // While the NC editor pane is shown the view draws the loaded program's
+  // moves (doc.NCMoves) First..Last, rapids dashed, cuts solid, arcs as
+  // arcs, drill plunges and tool changes marked; zoom to all then fits
+  // the program's extents (doc.NCExtents). After a new program was read,
+  // call InvalidateGeometry.
+  void SetNCShown(bool shown);
+  bool NCShown() const { return ncShown_; }
+  // The moves drawn, as move list indices (First > Last: none).
+  void SetNCRange(int first, int last);
+  int NCFirst() const { return ncFirst_; }
+  int NCLast() const { return ncLast_; }
+  // Moves in the last NC picture drawn (0 while it is not shown).
+  long long NCMovesDrawn() const { return ncShown_ && nc_.Valid ? nc_.Moves : 0; }
+
   // ---- coordinates ---------------------------------------------------------------
   // Widget pixel of a drawing point (z = -depth).
   QPointF DrawingToScreen(double x, double y, double z = 0.0) const;
@@ -220,6 +236,8 @@ class TVectorDisplay3D : public QWidget {
   void CentreSoThat(QPointF uv, QPointF pixel);
   void ShowNavigationCursor();
   void DrawDrillMarks(QPainter& p);
+  void EnsureNCPicture();
+  void DrawNCPicture(QPainter& p);
 
   // Rebuilds the paths when the document's geometry has changed.
   void EnsureScene();
@@ -245,9 +263,23 @@ class TVectorDisplay3D : public QWidget {
   ViewWindow pendingPlane_;
   int pendingMarginX_ = 0;
   int pendingMarginY_ = 0;
+  // The last Fit, kept fitted through resizes until the user navigates.
+  bool followFit_ = false;
+  ViewWindow followPlane_;
+  int followMarginX_ = 0;
+  int followMarginY_ = 0;
 
   bool marks_ = false;
   bool info_ = false;
+
+  bool ncShown_ = false;
+  int ncFirst_ = 1;
+  int ncLast_ = 0;
+  // The picture is made again when the program changes (InvalidateGeometry
+  // or another move count) or the range does.
+  bool ncMovesValid_ = false;
+  std::size_t ncMoveCount_ = 0;
+  NCPicture nc_;
 
   ViewScene scene_;
   // The STL model's picture, kept per view transform (stl_picture.h).

@@ -8,6 +8,7 @@
 
 #include "geometry/primitives.h"
 #include "base/numbers.h"
+#include "import/nc/nc_reader.h"
 
 namespace tarnak::gui {
 
@@ -206,6 +207,105 @@ void ToolpathLinkMoves(const TTNOutRegion& t, Point2& cur, double& curZ,
     cur = {m.X, m.Y};
     curZ = m.Kind == MotionKind::Drill ? Height(m.Clearance) : Height(m.Z);
   }
+}
+
+void BuildNCPicture(const TTNEdEntityArray& moves, int first, int last, NCPicture& picture) {
+  picture = NCPicture{};
+  picture.First = first;
+  picture.Last = last;
+  double minZ = 0.0;
+  double maxZ = 0.0;
+  bool any = false;
+  auto widen = [&](double z) {
+    if (!any) {
+      minZ = maxZ = z;
+      any = true;
+    }
+    minZ = std::min(minZ, z);
+    maxZ = std::max(maxZ, z);
+  };
+  std::map<std::pair<std::uint32_t, double>, ToolpathGroup> feeds;
+  std::vector<Segment3> rapids;
+  std::vector<Segment3> solid;
+  std::vector<Segment3> drills;
+  const long long count = static_cast<long long>(moves.size()) - 1;
+  const long long from = std::max<long long>(first, 1);
+  const long long to = std::min<long long>(last, count);
+  ToolpathGroup* group = nullptr;
+  // The moves become motions a slice at a time, so that a program of a
+  // million moves never holds a second copy of itself as motions.
+  constexpr long long kSlice = 65536;
+  TTNEdEntityArray slice;
+  MotionList motions;
+  for (long long begin = from; begin <= to; begin += kSlice) {
+    const long long stop = std::min(to, begin + kSlice - 1);
+    slice.assign(1, TTNEdEntity{});
+    slice.insert(slice.end(), moves.begin() + static_cast<std::ptrdiff_t>(begin),
+                 moves.begin() + static_cast<std::ptrdiff_t>(stop + 1));
+    motions = NCMovesToMotions(slice);
+    for (const Motion& m : motions) {
+      ++picture.Moves;
+      const double z0 = Height(m.FromZ);
+      const double z1 = Height(m.Z);
+      switch (m.Kind) {
+        case MotionKind::ToolChange:
+          picture.ToolMarks.push_back({m.X, m.Y, z1});
+          continue;
+        case MotionKind::Rapid:
+          widen(z0);
+          widen(z1);
+          LinkSegments(m, rapids, solid);
+          continue;
+        case MotionKind::Line:
+          widen(z0);
+          widen(z1);
+          if (m.Part == MotionPart::Plunge) {
+            LinkSegments(m, rapids, drills);
+            picture.DrillMarks.push_back({m.X, m.Y, z1});
+            continue;
+          }
+          // A cut that changes height (a plunge or a ramp) is a segment of
+          // its own; a cut at one height joins the path of its height.
+          if (z0 != z1) {
+            LinkSegments(m, rapids, solid);
+            continue;
+          }
+          break;
+        case MotionKind::Arc:
+          widen(z0);
+          widen(z1);
+          break;
+        default:
+          continue;
+      }
+      const Colour colour = m.Kind == MotionKind::Arc ? kNCArcColour : kNCFeedColour;
+      // Arcs are drawn at their start height (a helix shows as its circle).
+      if (group == nullptr || group->Z != z0 || group->ToolColour != colour) {
+        group = &feeds[{colour, z0}];
+        group->ToolColour = colour;
+        group->Z = z0;
+      }
+      AppendMotion(group->Path, m);
+    }
+  }
+  picture.Feeds.reserve(feeds.size());
+  for (auto& [key, g] : feeds) picture.Feeds.push_back(std::move(g));
+  const std::pair<std::vector<Segment3>*, std::pair<Colour, bool>> links[] = {
+      {&rapids, {kNCRapidColour, true}},
+      {&solid, {kNCFeedColour, false}},
+      {&drills, {kNCDrillColour, false}},
+  };
+  for (const auto& [list, style] : links) {
+    if (list->empty()) continue;
+    LinkGroup g;
+    g.ToolColour = style.first;
+    g.Rapid = style.second;
+    g.Moves = std::move(*list);
+    picture.Links.push_back(std::move(g));
+  }
+  picture.MinZ = minZ;
+  picture.MaxZ = maxZ;
+  picture.Valid = true;
 }
 
 DirectionMark ElementDirectionMark(const TTNEntity& e) {

@@ -151,6 +151,42 @@ void LinkSegments(const Motion& m, std::vector<Segment3>& rapids, std::vector<Se
 void ToolpathLinkMoves(const TTNOutRegion& t, Point2& cur, double& curZ,
                        std::vector<Segment3>& rapids, std::vector<Segment3>& feeds);
 
+// ---- the picture of a loaded NC program -----------------------------------
+
+// Colours of the NC picture (0x00BBGGRR), one per kind of move, so that a
+// rapid, a cut, an arc and a drilled hole are told apart at a glance.
+inline constexpr Colour kNCFeedColour = 0xC00000;      // straight cuts: blue
+inline constexpr Colour kNCArcColour = 0x008000;       // arcs: green
+inline constexpr Colour kNCRapidColour = 0x0000D0;     // rapids: red, dashed
+inline constexpr Colour kNCDrillColour = 0xC000C0;     // drill plunges and their marks
+inline constexpr Colour kNCToolChangeColour = 0x0080FF;  // tool-change marks: orange
+
+// A point the NC picture marks with a small symbol of constant screen size.
+struct NCMark {
+  double X = 0.0, Y = 0.0, Z = 0.0;
+};
+
+// The moves First..Last of an NC program's motion list, grouped as the
+// toolpaths are: cuts at one height as painter paths per colour and
+// height, everything that changes height (rapids dashed, plunges and
+// ramps solid) as segments.
+struct NCPicture {
+  bool Valid = false;
+  int First = 1;
+  int Last = 0;
+  std::vector<ToolpathGroup> Feeds;
+  std::vector<LinkGroup> Links;
+  std::vector<NCMark> DrillMarks;  // the bottom of each drill plunge
+  std::vector<NCMark> ToolMarks;   // where each tool change happens
+  long long Moves = 0;             // moves drawn (tool changes included)
+  double MinZ = 0.0;
+  double MaxZ = 0.0;
+};
+
+// Builds the picture of moves first..last of a move list (slot 0 empty),
+// through NCMovesToMotions, with the toolpath drawing's own helpers.
+void BuildNCPicture(const TTNEdEntityArray& moves, int first, int last, NCPicture& picture);
+
 // Start and end of a toolpath, as the links take them.
 using tarnak::ToolpathEndPoint;
 using tarnak::ToolpathStartPoint;
