@@ -11,9 +11,9 @@ namespace tarnak::gui {
 inline constexpr const char* kOpenDrawingFilter =
     "DXF or STL Files (*.Dxf, *.Stl)|*.DXF;*.STL|DXF Files (*.Dxf)|*.DXF|STL Files (*.Stl)|*.STL";
 
-// The open dialog's filter for NC programs.
-inline constexpr const char* kNCProgramFilter =
-    "Machine Code files (*.dnc,*.nc,*.cnc)|*.DNC;*.NC;*.CNC";
+// The open dialog's filter for NC programs; other extensions (.nc, .ngc,
+// .tap) through "All files".
+inline constexpr const char* kNCProgramFilter = "DNC files (*.Dnc) |*.dnc|All files (*.*) |*.*";
 
 // Converts a "description|patterns|..." filter into Qt's syntax. Each
 // description loses a trailing "(...)" of its own and gets its real

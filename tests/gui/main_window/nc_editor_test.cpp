@@ -107,8 +107,8 @@ class NcEditorTest : public QObject {
     QCOMPARE(w->EditorText(), std::string("No File Loaded"));
     QString filter;
     OpenNc(*w, program, &filter);
-    QVERIFY(filter.startsWith("Machine Code files ("));
-    QVERIFY(filter.contains("*.nc") && filter.contains("*.CNC"));
+    QVERIFY(filter.startsWith("DNC files ("));
+    QVERIFY(filter.contains("*.dnc") && filter.contains("All files (*)"));
 
     // The text as it is in the file, the pane, the palette and the 3D view.
     QCOMPARE(QByteArray::fromStdString(w->EditorText()), bytes);
