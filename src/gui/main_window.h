@@ -135,9 +135,15 @@ class TfrmTarnak : public QMainWindow {
   // The find-and-replace dialog's requests. Find and replace return
   // whether a match was found; replace all returns the replacements made.
   // Nothing found: a beep.
+  // The answers to the question asked before a replacement.
+  enum class ReplaceAnswer { Yes, No, All, Cancel };
   bool ReplaceDialog1Find();
   bool ReplaceDialog1Replace();
-  int ReplaceDialog1ReplaceAll();
+  // From `start` (a byte position) to the end; `ask`: the question before
+  // each replacement (the dialog's button), where the answer "All"
+  // replaces the rest without asking.
+  int ReplaceDialog1ReplaceAll(bool ask = true, long start = 0);
+  ReplaceAnswer AskReplace(const QString& found);
 
   // The user manual's first page: "manual/index.html" beside the program,
   // else the one the build made; empty when there is none.
@@ -167,6 +173,10 @@ class TfrmTarnak : public QMainWindow {
   std::function<std::optional<QFont>(const QFont& current)> FontDialog;
   // Shows a page in the desktop's browser; false when that failed.
   std::function<bool(const QUrl& url)> OpenUrl;
+  // The question asked before each replacement in the NC editor, with the
+  // found text selected: replace it, leave it, replace it and every one
+  // after it without asking, or stop.
+  std::function<ReplaceAnswer(const QString& found)> ReplacePrompt;
 
   // ---- windows and controls, named as the program names them ----
   TStatusBar* sbrBar = nullptr;

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSplitter>
 #include <algorithm>
 #include <exception>
@@ -273,6 +274,25 @@ bool TfrmTarnak::ReplaceDialog1Find() {
   return found;
 }
 
+// Before each replacement the user is asked, with the match selected and
+// in sight, as a careful editor of machine programs does: a replace that
+// goes wrong changes what the machine will do.
+TfrmTarnak::ReplaceAnswer TfrmTarnak::AskReplace(const QString& found) {
+  if (ReplacePrompt) return ReplacePrompt(found);
+  QMessageBox box(this);
+  box.setWindowTitle(QStringLiteral("Tarnak"));
+  box.setIcon(QMessageBox::Question);
+  box.setText(QStringLiteral("Replace this occurrence of '%1'?").arg(found));
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll | QMessageBox::Cancel);
+  box.setDefaultButton(QMessageBox::Yes);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return ReplaceAnswer::Yes;
+    case QMessageBox::No: return ReplaceAnswer::No;
+    case QMessageBox::YesToAll: return ReplaceAnswer::All;
+    default: return ReplaceAnswer::Cancel;
+  }
+}
+
 bool TfrmTarnak::ReplaceDialog1Replace() {
   if (running_) return false;
   const QString what = ReplaceDialog1->FindText();
@@ -290,12 +310,16 @@ bool TfrmTarnak::ReplaceDialog1Replace() {
     QApplication::beep();
     return false;
   }
-  edDNC->replace(ReplaceDialog1->ReplaceText());
-  edDNC->findNext();
-  return true;
+  const ReplaceAnswer answer = AskReplace(edDNC->selectedText());
+  if (answer == ReplaceAnswer::Cancel) return false;
+  if (answer == ReplaceAnswer::All)
+    return ReplaceDialog1ReplaceAll(false, edDNC->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART)) > 0;
+  if (answer == ReplaceAnswer::Yes) edDNC->replace(ReplaceDialog1->ReplaceText());
+  else edDNC->findNext();
+  return answer == ReplaceAnswer::Yes;
 }
 
-int TfrmTarnak::ReplaceDialog1ReplaceAll() {
+int TfrmTarnak::ReplaceDialog1ReplaceAll(bool ask, long start) {
   if (running_) return 0;
   const QByteArray what = ReplaceDialog1->FindText().toUtf8();
   const QByteArray with = ReplaceDialog1->ReplaceText().toUtf8();
@@ -307,7 +331,7 @@ int TfrmTarnak::ReplaceDialog1ReplaceAll() {
     edDNC->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS,
                          ReplaceDialog1->MatchCase() ? QsciScintillaBase::SCFIND_MATCHCASE : 0);
     edDNC->beginUndoAction();
-    long from = 0;
+    long from = start;
     for (;;) {
       const long end = edDNC->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
       edDNC->SendScintilla(QsciScintillaBase::SCI_SETTARGETSTART, from);
@@ -315,6 +339,21 @@ int TfrmTarnak::ReplaceDialog1ReplaceAll() {
       const long at = edDNC->SendScintilla(QsciScintillaBase::SCI_SEARCHINTARGET,
                                            static_cast<uintptr_t>(what.size()), what.constData());
       if (at < 0) break;
+      const long atEnd = edDNC->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
+      if (ask) {
+        edDNC->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<uintptr_t>(at), atEnd);
+        edDNC->SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+        const ReplaceAnswer answer = AskReplace(edDNC->selectedText());
+        if (answer == ReplaceAnswer::Cancel) break;
+        if (answer == ReplaceAnswer::No) {
+          from = atEnd;
+          continue;
+        }
+        if (answer == ReplaceAnswer::All) ask = false;
+        // The question may have repainted: the target is set again.
+        edDNC->SendScintilla(QsciScintillaBase::SCI_SETTARGETSTART, static_cast<uintptr_t>(at));
+        edDNC->SendScintilla(QsciScintillaBase::SCI_SETTARGETEND, static_cast<uintptr_t>(atEnd));
+      }
       edDNC->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET,
                            static_cast<uintptr_t>(with.size()), with.constData());
       from = edDNC->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);

@@ -226,12 +226,27 @@ class NcEditorTest : public QObject {
     w->frmReNumber->btnRemove->click();
     QCOMPARE(w->EditorText(), before);
 
-    // Replace all: every occurrence, counted, even where the replacement
-    // holds what is searched for; one undo puts it back.
+    // Replace all: each occurrence asked about; "All" takes the rest
+    // without asking. Every one counted, even where the replacement holds
+    // what is searched for; one undo puts it back.
     const QString text = QString::fromStdString(before);
     w->ReplaceDialog1->txtFind->setText("X");
     w->ReplaceDialog1->txtReplace->setText("XX");
     w->ReplaceDialog1->chkMatchCase->setChecked(true);
+    int asked = 0;
+    QStringList shown;
+    w->ReplacePrompt = [&](const QString& found) {
+      shown << found;
+      ++asked;
+      return asked == 1 ? TfrmTarnak::ReplaceAnswer::No
+                        : asked == 2 ? TfrmTarnak::ReplaceAnswer::Yes : TfrmTarnak::ReplaceAnswer::All;
+    };
+    QCOMPARE(w->ReplaceDialog1ReplaceAll(), static_cast<int>(text.count('X')) - 1);
+    QCOMPARE(asked, 3);
+    QCOMPARE(shown, QStringList({"X", "X", "X"}));
+    w->edDNC->undo();
+    QCOMPARE(w->EditorText(), before);
+    w->ReplacePrompt = [](const QString&) { return TfrmTarnak::ReplaceAnswer::Yes; };
     QCOMPARE(w->ReplaceDialog1ReplaceAll(), static_cast<int>(text.count('X')));
     QCOMPARE(QString::fromStdString(w->EditorText()).count("XX"), static_cast<int>(text.count('X')));
     w->edDNC->undo();
