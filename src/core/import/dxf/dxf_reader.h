@@ -105,6 +105,7 @@ class DXF_Reader {
   void PushBack() { pushedBack_ = true; }
   std::string_view Value() const { return value_; }
   __attribute__((always_inline)) inline bool QuickCode(int& code);
+  __attribute__((always_inline)) inline bool QuickNumber();
   __attribute__((always_inline)) inline double FloatValue() const;
   [[noreturn]] void FailFloat() const;
   [[noreturn]] void FailRange() const;
@@ -196,6 +197,9 @@ class DXF_Reader {
   // Current group; a pushed-back group is the current one returned again.
   int code_ = -2;
   std::string_view value_;
+  // The value as a number, when QuickNumber took it (numberReady_).
+  double number_ = 0.0;
+  bool numberReady_ = false;
   bool pushedBack_ = false;
   bool ended_ = false;  // end of file or a group code that is not a number
 
