@@ -283,6 +283,8 @@ class TokenTexts {
       : post_(post), numbers_(numbers) {
     for (int i = 0; i < kTokenCount; ++i) {
       variables_[static_cast<std::size_t>(i)] = post.Tokens[static_cast<std::size_t>(i)].Variable;
+      spellers_[static_cast<std::size_t>(i)] =
+          post_detail::ShortWordSpeller(post.Tokens[static_cast<std::size_t>(i)]);
     }
     for (std::size_t i = 0; i < kScriptCount; ++i) {
       moves_[i] = Compile(post.Scripts[i], kKeepInMoves, true);
@@ -530,14 +532,12 @@ class TokenTexts {
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
     WordText& text = ring.Texts[k];
     if (!number || numbers_ == nullptr || !numbers_->Find(bits, text)) {
-      const TTNToken& token = post_.Tokens[i];
-      const std::size_t size = post_detail::FormatTokenValueShort(
-          token, values[static_cast<std::size_t>(variable)], text.ShortBuffer(),
-          WordText::kShortMax);
+      const std::size_t size = spellers_[i](values[static_cast<std::size_t>(variable)],
+                                            text.ShortBuffer(), WordText::kShortMax);
       if (size != post_detail::kNoShortWord) {
         text.SetShortSize(size);
       } else {
-        text.Assign(FormatToken(token, values));
+        text.Assign(FormatToken(post_.Tokens[i], values));
       }
       if (number && numbers_ != nullptr) numbers_->Remember(bits, text);
     }
@@ -552,6 +552,7 @@ class TokenTexts {
   std::array<std::uint8_t, kTextSlots> cur_{};   // ring entry of the current text
   std::array<std::uint8_t, kTextSlots> prev_{};  // ring entry of the previous text
   std::array<int, kTokenCount> variables_{};     // of the tokens, at hand
+  std::array<post_detail::ShortWordSpeller, kTokenCount> spellers_;
   std::array<CompiledScript, kScriptCount> moves_;
   std::array<CompiledScript, kScriptCount> drills_;
   std::array<CompiledScript, kToolScriptCount> tools_;

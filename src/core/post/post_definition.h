@@ -308,6 +308,30 @@ inline constexpr std::size_t kNoShortWord = static_cast<std::size_t>(-1);
 // (FormatTokenValue then gives the text, or the error).
 std::size_t FormatTokenValueShort(const TTNToken& token, double value, char* out,
                                   std::size_t capacity);
+
+// FormatTokenValueShort for one token spelled many times over (every X
+// word of a program): what it looks at in the token on every call (the
+// parsed Format, the Designation, the decimal separator) is taken once,
+// when the speller is made, and a plain fixed format ("%1.4f") is written
+// by a routine made for its number of decimals. The same results, as long
+// as the token and the separator stay as they were.
+class ShortWordSpeller {
+ public:
+  ShortWordSpeller() = default;
+  explicit ShortWordSpeller(const TTNToken& token);
+  std::size_t operator()(double value, char* out, std::size_t capacity) const;
+
+ private:
+  template <int Decimals>
+  std::size_t Fixed(double value, char* out, std::size_t capacity) const;
+
+  const TTNToken* token_ = nullptr;
+  int decimals_ = -1;         // a plain fixed format with this many decimals; -1: none
+  std::uint64_t designation_ = 0;  // its bytes, when it has at most 8
+  std::size_t designationSize_ = 0;
+  bool plus_ = false;
+  char separator_ = '.';
+};
 }  // namespace post_detail
 
 }  // namespace tarnak

@@ -583,6 +583,73 @@ std::size_t post_detail::FormatTokenValueShort(const TTNToken& token, double val
   return size;
 }
 
+post_detail::ShortWordSpeller::ShortWordSpeller(const TTNToken& token) : token_(&token) {
+  if (token.Variable <= 0) return;
+  const ParsedTokenFormat& p = Prepared(token);
+  const std::string_view designation = DesignationText(token);
+  // Only what PlainWord writes as a fixed-point number, with a
+  // designation that fits one machine word.
+  if (p.Kind != kFast || !p.Plain || p.IntConversion || designation.size() > 8) return;
+  decimals_ = p.Precision < 0 ? 6 : p.Precision;
+  std::memcpy(&designation_, designation.data(), designation.size());
+  designationSize_ = designation.size();
+  plus_ = token.Plus;
+  separator_ = DecimalSeparator();
+}
+
+// PlainWord of a fixed format with `Decimals` decimals: the same digits
+// (QuickScaledDigits), the same layout, with the splitting of the digits
+// into whole and decimal parts done by constants.
+template <int Decimals>
+std::size_t post_detail::ShortWordSpeller::Fixed(double value, char* out,
+                                                 std::size_t capacity) const {
+  std::uint64_t magnitude = 0;
+  if (!QuickScaledDigits(std::fabs(value), Decimals, magnitude)) return kNoShortWord;
+  // A value that rounds to nothing carries no minus sign.
+  const bool negative = std::signbit(value) && magnitude != 0;
+  constexpr std::uint64_t kScale = kPow10[Decimals];
+  const std::uint64_t whole = magnitude / kScale;
+  const int wholeDigits = DigitCount(whole);
+  const std::size_t size = designationSize_ + (plus_ ? 1 : 0) + (negative ? 1 : 0) +
+                           static_cast<std::size_t>(wholeDigits) +
+                           (Decimals > 0 ? 1 + static_cast<std::size_t>(Decimals) : 0);
+  if (size > capacity) return kNoShortWord;
+  char* at = out;
+  std::memcpy(at, &designation_, 8);  // capacity >= 8 here: see operator()
+  at += designationSize_;
+  if (plus_) *at++ = '+';
+  if (negative) *at++ = '-';
+  at += wholeDigits;
+  PutDigitsBefore(at, whole, wholeDigits);
+  if constexpr (Decimals > 0) {
+    *at++ = separator_;
+    at += Decimals;
+    PutDigitsBefore(at, magnitude - whole * kScale, Decimals);
+  }
+  return size;
+}
+
+std::size_t post_detail::ShortWordSpeller::operator()(double value, char* out,
+                                                      std::size_t capacity) const {
+  // The designation is copied as 8 bytes, whatever its length.
+  if (decimals_ >= 0 && capacity >= 8) {
+    switch (decimals_) {
+      case 0: return Fixed<0>(value, out, capacity);
+      case 1: return Fixed<1>(value, out, capacity);
+      case 2: return Fixed<2>(value, out, capacity);
+      case 3: return Fixed<3>(value, out, capacity);
+      case 4: return Fixed<4>(value, out, capacity);
+      case 5: return Fixed<5>(value, out, capacity);
+      case 6: return Fixed<6>(value, out, capacity);
+      case 7: return Fixed<7>(value, out, capacity);
+      case 8: return Fixed<8>(value, out, capacity);
+      case 9: return Fixed<9>(value, out, capacity);
+      default: break;
+    }
+  }
+  return token_ == nullptr ? kNoShortWord : FormatTokenValueShort(*token_, value, out, capacity);
+}
+
 std::string FormatTokenValue(const TTNToken& token, double value) {
   if (token.Variable == TokenVar::None) return std::string(DesignationText(token));
   if (token.Variable < 0) return {};
