@@ -445,9 +445,12 @@ class TokenTexts {
             const std::uint8_t c = cur_[i];
             if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
               // The N word changes every block: its remembered text is
-              // taken without a call.
-              if ((item.Flags & kNumber) == 0 || !RememberedNumber(i, bits)) {
-                FormatChanged(item.Token, item.Variable, bits, values);
+              // taken without a call. Another word often comes back to a
+              // value of the blocks before, which the ring still holds.
+              if ((item.Flags & kNumber) != 0) {
+                if (!RememberedNumber(i, bits)) FormatNew(item.Token, item.Variable, bits, values);
+              } else if (!FindInRing(i, bits)) {
+                FormatNew(item.Token, item.Variable, bits, values);
               }
             }
           } else {
@@ -512,21 +515,37 @@ class TokenTexts {
     return true;
   }
 
-  [[gnu::noinline]] void FormatChanged(int slot, int variable, std::uint64_t bits,
-                                       const TTNVariables& values) {
-    const std::size_t i = static_cast<std::size_t>(slot);
-    Ring& ring = rings_[i];
+  // Makes the ring's text of the value with these bits the current text
+  // of slot i; false when the ring holds none. All entries are compared
+  // at once, without a branch per entry.
+  bool FindInRing(std::size_t i, std::uint64_t bits) {
+    const Ring& ring = rings_[i];
+    static_assert(kRingSize == 4);
+    const unsigned hits = (static_cast<unsigned>(ring.Keys[0] == bits) |
+                           static_cast<unsigned>(ring.Keys[1] == bits) << 1 |
+                           static_cast<unsigned>(ring.Keys[2] == bits) << 2 |
+                           static_cast<unsigned>(ring.Keys[3] == bits) << 3) &
+                          ring.Valid;
+    if (hits == 0) return false;
+    cur_[i] = static_cast<std::uint8_t>(std::countr_zero(hits));
+    return true;
+  }
+
+  void FormatChanged(int slot, int variable, std::uint64_t bits, const TTNVariables& values) {
     // Line numbers are remembered for the line-number word only: another
     // word bound to Nv may spell them differently.
     const bool number = variable == TokenVar::Nv && slot == TokenSlot::Nt;
-    if (!number) {
-      for (std::uint8_t k = 0; k < kRingSize; ++k) {
-        if ((ring.Valid >> k & 1u) != 0 && ring.Keys[k] == bits) {
-          cur_[i] = k;
-          return;
-        }
-      }
-    }
+    if (!number && FindInRing(static_cast<std::size_t>(slot), bits)) return;
+    FormatNew(slot, variable, bits, values);
+  }
+
+  // A text not in the ring: formatted into a free entry (for the N word,
+  // taken from the remembered ones when it is there).
+  [[gnu::noinline]] void FormatNew(int slot, int variable, std::uint64_t bits,
+                                   const TTNVariables& values) {
+    const std::size_t i = static_cast<std::size_t>(slot);
+    Ring& ring = rings_[i];
+    const bool number = variable == TokenVar::Nv && slot == TokenSlot::Nt;
     const std::uint8_t k = FreeEntry(slot);
     // Not valid while it is being written (a format error leaves it so).
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
@@ -734,7 +753,7 @@ inline void CheckValue(double v, const char* what, const std::string& which) {
   if (!(std::fabs(v) <= kNcMaxMagnitude)) RefuseValue(v, what, which);
 }
 
-void CheckElement(const TTNEntity& e, const std::string& which) {
+[[gnu::noinline, gnu::cold]] void RefuseElement(const TTNEntity& e, const std::string& which) {
   CheckValue(e.X, "X coordinate", which);
   CheckValue(e.Y, "Y coordinate", which);
   CheckValue(e.Radius, "arc radius", which);
@@ -745,6 +764,17 @@ void CheckElement(const TTNEntity& e, const std::string& which) {
     CheckValue(e.X2, "X coordinate", which);
     CheckValue(e.Y2, "Y coordinate", which);
   }
+}
+
+inline void CheckElement(const TTNEntity& e, const std::string& which) {
+  // One test for the usual Element: when the sizes of its five values add
+  // up to no more than the limit, each is within it (a NaN or an infinity
+  // fails the test). Otherwise they are looked at one by one, and the
+  // first one out of range is named.
+  const double sum = std::fabs(e.X) + std::fabs(e.Y) + std::fabs(e.Radius) + std::fabs(e.X2) +
+                     std::fabs(e.Y2);
+  if (sum <= kNcMaxMagnitude) return;
+  RefuseElement(e, which);
 }
 
 void CheckToolpath(const TTNOutRegion& t, std::size_t index) {
