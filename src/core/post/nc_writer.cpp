@@ -89,6 +89,7 @@ class WordText {
   }
 
   bool IsShort() const { return Mark() != kLong; }
+  static bool IsShortMark(std::uint8_t mark) { return mark != kLong; }
   std::size_t size() const { return IsShort() ? Mark() : long_.size(); }
   std::string_view View() const {
     return IsShort() ? std::string_view(bytes_, Mark()) : std::string_view(long_);
@@ -116,17 +117,24 @@ class WordText {
   void SetShortSize(std::size_t n) { bytes_[kShortMax] = static_cast<char>(n); }
 
   friend bool SameWord(const WordText& a, const WordText& b) {
-    std::uint64_t x[4];
-    std::uint64_t y[4];
-    std::memcpy(x, a.bytes_, kBytes);
-    std::memcpy(y, b.bytes_, kBytes);
-    if (((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) != 0) return false;
+    // Word by word into registers (copies into arrays went through the
+    // stack).
+    const std::uint64_t d0 = Word(a, 0) ^ Word(b, 0);
+    const std::uint64_t d1 = Word(a, 1) ^ Word(b, 1);
+    const std::uint64_t d2 = Word(a, 2) ^ Word(b, 2);
+    const std::uint64_t d3 = Word(a, 3) ^ Word(b, 3);
+    if ((d0 | d1 | d2 | d3) != 0) return false;
     return a.IsShort() || a.long_ == b.long_;
   }
 
  private:
   static constexpr std::uint8_t kLong = 0xFF;
   std::uint8_t Mark() const { return static_cast<std::uint8_t>(bytes_[kShortMax]); }
+  static std::uint64_t Word(const WordText& t, std::size_t k) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, t.bytes_ + 8 * k, 8);
+    return w;
+  }
 
   char bytes_[kBytes];
   std::string long_;
@@ -466,9 +474,11 @@ class TokenTexts {
         throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
                           std::to_string(kTokenCount - 1) + ")");
       }
-      if (text->IsShort()) {
+      // The short text's length is its last byte: one load for both tests.
+      const std::uint8_t mark = static_cast<std::uint8_t>(text->Bytes()[WordText::kShortMax]);
+      if (text->IsShortMark(mark)) {
         std::memcpy(at, text->Bytes(), WordText::kBytes);
-        at += text->size();
+        at += mark;
       } else {
         out.SetEnd(at);
         out.Append(text->View());
