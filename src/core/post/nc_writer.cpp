@@ -212,11 +212,17 @@ class NumberWords {
 
   // Copies the remembered text of the number with these bits to `into`;
   // false when there is none.
-  bool Find(std::uint64_t bits, WordText& into) const {
+  bool Find(std::uint64_t bits, WordText& into) {
     std::size_t at = 0;
-    if (Direct(bits, at)) {
+    // The place at k holds the text of Start + k x Increment and of no
+    // other number, so the number after the last one found is known by
+    // its bits alone.
+    const bool next = hasNext_ && bits == nextBits_;
+    if (next) at = nextAt_;
+    if (next || Direct(bits, at)) {
       if (at >= direct_.size() || direct_[at].Bytes[WordText::kShortMax] == 0) return false;
       into.SetBytes(direct_[at].Bytes);
+      Predict(at);
       return true;
     }
     if (keys_.empty()) return false;
@@ -232,6 +238,7 @@ class NumberWords {
       // Grown as the numbers come, so that a short program stays small.
       if (at >= direct_.size()) direct_.resize(std::min(kDirect, std::max(2 * at, at + 1024)));
       std::memcpy(direct_[at].Bytes, text.Bytes(), WordText::kBytes);
+      Predict(at);
       return;
     }
     if (keys_.empty()) {  // made on first use
@@ -260,6 +267,12 @@ class NumberWords {
     at = static_cast<std::size_t>(k);
     return start_ + static_cast<double>(at) * step_ == v;
   }
+  // The next number of the sequence after the one at `at`.
+  void Predict(std::size_t at) {
+    hasNext_ = at + 1 < kDirect;
+    nextAt_ = at + 1;
+    nextBits_ = std::bit_cast<std::uint64_t>(start_ + static_cast<double>(at + 1) * step_);
+  }
   static std::size_t Index(std::uint64_t bits) {
     return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ULL) >> (64 - 14));
   }
@@ -267,6 +280,9 @@ class NumberWords {
   double start_;
   double step_;
   double inverseStep_;
+  bool hasNext_ = false;
+  std::size_t nextAt_ = 0;
+  std::uint64_t nextBits_ = 0;
   std::vector<Entry> direct_;
   std::vector<std::uint64_t> keys_;
   std::vector<Entry> hashed_;

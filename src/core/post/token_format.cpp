@@ -190,7 +190,8 @@ bool ScaledDigits(double x, int decimals, std::uint64_t& result) {
 // first dropped binary digits decide alone, and the decimal exponent of x
 // is not needed. Near one half, and outside that range, ScaledDigits
 // decides.
-bool QuickScaledDigits(double x, int decimals, std::uint64_t& result) {
+__attribute__((always_inline)) inline bool QuickScaledDigits(double x, int decimals,
+                                                             std::uint64_t& result) {
   static constexpr double kUpper[kMaxFastDecimals + 1] = {1e15, 1e15, 1e14, 1e13, 1e12,
                                                          1e11, 1e10, 1e9,  1e8,  1e7};
   if (!(x >= 0x1p-12 && x < kUpper[decimals])) return ScaledDigits(x, decimals, result);
