@@ -305,6 +305,7 @@ class TokenTexts {
   // for a single block.
   explicit TokenTexts(const TTNPostProcessor& post, NumberWords* numbers = nullptr)
       : post_(post), numbers_(numbers) {
+    // The compiled items point into rings_, which exists by now.
     for (int i = 0; i < kTokenCount; ++i) {
       variables_[static_cast<std::size_t>(i)] = post.Tokens[static_cast<std::size_t>(i)].Variable;
       spellers_[static_cast<std::size_t>(i)] =
@@ -318,6 +319,10 @@ class TokenTexts {
       tools_[i] = Compile(post.ToolBlock.ToolScripts[i], kKeepInMoves, false);
     }
   }
+
+  // The compiled scripts point into the object's own rings.
+  TokenTexts(const TokenTexts&) = delete;
+  TokenTexts& operator=(const TokenTexts&) = delete;
 
   // Takes over texts from outside (the step functions of the interface),
   // and hands them back.
@@ -412,10 +417,12 @@ class TokenTexts {
     kKeyed = 16,  // the token's variable exists: its text is keyed on the value
     kNumber = 32,  // the N word: its texts are remembered across the run
   };
+  struct Ring;
   struct CompiledItem {
     int Token = 0;
     std::uint8_t Flags = 0;
     std::uint8_t Variable = 0;  // with kKeyed
+    Ring* Texts = nullptr;      // of the token, at hand for every block
   };
   struct CompiledScript {
     WordText Command;
@@ -424,7 +431,7 @@ class TokenTexts {
 
   // Slots in `keep` are not formatted (they keep their per-toolpath text);
   // with `modal`, the Modal flags of the items count.
-  CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) const {
+  CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) {
     CompiledScript compiled;
     compiled.Command.Assign(script.Command);
     const bool hasCommand = script.Command != kNullCommand;
@@ -437,6 +444,7 @@ class TokenTexts {
       } else if (item.Token >= kTokenCount) {
         c.Flags = kNoToken;  // reported when a block uses it
       } else {
+        c.Texts = &rings_[static_cast<std::size_t>(item.Token)];
         if ((keep & Bit(item.Token)) == 0) c.Flags |= kFormat;
         if (modal && item.Modal) c.Flags |= kModal;
         const int variable = variables_[static_cast<std::size_t>(item.Token)];
@@ -462,24 +470,22 @@ class TokenTexts {
       const WordText* text = &script.Command;
       if ((item.Flags & (kCommand | kNoToken)) == 0) {
         const std::size_t i = static_cast<std::size_t>(item.Token);
-        Ring& ring = rings_[i];
-        if ((item.Flags & kFormat) != 0) {
-          if ((item.Flags & kKeyed) != 0) {
-            const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[item.Variable]);
-            const std::uint8_t c = cur_[i];
-            if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
-              // The N word changes every block: its remembered text is
-              // taken without a call. Another word often comes back to a
-              // value of the blocks before, which the ring still holds.
-              if ((item.Flags & kNumber) != 0) {
-                if (!RememberedNumber(i, bits)) FormatNew(item.Token, item.Variable, bits, values);
-              } else if (!FindInRing(i, bits)) {
-                FormatNew(item.Token, item.Variable, bits, values);
-              }
+        Ring& ring = *item.Texts;
+        if ((item.Flags & (kFormat | kKeyed)) == (kFormat | kKeyed)) {
+          const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[item.Variable]);
+          const std::uint8_t c = cur_[i];
+          if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
+            // The N word changes every block: its remembered text is
+            // taken without a call. Another word often comes back to a
+            // value of the blocks before, which the ring still holds.
+            if ((item.Flags & kNumber) != 0) {
+              if (!RememberedNumber(i, bits)) FormatNew(item.Token, item.Variable, bits, values);
+            } else if (!FindInRing(i, bits)) {
+              FormatNew(item.Token, item.Variable, bits, values);
             }
-          } else {
-            FormatUnkeyed(item.Token, values);
           }
+        } else if ((item.Flags & kFormat) != 0) {
+          FormatUnkeyed(item.Token, values);
         }
         const std::uint8_t c = cur_[i];
         const std::uint8_t p = prev_[i];
@@ -551,7 +557,7 @@ class TokenTexts {
                            static_cast<unsigned>(ring.Keys[1] == bits) << 1 |
                            static_cast<unsigned>(ring.Keys[2] == bits) << 2 |
                            static_cast<unsigned>(ring.Keys[3] == bits) << 3) &
-                          ring.Valid;
+                          static_cast<unsigned>(ring.Valid);
     if (hits == 0) return false;
     cur_[i] = static_cast<std::uint8_t>(std::countr_zero(hits));
     return true;

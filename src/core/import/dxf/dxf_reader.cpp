@@ -471,7 +471,7 @@ inline bool DXF_Reader::QuickCode(int& code) {
     const unsigned d1 = tens == ' ' ? 0u : tens - '0';
     const unsigned d2 = static_cast<unsigned>(static_cast<unsigned char>(p[2])) - '0';
     if (d1 <= 9 && d2 <= 9) {
-      bufPos_ += after == '\n' ? 4 : 5;
+      bufPos_ += after == '\n' ? size_t{4} : size_t{5};
       ++lineNo_;
       code = static_cast<int>(10 * d1 + d2);
       return true;
