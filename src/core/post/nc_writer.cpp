@@ -956,6 +956,8 @@ class Generator {
         texts_(post, &numbers_),
         n_(static_cast<double>(post.Start) - static_cast<double>(post.Increment)),
         inc_(static_cast<double>(post.Increment)),
+        start_(static_cast<double>(post.Start)),
+        maxBlock_(static_cast<double>(post.MaxBlock)),
         arcsByRadius_(ArcsByRadius(post)) {}
 
   void Run2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
@@ -1031,7 +1033,11 @@ class Generator {
  private:
   const TTNToken& FeedToken() const { return post_.Tokens[TokenSlot::Ft]; }
 
-  void Next() { NextLineNumber(n_, inc_, post_); }
+  // NextLineNumber, with the post's two limits converted once.
+  void Next() {
+    n_ += inc_;
+    if (n_ > maxBlock_) n_ = start_;
+  }
 
   void Move(const TTNEntity& move, bool rapid, double z, bool writeEmpty) {
     AppendMove(texts_, out_.Buffer(), move, rapid, n_, z, motion_);
@@ -1214,6 +1220,8 @@ class Generator {
   TokenTexts texts_;
   double n_;
   double inc_;
+  double start_;
+  double maxBlock_;
   double previousTool_ = -1.0;
   int motion_ = MotionState::None;
   bool arcsByRadius_ = false;

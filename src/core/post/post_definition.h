@@ -319,14 +319,20 @@ class ShortWordSpeller {
  public:
   ShortWordSpeller() = default;
   explicit ShortWordSpeller(const TTNToken& token);
-  std::size_t operator()(double value, char* out, std::size_t capacity) const;
+  std::size_t operator()(double value, char* out, std::size_t capacity) const {
+    // The designation is copied as 8 bytes, whatever its length.
+    if (fixed_ != nullptr && capacity >= 8) return (this->*fixed_)(value, out, capacity);
+    return token_ == nullptr ? kNoShortWord : FormatTokenValueShort(*token_, value, out, capacity);
+  }
 
  private:
   template <int Decimals>
   std::size_t Fixed(double value, char* out, std::size_t capacity) const;
+  using FixedWriter = std::size_t (ShortWordSpeller::*)(double, char*, std::size_t) const;
 
   const TTNToken* token_ = nullptr;
-  int decimals_ = -1;         // a plain fixed format with this many decimals; -1: none
+  // For a plain fixed format, Fixed<its number of decimals>; else none.
+  FixedWriter fixed_ = nullptr;
   std::uint64_t designation_ = 0;  // its bytes, when it has at most 8
   std::size_t designationSize_ = 0;
   bool plus_ = false;

@@ -591,7 +591,14 @@ post_detail::ShortWordSpeller::ShortWordSpeller(const TTNToken& token) : token_(
   // Only what PlainWord writes as a fixed-point number, with a
   // designation that fits one machine word.
   if (p.Kind != kFast || !p.Plain || p.IntConversion || designation.size() > 8) return;
-  decimals_ = p.Precision < 0 ? 6 : p.Precision;
+  static constexpr FixedWriter kWriters[kMaxFastDecimals + 1] = {
+      &ShortWordSpeller::Fixed<0>, &ShortWordSpeller::Fixed<1>, &ShortWordSpeller::Fixed<2>,
+      &ShortWordSpeller::Fixed<3>, &ShortWordSpeller::Fixed<4>, &ShortWordSpeller::Fixed<5>,
+      &ShortWordSpeller::Fixed<6>, &ShortWordSpeller::Fixed<7>, &ShortWordSpeller::Fixed<8>,
+      &ShortWordSpeller::Fixed<9>};
+  const int decimals = p.Precision < 0 ? 6 : p.Precision;
+  if (decimals > kMaxFastDecimals) return;
+  fixed_ = kWriters[decimals];
   std::memcpy(&designation_, designation.data(), designation.size());
   designationSize_ = designation.size();
   plus_ = token.Plus;
@@ -628,27 +635,6 @@ std::size_t post_detail::ShortWordSpeller::Fixed(double value, char* out,
     PutDigitsBefore(at, magnitude - whole * kScale, Decimals);
   }
   return size;
-}
-
-std::size_t post_detail::ShortWordSpeller::operator()(double value, char* out,
-                                                      std::size_t capacity) const {
-  // The designation is copied as 8 bytes, whatever its length.
-  if (decimals_ >= 0 && capacity >= 8) {
-    switch (decimals_) {
-      case 0: return Fixed<0>(value, out, capacity);
-      case 1: return Fixed<1>(value, out, capacity);
-      case 2: return Fixed<2>(value, out, capacity);
-      case 3: return Fixed<3>(value, out, capacity);
-      case 4: return Fixed<4>(value, out, capacity);
-      case 5: return Fixed<5>(value, out, capacity);
-      case 6: return Fixed<6>(value, out, capacity);
-      case 7: return Fixed<7>(value, out, capacity);
-      case 8: return Fixed<8>(value, out, capacity);
-      case 9: return Fixed<9>(value, out, capacity);
-      default: break;
-    }
-  }
-  return token_ == nullptr ? kNoShortWord : FormatTokenValueShort(*token_, value, out, capacity);
 }
 
 std::string FormatTokenValue(const TTNToken& token, double value) {
