@@ -4,7 +4,10 @@
 // binary value directly. Anything else goes to FormatNumber /
 // FormatInteger, which define the results; the fast path is checked
 // against them whenever a token's Format is parsed, and a format on which
-// they disagree stays on the slow path.
+// they disagree stays on the slow path. The NC writer spells each token
+// through a ShortWordSpeller, which looks at the token once per program
+// and then writes a plain fixed format by a routine made for its number of
+// decimals (the same digits and layout as PlainWord).
 #include <algorithm>
 #include <bit>
 #include <charconv>

@@ -5,6 +5,11 @@
 // The file is taken in blocks of 4096 bytes (one progress step per block),
 // lines end at LF, CR or CR LF, and numbers are always read with '.' as the
 // decimal point whatever separator the rest of the program uses.
+//
+// Nearly every line of a drawing is a short group code or a plain decimal;
+// those are taken by shortcuts in the block buffer (QuickCode, QuickNumber)
+// that give exactly what the general line, trim and number reading gives,
+// and leave anything unusual to it untouched.
 #pragma once
 
 #include <array>
