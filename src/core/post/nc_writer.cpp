@@ -89,6 +89,7 @@ class WordText {
   }
 
   bool IsShort() const { return Mark() != kLong; }
+  static bool IsShortMark(std::uint8_t mark) { return mark != kLong; }
   std::size_t size() const { return IsShort() ? Mark() : long_.size(); }
   std::string_view View() const {
     return IsShort() ? std::string_view(bytes_, Mark()) : std::string_view(long_);
@@ -116,17 +117,24 @@ class WordText {
   void SetShortSize(std::size_t n) { bytes_[kShortMax] = static_cast<char>(n); }
 
   friend bool SameWord(const WordText& a, const WordText& b) {
-    std::uint64_t x[4];
-    std::uint64_t y[4];
-    std::memcpy(x, a.bytes_, kBytes);
-    std::memcpy(y, b.bytes_, kBytes);
-    if (((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) != 0) return false;
+    // Word by word into registers (copies into arrays went through the
+    // stack).
+    const std::uint64_t d0 = Word(a, 0) ^ Word(b, 0);
+    const std::uint64_t d1 = Word(a, 1) ^ Word(b, 1);
+    const std::uint64_t d2 = Word(a, 2) ^ Word(b, 2);
+    const std::uint64_t d3 = Word(a, 3) ^ Word(b, 3);
+    if ((d0 | d1 | d2 | d3) != 0) return false;
     return a.IsShort() || a.long_ == b.long_;
   }
 
  private:
   static constexpr std::uint8_t kLong = 0xFF;
   std::uint8_t Mark() const { return static_cast<std::uint8_t>(bytes_[kShortMax]); }
+  static std::uint64_t Word(const WordText& t, std::size_t k) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, t.bytes_ + 8 * k, 8);
+    return w;
+  }
 
   char bytes_[kBytes];
   std::string long_;
@@ -204,11 +212,17 @@ class NumberWords {
 
   // Copies the remembered text of the number with these bits to `into`;
   // false when there is none.
-  bool Find(std::uint64_t bits, WordText& into) const {
+  bool Find(std::uint64_t bits, WordText& into) {
     std::size_t at = 0;
-    if (Direct(bits, at)) {
+    // The place at k holds the text of Start + k x Increment and of no
+    // other number, so the number after the last one found is known by
+    // its bits alone.
+    const bool next = hasNext_ && bits == nextBits_;
+    if (next) at = nextAt_;
+    if (next || Direct(bits, at)) {
       if (at >= direct_.size() || direct_[at].Bytes[WordText::kShortMax] == 0) return false;
       into.SetBytes(direct_[at].Bytes);
+      Predict(at);
       return true;
     }
     if (keys_.empty()) return false;
@@ -224,6 +238,7 @@ class NumberWords {
       // Grown as the numbers come, so that a short program stays small.
       if (at >= direct_.size()) direct_.resize(std::min(kDirect, std::max(2 * at, at + 1024)));
       std::memcpy(direct_[at].Bytes, text.Bytes(), WordText::kBytes);
+      Predict(at);
       return;
     }
     if (keys_.empty()) {  // made on first use
@@ -252,6 +267,12 @@ class NumberWords {
     at = static_cast<std::size_t>(k);
     return start_ + static_cast<double>(at) * step_ == v;
   }
+  // The next number of the sequence after the one at `at`.
+  void Predict(std::size_t at) {
+    hasNext_ = at + 1 < kDirect;
+    nextAt_ = at + 1;
+    nextBits_ = std::bit_cast<std::uint64_t>(start_ + static_cast<double>(at + 1) * step_);
+  }
   static std::size_t Index(std::uint64_t bits) {
     return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ULL) >> (64 - 14));
   }
@@ -259,6 +280,9 @@ class NumberWords {
   double start_;
   double step_;
   double inverseStep_;
+  bool hasNext_ = false;
+  std::size_t nextAt_ = 0;
+  std::uint64_t nextBits_ = 0;
   std::vector<Entry> direct_;
   std::vector<std::uint64_t> keys_;
   std::vector<Entry> hashed_;
@@ -281,8 +305,11 @@ class TokenTexts {
   // for a single block.
   explicit TokenTexts(const TTNPostProcessor& post, NumberWords* numbers = nullptr)
       : post_(post), numbers_(numbers) {
+    // The compiled items point into rings_, which exists by now.
     for (int i = 0; i < kTokenCount; ++i) {
       variables_[static_cast<std::size_t>(i)] = post.Tokens[static_cast<std::size_t>(i)].Variable;
+      spellers_[static_cast<std::size_t>(i)] =
+          post_detail::ShortWordSpeller(post.Tokens[static_cast<std::size_t>(i)]);
     }
     for (std::size_t i = 0; i < kScriptCount; ++i) {
       moves_[i] = Compile(post.Scripts[i], kKeepInMoves, true);
@@ -292,6 +319,10 @@ class TokenTexts {
       tools_[i] = Compile(post.ToolBlock.ToolScripts[i], kKeepInMoves, false);
     }
   }
+
+  // The compiled scripts point into the object's own rings.
+  TokenTexts(const TokenTexts&) = delete;
+  TokenTexts& operator=(const TokenTexts&) = delete;
 
   // Takes over texts from outside (the step functions of the interface),
   // and hands them back.
@@ -386,10 +417,12 @@ class TokenTexts {
     kKeyed = 16,  // the token's variable exists: its text is keyed on the value
     kNumber = 32,  // the N word: its texts are remembered across the run
   };
+  struct Ring;
   struct CompiledItem {
     int Token = 0;
     std::uint8_t Flags = 0;
     std::uint8_t Variable = 0;  // with kKeyed
+    Ring* Texts = nullptr;      // of the token, at hand for every block
   };
   struct CompiledScript {
     WordText Command;
@@ -398,7 +431,7 @@ class TokenTexts {
 
   // Slots in `keep` are not formatted (they keep their per-toolpath text);
   // with `modal`, the Modal flags of the items count.
-  CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) const {
+  CompiledScript Compile(const TTNScript& script, std::uint32_t keep, bool modal) {
     CompiledScript compiled;
     compiled.Command.Assign(script.Command);
     const bool hasCommand = script.Command != kNullCommand;
@@ -411,6 +444,7 @@ class TokenTexts {
       } else if (item.Token >= kTokenCount) {
         c.Flags = kNoToken;  // reported when a block uses it
       } else {
+        c.Texts = &rings_[static_cast<std::size_t>(item.Token)];
         if ((keep & Bit(item.Token)) == 0) c.Flags |= kFormat;
         if (modal && item.Modal) c.Flags |= kModal;
         const int variable = variables_[static_cast<std::size_t>(item.Token)];
@@ -436,21 +470,22 @@ class TokenTexts {
       const WordText* text = &script.Command;
       if ((item.Flags & (kCommand | kNoToken)) == 0) {
         const std::size_t i = static_cast<std::size_t>(item.Token);
-        Ring& ring = rings_[i];
-        if ((item.Flags & kFormat) != 0) {
-          if ((item.Flags & kKeyed) != 0) {
-            const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[item.Variable]);
-            const std::uint8_t c = cur_[i];
-            if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
-              // The N word changes every block: its remembered text is
-              // taken without a call.
-              if ((item.Flags & kNumber) == 0 || !RememberedNumber(i, bits)) {
-                FormatChanged(item.Token, item.Variable, bits, values);
-              }
+        Ring& ring = *item.Texts;
+        if ((item.Flags & (kFormat | kKeyed)) == (kFormat | kKeyed)) {
+          const std::uint64_t bits = std::bit_cast<std::uint64_t>(values[item.Variable]);
+          const std::uint8_t c = cur_[i];
+          if ((ring.Valid >> c & 1u) == 0 || ring.Keys[c] != bits) {
+            // The N word changes every block: its remembered text is
+            // taken without a call. Another word often comes back to a
+            // value of the blocks before, which the ring still holds.
+            if ((item.Flags & kNumber) != 0) {
+              if (!RememberedNumber(i, bits)) FormatNew(item.Token, item.Variable, bits, values);
+            } else if (!FindInRing(i, bits)) {
+              FormatNew(item.Token, item.Variable, bits, values);
             }
-          } else {
-            FormatUnkeyed(item.Token, values);
           }
+        } else if ((item.Flags & kFormat) != 0) {
+          FormatUnkeyed(item.Token, values);
         }
         const std::uint8_t c = cur_[i];
         const std::uint8_t p = prev_[i];
@@ -461,9 +496,11 @@ class TokenTexts {
         throw FormatError("Script item " + std::to_string(item.Token) + " names no token (0 to " +
                           std::to_string(kTokenCount - 1) + ")");
       }
-      if (text->IsShort()) {
+      // The short text's length is its last byte: one load for both tests.
+      const std::uint8_t mark = static_cast<std::uint8_t>(text->Bytes()[WordText::kShortMax]);
+      if (text->IsShortMark(mark)) {
         std::memcpy(at, text->Bytes(), WordText::kBytes);
-        at += text->size();
+        at += mark;
       } else {
         out.SetEnd(at);
         out.Append(text->View());
@@ -510,34 +547,48 @@ class TokenTexts {
     return true;
   }
 
-  [[gnu::noinline]] void FormatChanged(int slot, int variable, std::uint64_t bits,
-                                       const TTNVariables& values) {
-    const std::size_t i = static_cast<std::size_t>(slot);
-    Ring& ring = rings_[i];
+  // Makes the ring's text of the value with these bits the current text
+  // of slot i; false when the ring holds none. All entries are compared
+  // at once, without a branch per entry.
+  bool FindInRing(std::size_t i, std::uint64_t bits) {
+    const Ring& ring = rings_[i];
+    static_assert(kRingSize == 4);
+    const unsigned hits = (static_cast<unsigned>(ring.Keys[0] == bits) |
+                           static_cast<unsigned>(ring.Keys[1] == bits) << 1 |
+                           static_cast<unsigned>(ring.Keys[2] == bits) << 2 |
+                           static_cast<unsigned>(ring.Keys[3] == bits) << 3) &
+                          static_cast<unsigned>(ring.Valid);
+    if (hits == 0) return false;
+    cur_[i] = static_cast<std::uint8_t>(std::countr_zero(hits));
+    return true;
+  }
+
+  void FormatChanged(int slot, int variable, std::uint64_t bits, const TTNVariables& values) {
     // Line numbers are remembered for the line-number word only: another
     // word bound to Nv may spell them differently.
     const bool number = variable == TokenVar::Nv && slot == TokenSlot::Nt;
-    if (!number) {
-      for (std::uint8_t k = 0; k < kRingSize; ++k) {
-        if ((ring.Valid >> k & 1u) != 0 && ring.Keys[k] == bits) {
-          cur_[i] = k;
-          return;
-        }
-      }
-    }
+    if (!number && FindInRing(static_cast<std::size_t>(slot), bits)) return;
+    FormatNew(slot, variable, bits, values);
+  }
+
+  // A text not in the ring: formatted into a free entry (for the N word,
+  // taken from the remembered ones when it is there).
+  [[gnu::noinline]] void FormatNew(int slot, int variable, std::uint64_t bits,
+                                   const TTNVariables& values) {
+    const std::size_t i = static_cast<std::size_t>(slot);
+    Ring& ring = rings_[i];
+    const bool number = variable == TokenVar::Nv && slot == TokenSlot::Nt;
     const std::uint8_t k = FreeEntry(slot);
     // Not valid while it is being written (a format error leaves it so).
     ring.Valid = static_cast<std::uint8_t>(ring.Valid & ~(1u << k));
     WordText& text = ring.Texts[k];
     if (!number || numbers_ == nullptr || !numbers_->Find(bits, text)) {
-      const TTNToken& token = post_.Tokens[i];
-      const std::size_t size = post_detail::FormatTokenValueShort(
-          token, values[static_cast<std::size_t>(variable)], text.ShortBuffer(),
-          WordText::kShortMax);
+      const std::size_t size = spellers_[i](values[static_cast<std::size_t>(variable)],
+                                            text.ShortBuffer(), WordText::kShortMax);
       if (size != post_detail::kNoShortWord) {
         text.SetShortSize(size);
       } else {
-        text.Assign(FormatToken(token, values));
+        text.Assign(FormatToken(post_.Tokens[i], values));
       }
       if (number && numbers_ != nullptr) numbers_->Remember(bits, text);
     }
@@ -552,6 +603,7 @@ class TokenTexts {
   std::array<std::uint8_t, kTextSlots> cur_{};   // ring entry of the current text
   std::array<std::uint8_t, kTextSlots> prev_{};  // ring entry of the previous text
   std::array<int, kTokenCount> variables_{};     // of the tokens, at hand
+  std::array<post_detail::ShortWordSpeller, kTokenCount> spellers_;
   std::array<CompiledScript, kScriptCount> moves_;
   std::array<CompiledScript, kScriptCount> drills_;
   std::array<CompiledScript, kToolScriptCount> tools_;
@@ -733,7 +785,7 @@ inline void CheckValue(double v, const char* what, const std::string& which) {
   if (!(std::fabs(v) <= kNcMaxMagnitude)) RefuseValue(v, what, which);
 }
 
-void CheckElement(const TTNEntity& e, const std::string& which) {
+[[gnu::noinline, gnu::cold]] void RefuseElement(const TTNEntity& e, const std::string& which) {
   CheckValue(e.X, "X coordinate", which);
   CheckValue(e.Y, "Y coordinate", which);
   CheckValue(e.Radius, "arc radius", which);
@@ -744,6 +796,17 @@ void CheckElement(const TTNEntity& e, const std::string& which) {
     CheckValue(e.X2, "X coordinate", which);
     CheckValue(e.Y2, "Y coordinate", which);
   }
+}
+
+inline void CheckElement(const TTNEntity& e, const std::string& which) {
+  // One test for the usual Element: when the sizes of its five values add
+  // up to no more than the limit, each is within it (a NaN or an infinity
+  // fails the test). Otherwise they are looked at one by one, and the
+  // first one out of range is named.
+  const double sum = std::fabs(e.X) + std::fabs(e.Y) + std::fabs(e.Radius) + std::fabs(e.X2) +
+                     std::fabs(e.Y2);
+  if (sum <= kNcMaxMagnitude) return;
+  RefuseElement(e, which);
 }
 
 void CheckToolpath(const TTNOutRegion& t, std::size_t index) {
@@ -893,6 +956,8 @@ class Generator {
         texts_(post, &numbers_),
         n_(static_cast<double>(post.Start) - static_cast<double>(post.Increment)),
         inc_(static_cast<double>(post.Increment)),
+        start_(static_cast<double>(post.Start)),
+        maxBlock_(static_cast<double>(post.MaxBlock)),
         arcsByRadius_(ArcsByRadius(post)) {}
 
   void Run2D(const TTNOutRegionArray& toolpaths, const std::vector<std::string>& comments,
@@ -968,7 +1033,11 @@ class Generator {
  private:
   const TTNToken& FeedToken() const { return post_.Tokens[TokenSlot::Ft]; }
 
-  void Next() { NextLineNumber(n_, inc_, post_); }
+  // NextLineNumber, with the post's two limits converted once.
+  void Next() {
+    n_ += inc_;
+    if (n_ > maxBlock_) n_ = start_;
+  }
 
   void Move(const TTNEntity& move, bool rapid, double z, bool writeEmpty) {
     AppendMove(texts_, out_.Buffer(), move, rapid, n_, z, motion_);
@@ -1151,6 +1220,8 @@ class Generator {
   TokenTexts texts_;
   double n_;
   double inc_;
+  double start_;
+  double maxBlock_;
   double previousTool_ = -1.0;
   int motion_ = MotionState::None;
   bool arcsByRadius_ = false;

@@ -308,6 +308,36 @@ inline constexpr std::size_t kNoShortWord = static_cast<std::size_t>(-1);
 // (FormatTokenValue then gives the text, or the error).
 std::size_t FormatTokenValueShort(const TTNToken& token, double value, char* out,
                                   std::size_t capacity);
+
+// FormatTokenValueShort for one token spelled many times over (every X
+// word of a program): what it looks at in the token on every call (the
+// parsed Format, the Designation, the decimal separator) is taken once,
+// when the speller is made, and a plain fixed format ("%1.4f") is written
+// by a routine made for its number of decimals. The same results, as long
+// as the token and the separator stay as they were.
+class ShortWordSpeller {
+ public:
+  ShortWordSpeller() = default;
+  explicit ShortWordSpeller(const TTNToken& token);
+  std::size_t operator()(double value, char* out, std::size_t capacity) const {
+    // The designation is copied as 8 bytes, whatever its length.
+    if (fixed_ != nullptr && capacity >= 8) return (this->*fixed_)(value, out, capacity);
+    return token_ == nullptr ? kNoShortWord : FormatTokenValueShort(*token_, value, out, capacity);
+  }
+
+ private:
+  template <int Decimals>
+  std::size_t Fixed(double value, char* out, std::size_t capacity) const;
+  using FixedWriter = std::size_t (ShortWordSpeller::*)(double, char*, std::size_t) const;
+
+  const TTNToken* token_ = nullptr;
+  // For a plain fixed format, Fixed<its number of decimals>; else none.
+  FixedWriter fixed_ = nullptr;
+  std::uint64_t designation_ = 0;  // its bytes, when it has at most 8
+  std::size_t designationSize_ = 0;
+  bool plus_ = false;
+  char separator_ = '.';
+};
 }  // namespace post_detail
 
 }  // namespace tarnak

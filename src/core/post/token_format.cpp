@@ -4,7 +4,10 @@
 // binary value directly. Anything else goes to FormatNumber /
 // FormatInteger, which define the results; the fast path is checked
 // against them whenever a token's Format is parsed, and a format on which
-// they disagree stays on the slow path.
+// they disagree stays on the slow path. The NC writer spells each token
+// through a ShortWordSpeller, which looks at the token once per program
+// and then writes a plain fixed format by a routine made for its number of
+// decimals (the same digits and layout as PlainWord).
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -190,7 +193,8 @@ bool ScaledDigits(double x, int decimals, std::uint64_t& result) {
 // first dropped binary digits decide alone, and the decimal exponent of x
 // is not needed. Near one half, and outside that range, ScaledDigits
 // decides.
-bool QuickScaledDigits(double x, int decimals, std::uint64_t& result) {
+__attribute__((always_inline)) inline bool QuickScaledDigits(double x, int decimals,
+                                                             std::uint64_t& result) {
   static constexpr double kUpper[kMaxFastDecimals + 1] = {1e15, 1e15, 1e14, 1e13, 1e12,
                                                          1e11, 1e10, 1e9,  1e8,  1e7};
   if (!(x >= 0x1p-12 && x < kUpper[decimals])) return ScaledDigits(x, decimals, result);
@@ -580,6 +584,59 @@ std::size_t post_detail::FormatTokenValueShort(const TTNToken& token, double val
   const std::size_t size = w.size();
   if (size > capacity) return kNoShortWord;
   std::memcpy(out, w.at(), size);
+  return size;
+}
+
+post_detail::ShortWordSpeller::ShortWordSpeller(const TTNToken& token) : token_(&token) {
+  if (token.Variable <= 0) return;
+  const ParsedTokenFormat& p = Prepared(token);
+  const std::string_view designation = DesignationText(token);
+  // Only what PlainWord writes as a fixed-point number, with a
+  // designation that fits one machine word.
+  if (p.Kind != kFast || !p.Plain || p.IntConversion || designation.size() > 8) return;
+  static constexpr FixedWriter kWriters[kMaxFastDecimals + 1] = {
+      &ShortWordSpeller::Fixed<0>, &ShortWordSpeller::Fixed<1>, &ShortWordSpeller::Fixed<2>,
+      &ShortWordSpeller::Fixed<3>, &ShortWordSpeller::Fixed<4>, &ShortWordSpeller::Fixed<5>,
+      &ShortWordSpeller::Fixed<6>, &ShortWordSpeller::Fixed<7>, &ShortWordSpeller::Fixed<8>,
+      &ShortWordSpeller::Fixed<9>};
+  const int decimals = p.Precision < 0 ? 6 : p.Precision;
+  if (decimals > kMaxFastDecimals) return;
+  fixed_ = kWriters[decimals];
+  std::memcpy(&designation_, designation.data(), designation.size());
+  designationSize_ = designation.size();
+  plus_ = token.Plus;
+  separator_ = DecimalSeparator();
+}
+
+// PlainWord of a fixed format with `Decimals` decimals: the same digits
+// (QuickScaledDigits), the same layout, with the splitting of the digits
+// into whole and decimal parts done by constants.
+template <int Decimals>
+std::size_t post_detail::ShortWordSpeller::Fixed(double value, char* out,
+                                                 std::size_t capacity) const {
+  std::uint64_t magnitude = 0;
+  if (!QuickScaledDigits(std::fabs(value), Decimals, magnitude)) return kNoShortWord;
+  // A value that rounds to nothing carries no minus sign.
+  const bool negative = std::signbit(value) && magnitude != 0;
+  constexpr std::uint64_t kScale = kPow10[Decimals];
+  const std::uint64_t whole = magnitude / kScale;
+  const int wholeDigits = DigitCount(whole);
+  const std::size_t size = designationSize_ + (plus_ ? 1 : 0) + (negative ? 1 : 0) +
+                           static_cast<std::size_t>(wholeDigits) +
+                           (Decimals > 0 ? 1 + static_cast<std::size_t>(Decimals) : 0);
+  if (size > capacity) return kNoShortWord;
+  char* at = out;
+  std::memcpy(at, &designation_, 8);  // capacity >= 8 here: see operator()
+  at += designationSize_;
+  if (plus_) *at++ = '+';
+  if (negative) *at++ = '-';
+  at += wholeDigits;
+  PutDigitsBefore(at, whole, wholeDigits);
+  if constexpr (Decimals > 0) {
+    *at++ = separator_;
+    at += Decimals;
+    PutDigitsBefore(at, magnitude - whole * kScale, Decimals);
+  }
   return size;
 }
 

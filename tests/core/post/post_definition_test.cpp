@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <unistd.h>
@@ -509,6 +510,54 @@ TEST_F(PostTest, FixedWordsAgreeWithTheCLibraryExpansion) {
       }
     }
   }
+}
+
+TEST_F(PostTest, WordSpellerGivesTheWordsOfTheGeneralShortPath) {
+  // The writer's per-token speller against FormatTokenValueShort: the same
+  // word, or the same refusal, for every value, format, designation (up to
+  // and past the 8 bytes it copies at once), plus flag, separator and room.
+  std::mt19937_64 rng(9122026);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_int_distribution<int> magnitude(-9, 16);
+  std::uniform_int_distribution<int> places(0, 9);
+  std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 2.5, 0.00005, -0.00004, 99.99995,
+                                1e-300, 0x1p-12, 0x1p-13, 1e14, 9.999999e14, 1e15, 1e300,
+                                std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN()};
+  for (int i = 0; i < 1500; ++i) {
+    values.push_back((unit(rng) - 0.5) * std::pow(10.0, magnitude(rng)));
+    const double half = (std::floor(unit(rng) * 1e6) + 0.5) / std::pow(10.0, places(rng));
+    values.push_back(half);
+    values.push_back(-std::nextafter(half, 0.0));
+    values.push_back(std::nextafter(half, 1e300));
+  }
+  std::vector<std::string> formats = {"%d", "%+.2f", "%08.3f", "%f", "%1.4f mm", "%s"};
+  for (int d = 0; d <= 10; ++d) formats.push_back("%1." + std::to_string(d) + "f");
+  for (const char separator : {'.', ','}) {
+    SetDecimalSeparator(separator);
+    for (const std::string& format : formats) {
+      for (const char* designation : {"", " X", "null", "ABCDEFGH", "ABCDEFGHI"}) {
+        for (const bool plus : {false, true}) {
+          const TTNToken token = Token(designation, 4, format, plus);
+          const post_detail::ShortWordSpeller speller(token);
+          for (const std::size_t room : {std::size_t{31}, std::size_t{12}, std::size_t{8},
+                                         std::size_t{7}}) {
+            for (const double v : values) {
+              char got[32];
+              char want[32];
+              const std::size_t n = speller(v, got, room);
+              ASSERT_EQ(n, post_detail::FormatTokenValueShort(token, v, want, room))
+                  << format << " '" << designation << "' " << plus << " " << room << " " << v;
+              if (n != post_detail::kNoShortWord) {
+                ASSERT_EQ(std::string(got, n), std::string(want, n)) << format << " " << v;
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  SetDecimalSeparator('.');
 }
 
 // ---- writing -------------------------------------------------------------------

@@ -83,7 +83,8 @@ bool IsTinyNumber(std::string_view s) {
 // Up to eight ASCII digits from p on, but no further than `avail` bytes:
 // how many there are, and their value in `value`. Loads the 8 bytes at p
 // in one go, so those must be readable even where the text ends sooner.
-inline unsigned DigitRun(const char* p, size_t avail, uint64_t& value) {
+__attribute__((always_inline)) inline unsigned DigitRun(const char* p, size_t avail,
+                                                        uint64_t& value) {
   uint64_t w;
   std::memcpy(&w, p, 8);
   // Digits become 0..9; every other byte becomes 10 or more.
@@ -110,6 +111,8 @@ inline unsigned DigitRun(const char* p, size_t avail, uint64_t& value) {
 }
 
 constexpr uint64_t kIntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 // A run of digits of any length from p on (up to e) into m; false as soon
 // as more than 15 digits have been counted in `digits`, whatever follows.
@@ -132,8 +135,6 @@ inline bool MoreDigitsInto(const char*& p, const char* e, uint64_t& m, size_t& d
 // `s` is trimmed, without its '+', not empty, and 8 bytes past its end are
 // readable.
 inline bool FastDecimalPadded(std::string_view s, double& value) {
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const char* p = s.data();
   const char* const e = p + s.size();
   const bool negative = *p == '-';
@@ -462,6 +463,20 @@ inline bool DXF_Reader::QuickCode(int& code) {
   // which tells CR LF from CR.
   if (bufPos_ + 9 > bufLen_) return false;
   const char* const p = buf_.data() + bufPos_;
+  // Most writers put the code right-aligned in three columns: "  8" and
+  // " 10" are told by four bytes.
+  const char after = p[3];
+  if (p[0] == ' ' && (after == '\n' || (after == '\r' && p[4] == '\n'))) {
+    const unsigned tens = static_cast<unsigned char>(p[1]);
+    const unsigned d1 = tens == ' ' ? 0u : tens - '0';
+    const unsigned d2 = static_cast<unsigned>(static_cast<unsigned char>(p[2])) - '0';
+    if (d1 <= 9 && d2 <= 9) {
+      bufPos_ += after == '\n' ? size_t{4} : size_t{5};
+      ++lineNo_;
+      code = static_cast<int>(10 * d1 + d2);
+      return true;
+    }
+  }
   uint64_t w;
   std::memcpy(&w, p, 8);
   const unsigned end = FirstLineEnd(w);
@@ -490,6 +505,62 @@ inline bool DXF_Reader::QuickCode(int& code) {
   return true;
 }
 
+// The usual value of a coordinate group: a plain decimal ("-12.5", "3",
+// ".25") of at most seven digits before and seven after the point, its
+// line end right behind it, well inside the block. The number is taken
+// while its line end is looked for, instead of finding the line end first,
+// trimming the line and then reading the number; it comes out as
+// FastDecimalPadded gives it (the same digits, the same one division).
+// Anything else (blanks, a '+', exponents, more digits, a line near the
+// block's end) is left, untouched, to the general reading.
+inline bool DXF_Reader::QuickNumber() {
+  // The farthest byte looked at lies 17 bytes on (an LF after the CR
+  // behind a sign, 7 digits, the point and 7 decimals).
+  if (bufPos_ + 24 > bufLen_) return false;
+  const char* const start = buf_.data() + bufPos_;
+  const char* p = start;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  uint64_t m = 0;
+  const unsigned whole = DigitRun(p, 8, m);
+  if (whole == 8) return false;  // perhaps more digits
+  p += whole;
+  unsigned decimals = 0;
+  if (*p == '.') {
+    ++p;
+    uint64_t f = 0;
+    decimals = DigitRun(p, 8, f);
+    if (decimals == 8) return false;
+    p += decimals;
+    m = m * kIntPow10[decimals] + f;
+  }
+  if (whole + decimals == 0) return false;
+  const char* next = p + 1;
+  if (*p == '\r') {
+    if (p[1] == '\n') ++next;
+  } else if (*p != '\n') {
+    return false;  // not the end of the line
+  }
+  const double v = static_cast<double>(static_cast<int64_t>(m)) / kPow10[decimals];
+  // Below 1e7: in range, so FloatValue needs no further check.
+  number_ = negative ? -v : v;
+  numberReady_ = true;
+  value_ = std::string_view(start, static_cast<size_t>(p - start));
+  bufPos_ = static_cast<size_t>(next - buf_.data());
+  ++lineNo_;
+  return true;
+}
+
+namespace {
+
+// Codes whose values are real numbers: coordinates, distances, angles,
+// scales (10 to 59) and the extrusion direction (210 to 239).
+inline bool IsRealCode(int code) {
+  return static_cast<unsigned>(code - 10) < 50u || static_cast<unsigned>(code - 210) < 30u;
+}
+
+}  // namespace
+
 inline int DXF_Reader::NextGroup() {
   if (pushedBack_) {
     pushedBack_ = false;
@@ -497,6 +568,7 @@ inline int DXF_Reader::NextGroup() {
   }
   code_ = -2;
   value_ = std::string_view();
+  numberReady_ = false;
   if (ended_) return -2;
   int code = 0;
   if (!QuickCode(code)) {
@@ -517,6 +589,10 @@ inline int DXF_Reader::NextGroup() {
       ended_ = true;  // a code that is not a number ends the file here
       return -2;
     }
+  }
+  if (IsRealCode(code) && QuickNumber()) {
+    code_ = code;
+    return code;
   }
   if (!ReadLine()) {
     ended_ = true;
@@ -540,6 +616,7 @@ void DXF_Reader::FailRange() const {
 }
 
 double DXF_Reader::FloatValue() const {
+  if (numberReady_) return number_;
   // The value is trimmed already, and lies in the block buffer or the line
   // copy, both with spare bytes behind it for the 8-byte loads.
   std::string_view s = value_;

@@ -5,6 +5,11 @@
 // The file is taken in blocks of 4096 bytes (one progress step per block),
 // lines end at LF, CR or CR LF, and numbers are always read with '.' as the
 // decimal point whatever separator the rest of the program uses.
+//
+// Nearly every line of a drawing is a short group code or a plain decimal;
+// those are taken by shortcuts in the block buffer (QuickCode, QuickNumber)
+// that give exactly what the general line, trim and number reading gives,
+// and leave anything unusual to it untouched.
 #pragma once
 
 #include <array>
@@ -105,6 +110,7 @@ class DXF_Reader {
   void PushBack() { pushedBack_ = true; }
   std::string_view Value() const { return value_; }
   __attribute__((always_inline)) inline bool QuickCode(int& code);
+  __attribute__((always_inline)) inline bool QuickNumber();
   __attribute__((always_inline)) inline double FloatValue() const;
   [[noreturn]] void FailFloat() const;
   [[noreturn]] void FailRange() const;
@@ -196,6 +202,9 @@ class DXF_Reader {
   // Current group; a pushed-back group is the current one returned again.
   int code_ = -2;
   std::string_view value_;
+  // The value as a number, when QuickNumber took it (numberReady_).
+  double number_ = 0.0;
+  bool numberReady_ = false;
   bool pushedBack_ = false;
   bool ended_ = false;  // end of file or a group code that is not a number
 

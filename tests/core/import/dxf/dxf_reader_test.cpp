@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -241,6 +242,66 @@ TEST(DxfNumbers, ReaderTakesTheSameValuesWhereverALineFalls) {
       ParseDxfDouble(texts[2 * k + 1], y);
       ASSERT_EQ(std::memcmp(&l.P1.X, &x, sizeof x), 0) << '"' << texts[2 * k] << '"';
       ASSERT_EQ(std::memcmp(&l.P1.Y, &y, sizeof y), 0) << '"' << texts[2 * k + 1] << '"';
+    }
+  }
+}
+
+TEST(DxfNumbers, RightAlignedCodesAndEveryLineEndTakeTheSameValues) {
+  // Codes in three columns ("  8", " 10", "230") as most writers put them,
+  // values of every shape, with LF, CR LF and CR alone: each coordinate
+  // must be what the general parser makes of its text, and each layer
+  // name must be kept.
+  for (const char* eol : {"\n", "\r\n", "\r"}) {
+    uint64_t state = 7;
+    std::string text;
+    auto group = [&](int code, const std::string& value) {
+      char head[8];
+      std::snprintf(head, sizeof head, "%3d", code);
+      text += head;
+      text += eol;
+      text += value;
+      text += eol;
+    };
+    group(0, "SECTION");
+    group(2, "ENTITIES");
+    std::vector<std::string> texts;
+    while (texts.size() < 8000) {
+      std::string t = RandomNumberText(state);
+      double v = 0;
+      if (!ParseDxfDouble(t, v) || !(std::fabs(v) <= kMaxDxfMagnitude)) continue;
+      if (t.find_first_of("\r\n") != std::string::npos) continue;
+      texts.push_back(t);
+    }
+    for (size_t i = 0; i + 1 < texts.size(); i += 2) {
+      group(0, "CIRCLE");
+      group(8, i % 4 ? "Cut" : "0");
+      group(10, texts[i]);
+      group(20, texts[i + 1]);
+      group(40, "1." + std::to_string(i % 7));
+      group(210, "0");
+      group(220, "0");
+      group(230, i % 3 == 0 ? "1" : i % 3 == 1 ? "1.0" : "  1.000000");
+    }
+    group(0, "ENDSEC");
+    group(0, "EOF");
+    RecordingUi ui;
+    auto drawing = Read(text, ui);
+    ASSERT_EQ(drawing->Layers.size(), 2u);
+    EXPECT_EQ(drawing->Layers[1]->Name, "CUT");
+    const auto circles = EntitiesOf(*drawing, "CIRCLE");
+    ASSERT_EQ(circles.size(), texts.size() / 2);
+    // Layer "0" holds the even ones, "CUT" the odd ones, each in file order.
+    const size_t evens = (circles.size() + 1) / 2;
+    for (size_t c = 0; c < circles.size(); ++c) {
+      const size_t i = 2 * (c < evens ? 2 * c : 2 * (c - evens) + 1);
+      double x = 0, y = 0, r = 0;
+      ParseDxfDouble(texts[i], x);
+      ParseDxfDouble(texts[i + 1], y);
+      ParseDxfDouble("1." + std::to_string(i % 7), r);
+      const Circle_& circle = As<Circle_>(circles[c]);
+      ASSERT_EQ(std::memcmp(&circle.P1.X, &x, sizeof x), 0) << '"' << texts[i] << '"';
+      ASSERT_EQ(std::memcmp(&circle.P1.Y, &y, sizeof y), 0) << '"' << texts[i + 1] << '"';
+      ASSERT_EQ(circle.Radius, r);
     }
   }
 }
