@@ -400,6 +400,9 @@ class TfrmTarnak : public QMainWindow {
   // After another file replaced the document: nothing to save or show.
   void ForgetToolpaths();
   void ActivateEditor(bool on);
+  // The open dialog (or its seam) with a "description|patterns" filter;
+  // empty when cancelled.
+  QString AskOpenPath(const char* classicFilter);
   // The NC editor pane, its colouring and its windows (main_window_editor.cpp).
   void CreateEditor();
   void SetEditorText(const std::string& bytes);

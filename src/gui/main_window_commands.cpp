@@ -83,19 +83,20 @@ long long TfrmTarnak::SelectedElementCount() const {
 
 // ---------------------------------------------------------------- File
 
+QString TfrmTarnak::AskOpenPath(const char* classicFilter) {
+  const QString filter = QtFileFilter(classicFilter);
+  if (OpenFileDialog) return OpenFileDialog(filter);
+  const QString path = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), filter);
+  // The file dialogs set the current folder, as the wall profile library
+  // is looked for there.
+  if (!path.isEmpty()) QDir::setCurrent(QFileInfo(path).absolutePath());
+  return path;
+}
+
 void TfrmTarnak::mnuOpenDxfClick() {
   doc_->PickMode = kPickNone;
   doc_->Cancel.Reset();
-  const QString filter = QtFileFilter(kOpenDrawingFilter);
-  QString path;
-  if (OpenFileDialog) {
-    path = OpenFileDialog(filter);
-  } else {
-    path = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), filter);
-    // The file dialogs set the current folder, as the wall profile library
-    // is looked for there.
-    if (!path.isEmpty()) QDir::setCurrent(QFileInfo(path).absolutePath());
-  }
+  const QString path = AskOpenPath(kOpenDrawingFilter);
   if (path.isEmpty()) return;
   OpenDrawing(path);
 }

@@ -153,14 +153,7 @@ void TfrmTarnak::mnuOpenDncClick() {
   if (running_) return;
   doc_->PickMode = kPickNone;
   doc_->Cancel.Reset();
-  const QString filter = QtFileFilter(kNCProgramFilter);
-  QString path;
-  if (OpenFileDialog) {
-    path = OpenFileDialog(filter);
-  } else {
-    path = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), filter);
-    if (!path.isEmpty()) QDir::setCurrent(QFileInfo(path).absolutePath());
-  }
+  const QString path = AskOpenPath(kNCProgramFilter);
   if (path.isEmpty()) return;
   OpenNcProgram(path);
 }

@@ -527,9 +527,12 @@ void TVectorDisplay3D::DrawRegions(QPainter& p, bool selectedOnly) {
   p.resetTransform();
 }
 
-void TVectorDisplay3D::DrawToolpaths(QPainter& p) {
+// Links and rapids as lines (rapids dashed), feeds as one path per height;
+// the toolpaths' picture and an NC program's are drawn alike.
+void TVectorDisplay3D::DrawMotionGroups(QPainter& p, const std::vector<LinkGroup>& links,
+                                        const std::vector<ToolpathGroup>& feeds) {
   std::vector<QLineF> lines;
-  for (const LinkGroup& g : scene_.Links) {
+  for (const LinkGroup& g : links) {
     lines.clear();
     lines.reserve(g.Moves.size());
     for (const Segment3& s : g.Moves) {
@@ -542,13 +545,15 @@ void TVectorDisplay3D::DrawToolpaths(QPainter& p) {
     p.drawLines(lines.data(), static_cast<int>(lines.size()));
   }
   const QTransform screen = PlaneToScreen();
-  for (const ToolpathGroup& g : scene_.Feeds) {
+  for (const ToolpathGroup& g : feeds) {
     p.setTransform(projection_.PlaneAt(g.Z) * screen);
     p.setPen(SolidPen(g.ToolColour));
     p.drawPath(g.Path);
   }
   p.resetTransform();
 }
+
+void TVectorDisplay3D::DrawToolpaths(QPainter& p) { DrawMotionGroups(p, scene_.Links, scene_.Feeds); }
 
 void TVectorDisplay3D::DrawDrillMarks(QPainter& p) {
   // A drilled hole is a single point of the path; without a mark it would
@@ -588,26 +593,7 @@ void TVectorDisplay3D::DrawNCPicture(QPainter& p) {
   EnsureNCPicture();
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setBrush(Qt::NoBrush);
-  std::vector<QLineF> lines;
-  for (const LinkGroup& g : nc_.Links) {
-    lines.clear();
-    lines.reserve(g.Moves.size());
-    for (const Segment3& s : g.Moves) {
-      const QPointF a = DrawingToScreen(s.X1, s.Y1, s.Z1);
-      const QPointF b = DrawingToScreen(s.X2, s.Y2, s.Z2);
-      if (a == b) continue;  // straight up or down in the top view
-      lines.emplace_back(a, b);
-    }
-    p.setPen(g.Rapid ? RapidPen(g.ToolColour) : SolidPen(g.ToolColour));
-    p.drawLines(lines.data(), static_cast<int>(lines.size()));
-  }
-  const QTransform screen = PlaneToScreen();
-  for (const ToolpathGroup& g : nc_.Feeds) {
-    p.setTransform(projection_.PlaneAt(g.Z) * screen);
-    p.setPen(SolidPen(g.ToolColour));
-    p.drawPath(g.Path);
-  }
-  p.resetTransform();
+  DrawMotionGroups(p, nc_.Links, nc_.Feeds);
   // Marks of a fixed size on the screen: a drilled hole as a circle with
   // a cross at its bottom, a tool change as a square.
   constexpr double kRadius = 5.0;

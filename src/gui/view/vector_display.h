@@ -244,6 +244,8 @@ class TVectorDisplay3D : public QWidget {
   void RenderFrame();
   void DrawRegions(QPainter& p, bool selectedOnly);
   void DrawToolpaths(QPainter& p);
+  void DrawMotionGroups(QPainter& p, const std::vector<LinkGroup>& links,
+                        const std::vector<ToolpathGroup>& feeds);
   void DrawMarks(QPainter& p);
   void DrawOverlay(QPainter& p);
   QString StatusText() const;
