@@ -602,7 +602,8 @@ post_detail::ShortWordSpeller::ShortWordSpeller(const TTNToken& token) : token_(
   const int decimals = p.Precision < 0 ? 6 : p.Precision;
   if (decimals > kMaxFastDecimals) return;
   fixed_ = kWriters[decimals];
-  std::memcpy(&designation_, designation.data(), designation.size());
+  // An empty designation may have no storage at all.
+  if (!designation.empty()) std::memcpy(&designation_, designation.data(), designation.size());
   designationSize_ = designation.size();
   plus_ = token.Plus;
   separator_ = DecimalSeparator();
