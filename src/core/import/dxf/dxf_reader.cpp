@@ -556,7 +556,9 @@ namespace {
 // Codes whose values are real numbers: coordinates, distances, angles,
 // scales (10 to 59) and the extrusion direction (210 to 239).
 inline bool IsRealCode(int code) {
-  return static_cast<unsigned>(code - 10) < 50u || static_cast<unsigned>(code - 210) < 30u;
+  // In unsigned arithmetic: a code near the int limits must not overflow.
+  const unsigned u = static_cast<unsigned>(code);
+  return u - 10u < 50u || u - 210u < 30u;
 }
 
 }  // namespace
