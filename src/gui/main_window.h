@@ -177,6 +177,10 @@ class TfrmTarnak : public QMainWindow {
   // found text selected: replace it, leave it, replace it and every one
   // after it without asking, or stop.
   std::function<ReplaceAnswer(const QString& found)> ReplacePrompt;
+  // The save dialog, or SaveFileDialog when set; `confirmOverwrite` off
+  // where the caller asks its own question. Empty when cancelled.
+  QString AskSavePath(const QString& filter, const QString& proposed, const QString& suffix,
+                      bool confirmOverwrite);
 
   // ---- windows and controls, named as the program names them ----
   TStatusBar* sbrBar = nullptr;

@@ -93,6 +93,21 @@ QString TfrmTarnak::AskOpenPath(const char* classicFilter) {
   return path;
 }
 
+QString TfrmTarnak::AskSavePath(const QString& filter, const QString& proposed, const QString& suffix,
+                                bool confirmOverwrite) {
+  if (SaveFileDialog) return SaveFileDialog(filter, proposed, suffix);
+  QFileDialog dialog(this, QString(), QDir::currentPath(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(suffix);
+  if (!confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QString path = dialog.selectedFiles().constFirst();
+  QDir::setCurrent(QFileInfo(path).absolutePath());
+  return path;
+}
+
 void TfrmTarnak::mnuOpenDxfClick() {
   doc_->PickMode = kPickNone;
   doc_->Cancel.Reset();
@@ -214,23 +229,8 @@ bool TfrmTarnak::SaveNcProgram() {
   const QString filter = QtFileFilter(QString::fromStdString(NcFileFilter(post)));
   const QString proposed = QString::fromStdString(ProposedNcFileName(*doc_));
   const QString suffix = QString::fromStdString(post.Extension);
-
-  QString path;
-  if (SaveFileDialog) {
-    path = SaveFileDialog(filter, proposed, suffix);
-  } else {
-    QFileDialog dialog(this, QString(), QDir::currentPath(), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(suffix);
-    // The program asks its own question: overwrite or append.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(proposed);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-      path = dialog.selectedFiles().constFirst();
-      QDir::setCurrent(QFileInfo(path).absolutePath());
-    }
-  }
+  // The program asks its own question: overwrite or append.
+  const QString path = AskSavePath(filter, proposed, suffix, false);
   if (path.isEmpty()) return false;
 
   SaveToolpathsOptions options;

@@ -2,9 +2,6 @@
 // for a file with the same save dialog (no proposed name) and then run the
 // core command; a file that cannot be written is a message naming it.
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -24,15 +21,7 @@ QString AskDxfFile(TfrmTarnak& window) {
                                                         static_cast<qsizetype>(kDxfSaveFilter.size())));
   const QString suffix = QString::fromUtf8(kDxfDefaultExtension.data(),
                                            static_cast<qsizetype>(kDxfDefaultExtension.size()));
-  if (window.SaveFileDialog) return window.SaveFileDialog(filter, QString(), suffix);
-  QFileDialog dialog(&window, QString(), QDir::currentPath(), filter);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDefaultSuffix(suffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  const QString path = dialog.selectedFiles().constFirst();
-  QDir::setCurrent(QFileInfo(path).absolutePath());
-  return path;
+  return window.AskSavePath(filter, QString(), suffix, true);
 }
 
 // Runs `save` on the chosen file; true when it was written.

@@ -7,9 +7,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -444,18 +441,7 @@ bool TfrmTarnak::RunPaletteSave() {
   const QString filter = QtFileFilter(QString::fromStdString(NcFileFilter(post)));
   const QString proposed = QString::fromStdString(doc_->NCFileName);
   const QString suffix = QString::fromStdString(post.Extension);
-  QString path;
-  if (SaveFileDialog) {
-    path = SaveFileDialog(filter, proposed, suffix);
-  } else {
-    QFileDialog dialog(this, QString(), QDir::currentPath(), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(suffix);
-    dialog.selectFile(proposed);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-      path = dialog.selectedFiles().constFirst();
-  }
+  const QString path = AskSavePath(filter, proposed, suffix, true);
   if (path.isEmpty()) return false;
   try {
     AtomicFile::WriteWhole(std::filesystem::path(path.toStdString()), EditorText());
