@@ -102,27 +102,29 @@ TextAddOutcome AddText(Document& doc, const TextAddParams& p) {
     outcome.Result = TextAddResult::BadHeight;
     return outcome;
   }
-  TTNEntityArray elements;
+  const int direction = doc.Options.Program.Dir ? 1 : 0;
+  TTNRegionArray made;
   if (p.Layout == TextLayout::Linear) {
     const double width = TextPreviewBox(doc, p).Width;
-    elements = TextToElements(p.Text, doc.Ttf);
-    ScaleElements(elements, p.Height / kGlyphEmSize);
-    TranslateElements(elements, p.X - AlignShift(p.Align, width), p.Y);
+    TextToRegions(doc.Cancel, p.Text, doc.Ttf, p.Height / kGlyphEmSize, p.X - AlignShift(p.Align, width), p.Y,
+                  direction, true, made);
   } else {
     if (p.Radius == 0.0) {
       doc.ui().Message("Radius can not be 0!", "", MsgButtons::Ok, MsgIcon::None);
       outcome.Result = TextAddResult::RadiusZero;
       return outcome;
     }
+    TTNEntityArray elements;
     if (!ArcElements(doc.Ttf, p, elements)) {
       outcome.Result = TextAddResult::TooWide;
       return outcome;
     }
+    TextElementsToRegions(doc.Cancel, elements, made, direction, true, doc.Ttf.StrokeFont());
   }
   outcome.Face = doc.Ttf.UsedFace();
-  TTNRegionArray made;
-  TextElementsToRegions(doc.Cancel, elements, made, doc.Options.Program.Dir ? 1 : 0, true,
-                        doc.Ttf.StrokeFont());
+  // The new text comes selected, every Region of it: the general chaining
+  // leaves a loop it had to join from pieces unselected.
+  for (size_t i = 1; i < made.size(); ++i) made[i].Selected = 1;
   outcome.Regions = static_cast<int>(made.size()) - 1;
   AppendRegions(made, 1, doc.Regions);
   doc.ComputeExtents();

@@ -90,6 +90,23 @@ TEST(AddText, LinearAlignmentArcLayoutAndRefusals) {
   b = AddedBox(centred, 1);
   EXPECT_NEAR((b.MinX + b.MaxX) / 2, p.X, 0.05 * p.Height);
 
+  // A long text, whose loops the chaining cuts at its chunk borders and
+  // joins again: straight or along an arc, all of it comes selected.
+  for (TextLayout layout : {TextLayout::Linear, TextLayout::Arc}) {
+    Document longText(ui);
+    UseFont(longText, "IPAGothic");
+    TextAddParams q;
+    for (int i = 0; i < 6; ++i) q.Text += "日本語の文字を加工機で彫刻するテキスト";
+    q.Height = 10.0;
+    q.Layout = layout;
+    q.Radius = 2000.0;
+    ASSERT_EQ(AddText(longText, q).Result, TextAddResult::Added);
+    ASSERT_GT(longText.Regions.size(), 300u);
+    size_t unselected = 0;
+    for (size_t i = 1; i < longText.Regions.size(); ++i) unselected += longText.Regions[i].Selected != 1;
+    EXPECT_EQ(unselected, 0u) << static_cast<int>(layout);
+  }
+
   const size_t messages = ui.Messages.size();
   p.Radius = 0.0;
   EXPECT_EQ(AddText(doc, p).Result, TextAddResult::RadiusZero);

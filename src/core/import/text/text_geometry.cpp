@@ -8,13 +8,12 @@
 #include "geometry/primitives.h"
 #include "import/dxf/dxf_entities.h"
 #include "import/profiles/profile_building.h"
+#include "import/text/glyph_loops.h"
 #include "import/text/outline_chaining.h"
 
 namespace tarnak {
 
-namespace {
-
-bool IsSingleLineFace(const std::string& face) {
+bool SingleLineFace(const std::string& face) {
   if (face.size() != 7) return false;
   for (size_t i = 0; i < 7; ++i)
     if ((static_cast<unsigned char>(face[i]) | 0x20) !=
@@ -22,6 +21,8 @@ bool IsSingleLineFace(const std::string& face) {
       return false;
   return true;
 }
+
+namespace {
 
 // The strokes as line Elements moved by dx: what MakeLine gives, written
 // out here because a text makes tens of thousands of them.
@@ -49,7 +50,7 @@ int32_t GlyphAdvance(TTTFToVectorConverter& ttf, char32_t c) { return ttf.Advanc
 
 TTNEntityArray TextToElements(const std::string& s, TTTFToVectorConverter& ttf) {
   TTNEntityArray out;
-  const bool halve = IsSingleLineFace(ttf.Font().Name);
+  const bool halve = SingleLineFace(ttf.Font().Name);
   const std::u32string chars = ttf.Characters(s);
   // Counted first so that the list is allocated once (the glyphs are kept
   // by the converter, so the second walk reads none of them again).
@@ -196,6 +197,16 @@ void TextElementsToRegionsGeneral(const CancelToken& cancel, TTNEntityArray& ele
   NormaliseAndSortElements(cancel, elements, removeDuplicates);
   if (elements.empty()) return;
   ChainElements(cancel, elements, out, closedDirection, kChainTolerance);
+}
+
+void TextToRegions(const CancelToken& cancel, const std::string& s, TTTFToVectorConverter& ttf,
+                   double scale, double dx, double dy, int closedDirection, bool removeDuplicates,
+                   TTNRegionArray& out) {
+  if (StraightTextToRegions(cancel, s, ttf, scale, dx, dy, closedDirection, removeDuplicates, out)) return;
+  TTNEntityArray elements = TextToElements(s, ttf);
+  ScaleElements(elements, scale);
+  TranslateElements(elements, dx, dy);
+  TextElementsToRegions(cancel, elements, out, closedDirection, removeDuplicates, ttf.StrokeFont());
 }
 
 std::vector<std::string> DxfTextLines(const std::string& text) {

@@ -28,6 +28,9 @@ inline constexpr double kDxfTextScale = 1200.0;
 inline constexpr double kDxfLineSpacing = 1.2;
 inline constexpr double kDegToRad = 0.017453292519943295;
 
+// The single-line font's name, in any case.
+bool SingleLineFace(const std::string& face);
+
 std::optional<TStrokeCollection> GlyphStrokes(TTTFToVectorConverter& ttf, char32_t c);
 int32_t GlyphAdvance(TTTFToVectorConverter& ttf, char32_t c);
 // The whole string from X = 0; the single-line font keeps half of each
@@ -65,6 +68,14 @@ void TextElementsToRegions(const CancelToken& cancel, TTNEntityArray& elements,
 void TextElementsToRegionsGeneral(const CancelToken& cancel, TTNEntityArray& elements,
                                   TTNRegionArray& out, int closedDirection,
                                   bool removeDuplicates, bool strokeFont);
+
+// A straight text as the add command lays it: TextToElements, scaled by
+// `scale`, moved by (dx, dy), through TextElementsToRegions. Outline text
+// whose loops keep apart goes without the Element list
+// (import/text/glyph_loops.h).
+void TextToRegions(const CancelToken& cancel, const std::string& s, TTTFToVectorConverter& ttf,
+                   double scale, double dx, double dy, int closedDirection, bool removeDuplicates,
+                   TTNRegionArray& out);
 
 // TEXT, ATTRIB and ATTDEF entities (MTEXT reads as TEXT) of every layer but
 // `skipLayer` into `out` (slot 0 and the Regions).

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "import/text/glyph_loops.h"
 #include "import/text/hershey_font.h"
 
 namespace tarnak {
@@ -90,6 +91,7 @@ struct TTTFToVectorConverter::Impl {
     bool Loaded = false;  // an outline was read: Offset takes Advance
     int32_t Advance = 0;
     std::optional<TStrokeCollection> Strokes;
+    std::shared_ptr<const GlyphLoops> Loops;  // made when first asked for
   };
   std::unordered_map<char32_t, CachedGlyph> cache;
   size_t cachedStrokes = 0;
@@ -424,6 +426,14 @@ const TStrokeCollection* TTTFToVectorConverter::CachedStrokes(char32_t c) {
   const Impl::CachedGlyph& g = it->second;
   if (g.Loaded) Offset = g.Advance;
   return g.Strokes ? &*g.Strokes : nullptr;
+}
+
+std::shared_ptr<const GlyphLoops> TTTFToVectorConverter::CachedLoops(char32_t c) {
+  const TStrokeCollection* strokes = CachedStrokes(c);
+  if (!strokes) return nullptr;
+  Impl::CachedGlyph& g = impl_->cache.find(c)->second;
+  if (!g.Loops) g.Loops = std::make_shared<const GlyphLoops>(MakeGlyphLoops(*strokes));
+  return g.Loops;
 }
 
 int32_t TTTFToVectorConverter::Advance(char32_t c) {

@@ -61,6 +61,8 @@ struct TextFont {
   bool Italic = false;
 };
 
+struct GlyphLoops;
+
 inline constexpr int kGlyphEmSize = 1024;
 inline constexpr int kDefaultPrecision = 8;
 
@@ -104,6 +106,10 @@ class TTTFToVectorConverter {
   // kept belong to the font and Precision in use (changing either drops
   // them); the pointer holds until the next call that reads a glyph.
   const TStrokeCollection* CachedStrokes(char32_t c);
+  // The kept glyph's loops (import/text/glyph_loops.h), worked out on the
+  // first call; null when c has no outline. Sets Offset as CachedStrokes
+  // does. Shared, so that it outlives the glyph being dropped.
+  std::shared_ptr<const GlyphLoops> CachedLoops(char32_t c);
   // Advance at size 1024, 0 when c has no outline.
   int32_t Advance(char32_t c);
 
