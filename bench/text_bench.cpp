@@ -3,10 +3,15 @@
 // of the same glyphs, without further work, in the same run. Counters:
 // "ms_regions" and "ms_decompose" per 1,000 characters and "vs_decompose",
 // their ratio (goals: under 100 ms and within 3 times); "ms_elements", the
-// part of ms_regions that makes and scales the Element list. The *General
-// runs take the way there was before the glyph cache and the outline
-// shortcut: every glyph read from the font, every Element through the
-// general chaining.
+// part of ms_regions that makes and scales the Element list (none on the
+// straight way). Three ways there: the add command's (TextToRegions: the
+// glyphs' loops kept and moved into place), the Element list through the
+// text tail's outline shortcut (*Elements, the way of arc and DXF texts),
+// and the Element list with every glyph read from the font and every
+// Element through the general chaining (*General, the way before either).
+// The straight way's cost is mostly the first touch of the memory its
+// Regions take, so the allocator is set up as the program sets it
+// (base/allocator.h) unless --default_allocator is given.
 #include <benchmark/benchmark.h>
 
 #include <ft2build.h>
@@ -17,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "base/allocator.h"
 #include "base/cancel.h"
 #include "geometry/primitives.h"
 #include "import/text/text_geometry.h"
@@ -65,8 +71,9 @@ int Count3(const FT_Vector*, const FT_Vector*, const FT_Vector*, void* n) {
   return ++*static_cast<long*>(n), 0;
 }
 
-void TextToRegions(benchmark::State& state, const char* face, const std::u32string& cycle,
-                   bool general) {
+enum class Way { Straight, Elements, General };
+
+void TextToRegionsRun(benchmark::State& state, const char* face, const std::u32string& cycle, Way way) {
   TTTFToVectorConverter ttf;
   ttf.SetFont(TextFont{face, false, false});
   const std::string text = Repeat(cycle, 1000);
@@ -95,14 +102,19 @@ void TextToRegions(benchmark::State& state, const char* face, const std::u32stri
         FT_Outline_Decompose(&ftFace->glyph->outline, &funcs, &segments);
     }
     const auto t1 = Clock::now();
-    TTNEntityArray e = general ? TextToElementsUncached(text, ttf) : TextToElements(text, ttf);
-    ScaleElements(e, 10.0 / kGlyphEmSize);
-    const auto t15 = Clock::now();
     TTNRegionArray out;
-    if (general)
-      TextElementsToRegionsGeneral(cancel, e, out, 0, true, false);
-    else
-      TextElementsToRegions(cancel, e, out, 0, true, false);
+    auto t15 = t1;
+    if (way == Way::Straight) {
+      TextToRegions(cancel, text, ttf, 10.0 / kGlyphEmSize, 0.0, 0.0, 0, true, out);
+    } else {
+      TTNEntityArray e = way == Way::General ? TextToElementsUncached(text, ttf) : TextToElements(text, ttf);
+      ScaleElements(e, 10.0 / kGlyphEmSize);
+      t15 = Clock::now();
+      if (way == Way::General)
+        TextElementsToRegionsGeneral(cancel, e, out, 0, true, false);
+      else
+        TextElementsToRegions(cancel, e, out, 0, true, false);
+    }
     const auto t2 = Clock::now();
     regions = out.size() - 1;
     decomposeSeconds += std::chrono::duration<double>(t1 - t0).count();
@@ -123,18 +135,49 @@ void TextToRegions(benchmark::State& state, const char* face, const std::u32stri
 const char32_t* const kLatin = U"The quick brown fox jumps over the lazy dog 0123456789. ";
 const char32_t* const kJapanese = U"日本語の文字を加工機で彫刻するテキスト漢字仮名交じり文東京都";
 
-void BM_LatinText(benchmark::State& state) { TextToRegions(state, "DejaVu Sans", kLatin, false); }
-void BM_JapaneseText(benchmark::State& state) { TextToRegions(state, "IPAGothic", kJapanese, false); }
-void BM_LatinTextGeneral(benchmark::State& state) { TextToRegions(state, "DejaVu Sans", kLatin, true); }
+void BM_LatinText(benchmark::State& state) { TextToRegionsRun(state, "DejaVu Sans", kLatin, Way::Straight); }
+void BM_JapaneseText(benchmark::State& state) {
+  TextToRegionsRun(state, "IPAGothic", kJapanese, Way::Straight);
+}
+void BM_LatinTextElements(benchmark::State& state) {
+  TextToRegionsRun(state, "DejaVu Sans", kLatin, Way::Elements);
+}
+void BM_JapaneseTextElements(benchmark::State& state) {
+  TextToRegionsRun(state, "IPAGothic", kJapanese, Way::Elements);
+}
+void BM_LatinTextGeneral(benchmark::State& state) {
+  TextToRegionsRun(state, "DejaVu Sans", kLatin, Way::General);
+}
 void BM_JapaneseTextGeneral(benchmark::State& state) {
-  TextToRegions(state, "IPAGothic", kJapanese, true);
+  TextToRegionsRun(state, "IPAGothic", kJapanese, Way::General);
 }
 
 BENCHMARK(BM_LatinText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JapaneseText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LatinTextElements)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JapaneseTextElements)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatinTextGeneral)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JapaneseTextGeneral)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// Measured as the program runs, with its allocator settings; pass
+// --default_allocator for the C library's own (freed memory handed back and
+// faulted in again on every text).
+int main(int argc, char** argv) {
+  bool keep = true;
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--default_allocator")
+      keep = false;
+    else
+      argv[kept++] = argv[i];
+  }
+  argc = kept;
+  if (keep) tarnak::KeepFreedMemoryForReuse();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

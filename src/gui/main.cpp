@@ -2,10 +2,12 @@
 #include <exception>
 #include <iostream>
 
+#include "base/allocator.h"
 #include "startup.h"
 #include "translations.h"
 
 int main(int argc, char** argv) {
+  tarnak::KeepFreedMemoryForReuse();
   QApplication app(argc, argv);
   tarnak::gui::InstallQtTranslations(app);
   tarnak::gui::StartupFolders folders;
