@@ -183,7 +183,10 @@ bool StraightTextToRegions(const CancelToken& cancel, const std::string& s, TTTF
     std::vector<uint32_t> active;
     size_t work = 0;
     const size_t budget = 64 * vertices + 4096;
-    for (const auto& [from, i] : byLow) {
+    for (const auto& entry : byLow) {
+      // Not a structured binding: the lambda below takes `from`.
+      const double from = entry.first;
+      const uint32_t i = entry.second;
       const Box& b = placed[i].Bounds;
       std::erase_if(active, [&](uint32_t o) { return placed[o].Bounds.MaxX < from - reach; });
       work += active.size();
