@@ -32,6 +32,9 @@ int64_t LeastApart(const std::vector<int32_t>& x, const std::vector<int32_t>& y)
   return best;
 }
 
+constexpr int32_t kMaxCoordinate = 1 << 20;
+constexpr uint32_t kMaxLoopLength = 1u << 20;
+
 }  // namespace
 
 GlyphLoops MakeGlyphLoops(const TStrokeCollection& strokes) {
@@ -49,6 +52,9 @@ GlyphLoops MakeGlyphLoops(const TStrokeCollection& strokes) {
       const TStroke& s = all[i];
       if (s.X1 == s.X2 && s.Y1 == s.Y2) continue;  // the tail drops it
       if (last && (s.X1 != last->X2 || s.Y1 != last->Y2)) closed = false;
+      // Far beyond any glyph (a thousand ems), and it keeps the area sums
+      // below exactly in 64 bits.
+      if (std::abs(int64_t{s.X1}) > kMaxCoordinate || std::abs(int64_t{s.Y1}) > kMaxCoordinate) closed = false;
       if (!first) first = &s;
       g.X.push_back(s.X1);
       g.Y.push_back(s.Y1);
@@ -56,7 +62,10 @@ GlyphLoops MakeGlyphLoops(const TStrokeCollection& strokes) {
     }
     loop.End = static_cast<uint32_t>(g.X.size());
     if (loop.End == loop.Begin) continue;  // nothing left of it
-    if (last->X2 != first->X1 || last->Y2 != first->Y1 || loop.End - loop.Begin < 3) closed = false;
+    if (last->X2 != first->X1 || last->Y2 != first->Y1 || loop.End - loop.Begin < 3 ||
+        loop.End - loop.Begin > kMaxLoopLength)
+      closed = false;
+    if (!closed) break;
     loop.MinX = loop.MaxX = g.X[loop.Begin];
     loop.MinY = loop.MaxY = g.Y[loop.Begin];
     for (uint32_t k = loop.Begin; k < loop.End; ++k) {
@@ -70,10 +79,12 @@ GlyphLoops MakeGlyphLoops(const TStrokeCollection& strokes) {
     }
     g.Loops.push_back(loop);
   }
-  if (!closed || g.Loops.empty()) {
+  if (!closed) {
     g.Loops.clear();
     return g;
   }
+  g.Usable = true;
+  if (g.Loops.empty()) return g;  // nothing the tail would keep
   g.MinX = g.Loops[0].MinX;
   g.MinY = g.Loops[0].MinY;
   g.MaxX = g.Loops[0].MaxX;
@@ -86,6 +97,7 @@ GlyphLoops MakeGlyphLoops(const TStrokeCollection& strokes) {
   }
   g.Apart = LeastApart(g.X, g.Y);
   g.Usable = g.Apart > 0;
+  if (!g.Usable) g.Loops.clear();
   return g;
 }
 
@@ -153,8 +165,8 @@ bool StraightTextToRegions(const CancelToken& cancel, const std::string& s, TTTF
   size_t vertices = 0;
   for (char32_t c : ttf.Characters(s)) {
     std::shared_ptr<const GlyphLoops> g = ttf.CachedLoops(c);
+    if (g && !g->Usable) return false;
     if (g && !g->Loops.empty()) {
-      if (!g->Usable) return false;
       Placed p;
       p.Pen = pen;
       p.Bounds = Box::FromMinMax(at.X(g->MinX, pen), at.Y(g->MinY), at.X(g->MaxX, pen), at.Y(g->MaxY));

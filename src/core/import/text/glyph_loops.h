@@ -38,7 +38,8 @@ class TTTFToVectorConverter;
 // One glyph's loops in font units.
 struct GlyphLoops {
   // Every contour closed with three strokes or more (zero-length strokes
-  // left out), no two vertices on one point.
+  // left out), no two vertices on one point. A glyph of which nothing is
+  // left is usable, with no loops; one that is not usable has none either.
   bool Usable = false;
   // The least distance between two vertices, the larger of the two
   // coordinate differences (font units).

@@ -11,11 +11,13 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/cancel.h"
 #include "import/text/glyph_loops.h"
 #include "import/text/text_geometry.h"
+#include "import/text/ttf_converter.h"
 
 namespace tarnak {
 namespace {
@@ -120,6 +122,50 @@ TEST(StraightText, SameRegionsAsTheElementTail) {
   EXPECT_GE(ordinaryTaken * 4, ordinary * 3) << ordinaryTaken << " of " << ordinary;
   EXPECT_GT(refusedFar, cases / 8);
   EXPECT_GT(refusedTiny, cases / 8);
+}
+
+// A glyph's loops from its strokes: closed contours of three strokes or
+// more with their vertices apart, or nothing the short way may take.
+TEST(GlyphLoops, OnlyClosedLoopsWithVerticesApart) {
+  using Points = std::vector<std::pair<int32_t, int32_t>>;
+  // Each contour as the points it runs through; the last stroke returns to
+  // the first point unless `open`.
+  auto glyph = [](const std::vector<Points>& contours, bool open = false) {
+    TStrokeCollection g;
+    for (size_t c = 0; c < contours.size(); ++c) {
+      const Points& p = contours[c];
+      const size_t strokes = open ? p.size() - 1 : p.size();
+      for (size_t k = 0; k < strokes; ++k) {
+        const auto& [x1, y1] = p[k];
+        const auto& [x2, y2] = p[(k + 1) % p.size()];
+        g.Add(TStroke{static_cast<int32_t>(c), x1, y1, x2, y2});
+      }
+    }
+    return MakeGlyphLoops(g);
+  };
+  const Points square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+  const GlyphLoops one = glyph({square, {{3, 3}, {3, 7}, {7, 7}, {7, 3}}});
+  ASSERT_TRUE(one.Usable);
+  ASSERT_EQ(one.Loops.size(), 2u);
+  EXPECT_EQ(one.Loops[0].TwiceArea, 200);  // counter-clockwise
+  EXPECT_EQ(one.Loops[1].TwiceArea, -32);  // the hole, clockwise
+  EXPECT_EQ(one.Apart, 3);
+  EXPECT_EQ(one.MaxX, 10);
+  // A zero-length stroke is left out, as the tail drops it.
+  const GlyphLoops repeated = glyph({{{0, 0}, {10, 0}, {10, 0}, {10, 10}, {0, 10}}});
+  EXPECT_TRUE(repeated.Usable);
+  EXPECT_EQ(repeated.X.size(), 4u);
+  const GlyphLoops nothing = glyph({{{5, 5}, {5, 5}}});
+  EXPECT_TRUE(nothing.Usable);
+  EXPECT_TRUE(nothing.Loops.empty());
+  // Refused: an open contour, a stroke out and back, two corners on one
+  // point, coordinates out of all proportion.
+  for (const GlyphLoops& g : {glyph({square}, true), glyph({{{0, 0}, {10, 0}}}),
+                              glyph({square, {{10, 10}, {20, 10}, {20, 20}}}),
+                              glyph({{{0, 0}, {1 << 21, 0}, {0, 10}}})}) {
+    EXPECT_FALSE(g.Usable);
+    EXPECT_TRUE(g.Loops.empty());
+  }
 }
 
 }  // namespace
