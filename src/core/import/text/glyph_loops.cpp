@@ -123,10 +123,11 @@ struct Placing {
 // chaining compares), among those near both boxes. `work` counts the
 // comparisons.
 bool ApartFrom(const Placed& a, const Placed& b, const Placing& at, double w, double reach, size_t& work) {
-  const Box near = Box::FromMinMax(std::max(a.Bounds.MinX, b.Bounds.MinX) - reach,
-                                   std::max(a.Bounds.MinY, b.Bounds.MinY) - reach,
-                                   std::min(a.Bounds.MaxX, b.Bounds.MaxX) + reach,
-                                   std::min(a.Bounds.MaxY, b.Bounds.MaxY) + reach);
+  const Box& ba = a.Bounds;
+  const Box& bb = b.Bounds;
+  const Box near = Widened(Box::FromMinMax(std::max(ba.MinX, bb.MinX), std::max(ba.MinY, bb.MinY),
+                                           std::min(ba.MaxX, bb.MaxX), std::min(ba.MaxY, bb.MaxY)),
+                          reach);
   auto inside = [&](const Placed& p, std::vector<Point2>& into) {
     const GlyphLoops& g = *p.Glyph;
     for (size_t k = 0; k < g.X.size(); ++k) {
@@ -203,11 +204,8 @@ bool StraightTextToRegions(const CancelToken& cancel, const std::string& s, TTTF
       std::erase_if(active, [&](uint32_t o) { return placed[o].Bounds.MaxX < from - reach; });
       work += active.size();
       for (uint32_t o : active) {
-        const Box& c = placed[o].Bounds;
-        if (c.MinX > b.MaxX + reach || b.MinX > c.MaxX + reach || c.MinY > b.MaxY + reach ||
-            b.MinY > c.MaxY + reach)
-          continue;
-        if (!ApartFrom(placed[o], placed[i], at, w, reach, work)) return false;
+        if (BoxesOverlap(placed[o].Bounds, b, reach) && !ApartFrom(placed[o], placed[i], at, w, reach, work))
+          return false;
       }
       if (work > budget) return false;
       active.push_back(i);

@@ -106,6 +106,10 @@ struct TTTFToVectorConverter::Impl {
     cachedStrokes = 0;
   }
 
+  // The glyph of c, read and kept on first asking; sets the owner's Offset
+  // when it had an outline.
+  CachedGlyph& Kept(TTTFToVectorConverter& owner, char32_t c);
+
   void Reset() {
     if (face) FT_Done_Face(face);
     face = nullptr;
@@ -409,30 +413,35 @@ std::optional<TStrokeCollection> TTTFToVectorConverter::Strokes(char32_t c) {
   return strokes;
 }
 
-const TStrokeCollection* TTTFToVectorConverter::CachedStrokes(char32_t c) {
+TTTFToVectorConverter::Impl::CachedGlyph& TTTFToVectorConverter::Impl::Kept(TTTFToVectorConverter& owner,
+                                                                           char32_t c) {
   // A bound on the memory kept (some 20 MB of strokes): a text of thousands
   // of different ideographs at the finest precision starts afresh now and
   // then instead of growing without end.
   constexpr size_t kMaxCachedStrokes = size_t{1} << 20;
-  auto it = impl_->cache.find(c);
-  if (it == impl_->cache.end()) {
-    Impl::CachedGlyph g;
-    g.Strokes = ReadStrokes(c, g.Loaded, g.Advance);
+  auto it = cache.find(c);
+  if (it == cache.end()) {
+    CachedGlyph g;
+    g.Strokes = owner.ReadStrokes(c, g.Loaded, g.Advance);
     const size_t count = g.Strokes ? g.Strokes->Strokes().size() : 0;
-    if (impl_->cachedStrokes + count > kMaxCachedStrokes) impl_->ClearCache();
-    impl_->cachedStrokes += count;
-    it = impl_->cache.emplace(c, std::move(g)).first;
+    if (cachedStrokes + count > kMaxCachedStrokes) ClearCache();
+    cachedStrokes += count;
+    it = cache.emplace(c, std::move(g)).first;
   }
-  const Impl::CachedGlyph& g = it->second;
-  if (g.Loaded) Offset = g.Advance;
+  CachedGlyph& g = it->second;
+  if (g.Loaded) owner.Offset = g.Advance;
+  return g;
+}
+
+const TStrokeCollection* TTTFToVectorConverter::CachedStrokes(char32_t c) {
+  const Impl::CachedGlyph& g = impl_->Kept(*this, c);
   return g.Strokes ? &*g.Strokes : nullptr;
 }
 
 std::shared_ptr<const GlyphLoops> TTTFToVectorConverter::CachedLoops(char32_t c) {
-  const TStrokeCollection* strokes = CachedStrokes(c);
-  if (!strokes) return nullptr;
-  Impl::CachedGlyph& g = impl_->cache.find(c)->second;
-  if (!g.Loops) g.Loops = std::make_shared<const GlyphLoops>(MakeGlyphLoops(*strokes));
+  Impl::CachedGlyph& g = impl_->Kept(*this, c);
+  if (!g.Strokes) return nullptr;
+  if (!g.Loops) g.Loops = std::make_shared<const GlyphLoops>(MakeGlyphLoops(*g.Strokes));
   return g.Loops;
 }
 
